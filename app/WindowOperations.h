@@ -1,0 +1,65 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace packsmith {
+
+// The controls whose enabled state the logic sets.
+enum class Control { BAddLog, BSaveList, BRemLog, BClearAll, BProcess, BExit, Stop, SaveLog };
+inline constexpr int kControlCount = 8;
+
+enum class Bar { Progress, Total };
+
+// What the open dialog reports when the user confirms: the chosen filter's position
+// (1-based) and every chosen file as a full path, in the dialog's order.
+struct OpenDialogResult {
+    int FilterIndex = 1;
+    std::vector<std::string> Files;
+};
+
+// Every way in which the window's logic, the run and the replay touch the window. The Qt
+// window, the headless front end and the tests' double each implement it once; the logic
+// above it is written once. Positions and maxima reach a bar already clamped.
+class WindowOperations {
+public:
+    virtual ~WindowOperations() = default;
+
+    virtual void SetCurrentMessage(const std::string& text) = 0;
+    virtual void SetExtractedText(const std::string& text) = 0;
+    virtual void ShowBar(Bar bar, int position, int maximum) = 0;
+
+    virtual void ClearResults() = 0;
+    virtual void AddResultLine(const std::string& line) = 0;
+    virtual int ResultLineCount() const = 0;
+    virtual std::vector<std::string> ResultLines() const = 0;
+    virtual void FocusResults() = 0;
+
+    virtual void SetEnabled(Control control, bool enabled) = 0;
+
+    // The job list, items 0-based; SetFocusedItem(-1) focuses none.
+    virtual int ItemCount() const = 0;
+    virtual std::string Item(int index) const = 0;
+    virtual void AddItem(const std::string& path) = 0;
+    virtual void DeleteItem(int index) = 0;
+    virtual void ClearItems() = 0;
+    virtual bool IsItemSelected(int index) const = 0;
+    virtual void SetFocusedItem(int index) = 0;
+
+    // Modal dialogs; an empty result means the user cancelled.
+    virtual std::optional<OpenDialogResult> SelectLog() = 0;
+    virtual std::optional<std::string> SaveLST() = 0;
+    virtual std::optional<std::string> SaveRes() = 0;
+    // The directory chooser, opened on start; returns the name as the user confirmed it.
+    virtual std::optional<std::string> SelectDirectory(const std::string& start) = 0;
+    virtual void InformationBox(const std::string& text, const std::string& caption) = 0;
+    // The application-level error box, captioned with the application's title.
+    virtual void ErrorBox(const std::string& text) = 0;
+
+    // Handles every pending window event and returns.
+    virtual void ProcessMessages() = 0;
+    virtual void CloseWindow() = 0;
+};
+
+} // namespace packsmith

@@ -1,0 +1,88 @@
+#include "CliOptions.h"
+
+#include "FormatTables.h"
+
+namespace packsmith {
+
+namespace {
+
+// The -f names in the order of the open dialog's filters.
+constexpr std::string_view kFormatOptions[kFilterCount] = {"wac", "was", "at3", "lst", "log"};
+
+int FilterPositionForOption(const std::string& value)
+{
+    for (int i = 0; i < kFilterCount; ++i)
+        if (kFormatOptions[i] == value)
+            return i + 1;
+    throw UsageError("unknown format '" + value + "' (use wac, was, at3, lst or log)");
+}
+
+} // namespace
+
+std::string_view CliUsage()
+{
+    return "Usage: packsmith-cli [-q] [-f wac|was|at3|lst|log] -o TARGET_DIR FILE...\n"
+           "Extracts packed audio (.wac, .was) and image packs (.at3) into TARGET_DIR, or\n"
+           "rebuilds image packs there by replaying result logs (.log) and project lists (.lst).\n"
+           "\n"
+           "  -f FORMAT   the format of every FILE; without it, the one whose extension\n"
+           "              the first FILE has\n"
+           "  -o DIR      the target directory, created with its missing parents\n"
+           "  -q          print errors only\n"
+           "  --help      show this help and exit\n"
+           "  --version   show the version and exit\n"
+           "\n"
+           "Exit status: 0 when the run completed, 1 when a job failed, 2 for a usage error,\n"
+           "130 when stopped with Ctrl+C.\n";
+}
+
+CliOptions ParseCliOptions(const std::vector<std::string>& args)
+{
+    CliOptions options;
+    bool targetGiven = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.Files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.What = CliOptions::Action::Help;
+            return options;
+        } else if (arg == "--version") {
+            options.What = CliOptions::Action::Version;
+            return options;
+        } else if (arg == "-q") {
+            options.Quiet = true;
+        } else if (arg == "-f" || arg == "-o") {
+            if (i + 1 >= args.size())
+                throw UsageError("option " + arg + " needs a value");
+            const std::string& value = args[++i];
+            if (arg == "-f") {
+                options.FilterPosition = FilterPositionForOption(value);
+            } else {
+                if (value.empty())
+                    throw UsageError("option -o needs a directory");
+                options.TargetDirectory = value;
+                targetGiven = true;
+            }
+        } else {
+            throw UsageError("unknown option " + arg);
+        }
+    }
+    if (!targetGiven)
+        throw UsageError("no target directory given (-o TARGET_DIR)");
+    if (options.Files.empty())
+        throw UsageError("no input file given");
+    if (options.FilterPosition == 0) {
+        options.FilterPosition = FilterPositionForFile(options.Files.front());
+        if (options.FilterPosition == 0)
+            throw UsageError("cannot tell the format of " + options.Files.front() + " from its extension; use -f");
+    }
+    return options;
+}
+
+} // namespace packsmith

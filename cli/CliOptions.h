@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace packsmith {
+
+struct CliOptions {
+    enum class Action { Run, Help, Version };
+    Action What = Action::Run;
+    int FilterPosition = 0; // 1 to 5 from -f; 0 to take it from the first file's extension
+    std::string TargetDirectory;
+    std::vector<std::string> Files;
+    bool Quiet = false;
+};
+
+// A command line that cannot be used; what() is the one-line reason.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+CliOptions ParseCliOptions(const std::vector<std::string>& args);
+std::string_view CliUsage();
+
+} // namespace packsmith

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace packsmith {
+
+// Paths of this machine are split at "/" only.
+std::string ExtractFileName(std::string_view path);
+// The part of the file name from its last "." on, or empty when it has none.
+std::string ExtractFileExt(std::string_view path);
+// Replaces the file name's extension by ext (which carries its "."), or appends ext.
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+// Upper-cases the ASCII letters a to z; every other byte stays.
+std::string UpperCaseAscii(std::string_view text);
+// directory + "/" + name: an output path under the target directory.
+std::string JoinPath(std::string_view directory, std::string_view name);
+
+} // namespace packsmith

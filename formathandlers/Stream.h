@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace packsmith {
+
+// A byte stream with a position, in the manner of the file and memory streams that every
+// handler works with. Read and Write move as many bytes as they can and say how many;
+// ReadBuffer and WriteBuffer move all of them or fail with the stream messages.
+class Stream {
+public:
+    enum class Origin { Begin, Current, End };
+
+    virtual ~Stream() = default;
+
+    virtual std::size_t Read(std::span<std::uint8_t> buffer) = 0;
+    virtual std::size_t Write(std::span<const std::uint8_t> buffer) = 0;
+    virtual std::int64_t Seek(std::int64_t offset, Origin origin) = 0;
+    virtual std::int64_t Size() = 0;
+
+    std::int64_t Position() { return Seek(0, Origin::Current); }
+    void SetPosition(std::int64_t position) { Seek(position, Origin::Begin); }
+
+    // Fails with "Stream read error" when fewer bytes remain than asked for.
+    void ReadBuffer(std::span<std::uint8_t> buffer);
+    // Fails with "Stream write error" when not every byte could be written.
+    void WriteBuffer(std::span<const std::uint8_t> buffer);
+    // Copies exactly count bytes from source's position to this stream's position, in pieces,
+    // so that a large copy never needs a buffer of its size. A count of 0 copies nothing.
+    void CopyFrom(Stream& source, std::uint64_t count);
+};
+
+} // namespace packsmith

@@ -1,0 +1,47 @@
+#include "ScriptedWindow.h"
+
+namespace packsmith::test {
+
+void ScriptedWindow::ShowBar(Bar bar, int position, int maximum)
+{
+    (bar == Bar::Progress ? Progress : Total) = {position, maximum};
+    if (bar == Bar::Total)
+        TotalPositions.push_back(position);
+}
+
+void ScriptedWindow::DeleteItem(int index)
+{
+    Items.erase(Items.begin() + index);
+    // Selection marks follow their items, as in a real list box.
+    std::set<int> moved;
+    for (const int selected : Selected)
+        if (selected != index)
+            moved.insert(selected > index ? selected - 1 : selected);
+    Selected = moved;
+}
+
+void ScriptedWindow::ClearItems()
+{
+    Items.clear();
+    Selected.clear();
+}
+
+std::optional<std::string> ScriptedWindow::SelectDirectory(const std::string& start)
+{
+    DirectoryStarts.push_back(start);
+    return Next(DirectoryAnswers);
+}
+
+void ScriptedWindow::InformationBox(const std::string& text, const std::string& caption)
+{
+    InformationBoxes.push_back({text, caption});
+}
+
+void ScriptedWindow::ProcessMessages()
+{
+    ++ProcessMessagesCalls;
+    if (OnProcessMessages)
+        OnProcessMessages(ProcessMessagesCalls);
+}
+
+} // namespace packsmith::test

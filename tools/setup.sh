@@ -1,0 +1,36 @@
+# Shared by run.sh and test.sh: installs the Debian packages the build needs (only those
+# missing), then configures and builds into build/. Sourced, not run.
+
+packsmith_packages=(g++ cmake ninja-build pkgconf libgtest-dev)
+
+packsmith_install_missing() {
+    local missing=()
+    local pkg
+    for pkg in "${packsmith_packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo="sudo"
+        else
+            echo "error: these packages are missing and installing them needs root: ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -q && $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+packsmith_build() {
+    local root="$1"
+    local werror=OFF
+    [ "${CI:-}" = "true" ] && werror=ON
+    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPACKSMITH_WERROR="$werror" &&
+        cmake --build "$root/build" --parallel "$(nproc)"
+}
