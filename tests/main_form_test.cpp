@@ -1,1 +1,300 @@
+// The job list commands, their enabling rules and the application-level error display.
 #include <gtest/gtest.h>
+
+#include "ErrorText.h"
+#include "FormatTables.h"
+#include "MainFormLogic.h"
+#include "PackError.h"
+#include "RichText.h"
+#include "ScriptedWindow.h"
+#include "TempDir.h"
+
+namespace packsmith::test {
+namespace {
+
+constexpr Control kListButtons[] = {Control::BSaveList, Control::BRemLog, Control::BClearAll, Control::BProcess};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override { form.FormCreate(); }
+
+    bool Add(int filter, std::vector<std::string> files)
+    {
+        window.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
+        return form.Execute([&] { form.BAddLogClick(); });
+    }
+    void CancelAdd()
+    {
+        window.OpenAnswers.push_back(std::nullopt);
+        form.Execute([&] { form.BAddLogClick(); });
+    }
+    void Remove(std::set<int> selected)
+    {
+        window.Selected = std::move(selected);
+        form.Execute([&] { form.BRemLogClick(); });
+    }
+    void ExpectListButtons(bool saveList, bool remove, bool clearAll, bool process)
+    {
+        EXPECT_EQ(window.IsOn(Control::BSaveList), saveList);
+        EXPECT_EQ(window.IsOn(Control::BRemLog), remove);
+        EXPECT_EQ(window.IsOn(Control::BClearAll), clearAll);
+        EXPECT_EQ(window.IsOn(Control::BProcess), process);
+        for (const Control control : kListButtons)
+            EXPECT_EQ(form.IsEnabled(control), window.IsOn(control)) << "logic and window disagree";
+    }
+
+    TempDir dir;
+    ScriptedWindow window;
+    MainFormLogic form{window};
+};
+
+TEST_F(MainFormTest, StartsWithOnlyAddAndExitEnabled)
+{
+    const std::pair<Control, bool> expected[] = {
+        {Control::BAddLog, true},  {Control::BSaveList, false}, {Control::BRemLog, false}, {Control::BClearAll, false},
+        {Control::BProcess, false}, {Control::BExit, true},     {Control::Stop, false},    {Control::SaveLog, false},
+    };
+    for (const auto& [control, on] : expected)
+        EXPECT_EQ(window.IsOn(control), on) << static_cast<int>(control);
+    EXPECT_EQ(window.ExtractedText, "Extracted: 0");
+    EXPECT_EQ(window.CurrentMessage, "");
+    EXPECT_EQ(form.JobFormat(), kFormatNone);
+    EXPECT_EQ(window.Progress.Maximum, 100);
+    EXPECT_EQ(window.Total.Maximum, 100);
+}
+
+TEST(FormatTables, FilterPositionsMapToCodesAndNames)
+{
+    const struct {
+        int position;
+        FormatCode code;
+        std::string_view name;
+    } rows[] = {{1, 1, "WAC"}, {2, 2, "WAS"}, {3, 3, "AT3"}, {4, 5, ""}, {5, 4, ""}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(FilterFormatCode(row.position), row.code) << row.position;
+        EXPECT_EQ(FormatName(row.code), row.name) << row.position;
+    }
+    EXPECT_EQ(FormatName(6), "");
+    EXPECT_EQ(FormatName(0), "");
+    for (const int bad : {0, 6, -1}) {
+        try {
+            FilterFormatCode(bad);
+            ADD_FAILURE() << bad;
+        } catch (const PackError& e) {
+            EXPECT_EQ(std::string(e.what()), "List index out of bounds (" + std::to_string(bad) + ")");
+        }
+    }
+}
+
+TEST(FormatTables, FilterForFileMatchesExtensionWithoutCase)
+{
+    const std::pair<std::string, int> rows[] = {
+        {"/a/b.wac", 1},   {"B.WAS", 2}, {"menu.At3", 3}, {"/x/jobs.lst", 4}, {"result.LOG", 5},
+        {"picture.tga", 0}, {"noext", 0}, {"/dir.wac/file", 0}, {"a.wac.bak", 0},
+    };
+    for (const auto& [path, position] : rows)
+        EXPECT_EQ(FilterPositionForFile(path), position) << path;
+}
+
+TEST_F(MainFormTest, AddKeepsOneFormatAndAppendsDuplicates)
+{
+    ASSERT_TRUE(Add(1, {"/w/a.wac", "/w/b.wac"}));
+    ASSERT_TRUE(Add(1, {"/w/a.wac"}));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.wac", "/w/b.wac", "/w/a.wac"}));
+    ExpectListButtons(true, true, true, true);
+
+    ASSERT_TRUE(Add(2, {"/w/c.was"}));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/c.was"}));
+    EXPECT_EQ(form.JobFormat(), kFormatWas);
+
+    ASSERT_TRUE(Add(5, {"/w/r.log"}));
+    EXPECT_EQ(form.JobFormat(), kFormatLog);
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/r.log"}));
+}
+
+TEST_F(MainFormTest, ProjectListReplacesTheWholeList)
+{
+    const auto first = dir.Write("first.lst", "/l/one.log\r\n/l/two with blank.log\r\n");
+    const auto second = dir.Write("second.lst", "/l/three.log\n/l/four.log");
+    ASSERT_TRUE(Add(1, {"/w/a.wac"}));
+
+    ASSERT_TRUE(Add(4, {first, second})); // only the first chosen file is read
+    EXPECT_EQ(form.JobFormat(), kFormatProjectList);
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log", "/l/two with blank.log"}));
+
+    ASSERT_TRUE(Add(4, {second})); // also when the list already held project-list entries
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/three.log", "/l/four.log"}));
+    ExpectListButtons(true, true, true, true);
+}
+
+TEST_F(MainFormTest, EmptyProjectListLeavesOnlyClearAllEnabled)
+{
+    const auto empty = dir.Write("empty.lst", "");
+    ASSERT_TRUE(Add(1, {"/w/a.wac"}));
+    ASSERT_TRUE(Add(4, {empty}));
+    EXPECT_TRUE(window.Items.empty());
+    ExpectListButtons(false, false, true, false);
+}
+
+TEST_F(MainFormTest, CancelledAddRestoresButtonsOnlyForAFilledList)
+{
+    CancelAdd();
+    ExpectListButtons(false, false, false, false);
+
+    ASSERT_TRUE(Add(3, {"/p/menu.at3"}));
+    CancelAdd();
+    ExpectListButtons(true, true, true, true);
+    EXPECT_EQ(window.Items.size(), 1u);
+    EXPECT_EQ(form.JobFormat(), kFormatAt3);
+}
+
+TEST_F(MainFormTest, UnreadableProjectListReportsAndLeavesButtonsDisabled)
+{
+    const auto good = dir.Write("good.lst", "/l/one.log\r\n");
+    const std::string missing = dir / "missing.lst";
+
+    // Same format: the list is not emptied, but the buttons stay off although entries remain.
+    ASSERT_TRUE(Add(4, {good}));
+    EXPECT_FALSE(Add(4, {missing}));
+    ASSERT_EQ(window.ErrorBoxes.size(), 1u);
+    EXPECT_EQ(window.ErrorBoxes[0], "Cannot open file " + missing + ".");
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
+    ExpectListButtons(false, false, true, false);
+
+    // Another format: the list was emptied before the read failed.
+    ASSERT_TRUE(Add(1, {"/w/a.wac"}));
+    EXPECT_FALSE(Add(4, {missing}));
+    EXPECT_TRUE(window.Items.empty());
+    EXPECT_EQ(form.JobFormat(), kFormatProjectList);
+}
+
+TEST_F(MainFormTest, RemoveDeletesTheSelectionAndFocusesTheLastEntry)
+{
+    ASSERT_TRUE(Add(1, {"/a", "/b", "/c", "/d"}));
+    Remove({1, 2});
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/a", "/d"}));
+    EXPECT_EQ(window.FocusedItem, 1);
+    ExpectListButtons(true, true, true, true);
+
+    window.FocusedItem.reset();
+    Remove({});
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/a", "/d"}));
+    EXPECT_EQ(window.FocusedItem, 1);
+
+    Remove({0, 1});
+    EXPECT_TRUE(window.Items.empty());
+    EXPECT_EQ(window.FocusedItem, -1);
+    ExpectListButtons(false, false, false, false);
+}
+
+TEST_F(MainFormTest, ClearAllEmptiesTheListButKeepsTheFormat)
+{
+    ASSERT_TRUE(Add(2, {"/s/a.was", "/s/b.was"}));
+    form.Execute([&] { form.BClearAllClick(); });
+    EXPECT_TRUE(window.Items.empty());
+    EXPECT_EQ(form.JobFormat(), kFormatWas);
+    ExpectListButtons(false, false, false, false);
+    EXPECT_TRUE(window.IsOn(Control::BAddLog));
+}
+
+TEST_F(MainFormTest, SavedJobListLoadsBackAsAProjectList)
+{
+    const std::string path = dir / "jobs.lst";
+    ASSERT_TRUE(Add(5, {"/l/a b.log", "/l/c.log"}));
+    window.SaveListAnswers.push_back(path);
+    ASSERT_TRUE(form.Execute([&] { form.BSaveListClick(); }));
+    EXPECT_EQ(ReadFileBytes(path), "/l/a b.log\r\n/l/c.log\r\n");
+    EXPECT_TRUE(window.InformationBoxes.empty());
+
+    form.Execute([&] { form.BClearAllClick(); });
+    ASSERT_TRUE(Add(4, {path}));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/a b.log", "/l/c.log"}));
+
+    window.SaveListAnswers.push_back(std::nullopt);
+    ASSERT_TRUE(form.Execute([&] { form.BSaveListClick(); }));
+
+    const std::string unwritable = dir / "no/such/dir/jobs.lst";
+    window.SaveListAnswers.push_back(unwritable);
+    EXPECT_FALSE(form.Execute([&] { form.BSaveListClick(); }));
+    EXPECT_EQ(window.ErrorBoxes.back(), "Cannot create file " + unwritable + ".");
+}
+
+TEST_F(MainFormTest, SaveResultsWritesRtfAndNamesTheFile)
+{
+    window.Results = {"/w/a.wac -> /out/a.wav (1044 bytes)", "Total 1044 bytes extracted."};
+    window.SetEnabled(Control::SaveLog, true);
+    const std::string path = dir / "b.txt";
+    window.SaveResultsAnswers.push_back(path);
+    ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
+
+    const std::string rtf = ReadFileBytes(path);
+    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
+    EXPECT_NE(rtf.find("/w/a.wac -> /out/a.wav (1044 bytes)\\par"), std::string::npos);
+    EXPECT_NE(rtf.find("Total 1044 bytes extracted.\\par"), std::string::npos);
+    ASSERT_EQ(window.InformationBoxes.size(), 1u);
+    EXPECT_EQ(window.InformationBoxes[0].Text, "b.txt");
+    EXPECT_EQ(window.InformationBoxes[0].Caption, "Operation status");
+    EXPECT_FALSE(window.IsOn(Control::SaveLog));
+
+    // Cancelled: nothing written, nothing changes.
+    window.SetEnabled(Control::SaveLog, true);
+    window.SaveResultsAnswers.push_back(std::nullopt);
+    ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
+    EXPECT_EQ(window.InformationBoxes.size(), 1u);
+    EXPECT_TRUE(window.IsOn(Control::SaveLog));
+}
+
+TEST(RichText, EscapesWhatRtfReservesAndEncodesNonAscii)
+{
+    const std::string rtf = ResultsAsRtf({"a{b}c\\d", "caf\xC3\xA9 \xF0\x9F\x98\x80", "bad \xFF byte", "tab\there"});
+    EXPECT_NE(rtf.find("a\\{b\\}c\\\\d\\par"), std::string::npos);
+    EXPECT_NE(rtf.find("caf\\u233? \\u-10179?\\u-8704?\\par"), std::string::npos); // U+1F600 as a surrogate pair
+    EXPECT_NE(rtf.find("bad \\'ff byte\\par"), std::string::npos);
+    EXPECT_NE(rtf.find("tab\\tab here\\par"), std::string::npos);
+    EXPECT_EQ(rtf.back(), '\n');
+    // Only ASCII and balanced braces in the file.
+    int depth = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        ASSERT_LT(static_cast<unsigned char>(rtf[i]), 0x80);
+        if (rtf[i] == '\\') {
+            ++i;
+            continue;
+        }
+        depth += rtf[i] == '{' ? 1 : rtf[i] == '}' ? -1 : 0;
+        ASSERT_GE(depth, 0);
+    }
+    EXPECT_EQ(depth, 0);
+}
+
+TEST(ErrorText, AppendsAFullStopAfterCharactersThatSortAfterIt)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"Stream read error", "Stream read error."},
+        {"Cannot open file /x/a.wac", "Cannot open file /x/a.wac."},
+        {"List index out of bounds (3)", "List index out of bounds (3)"}, // ")" sorts before "."
+        {"Done.", "Done."},
+        {"Oops!", "Oops!"},
+        {"", ""},
+        {"caf\xC3\xA9", "caf\xC3\xA9."}, // bytes above 0x7F sort after "."
+    };
+    for (const auto& [message, shown] : rows)
+        EXPECT_EQ(ErrorBoxText(message), shown) << message;
+}
+
+TEST_F(MainFormTest, ErrorsOfAnyKindReachTheErrorBox)
+{
+    EXPECT_FALSE(form.Execute([] { throw PackError("Stream write error"); }));
+    EXPECT_FALSE(form.Execute([] { throw std::bad_alloc(); }));
+    EXPECT_FALSE(form.Execute([] { throw 42; }));
+    EXPECT_EQ(window.ErrorBoxes, (std::vector<std::string>{"Stream write error.", "Out of memory.", "Unknown error."}));
+}
+
+TEST_F(MainFormTest, ExitClosesTheWindowWhenNoRunIsInProgress)
+{
+    EXPECT_TRUE(form.CloseRequested());
+    form.Execute([&] { form.BExitClick(); });
+    EXPECT_EQ(window.CloseCalls, 1);
+}
+
+} // namespace
+} // namespace packsmith::test
