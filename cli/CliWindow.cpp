@@ -67,24 +67,31 @@ void CliWindow::Print(const std::string& line)
         return;
     ClearProgressLine();
     out_ << line << '\n' << std::flush;
-    if (settings_.ProgressLine && (progress_ != 0 || total_ != 0 || !status_.empty()))
+    if (settings_.ProgressLine)
         DrawProgressLine();
 }
 
+// Redraws the progress line when what it shows has changed; with both bars at 0 and no
+// status (before and after a run) there is no line at all.
 void CliWindow::DrawProgressLine()
 {
-    if (settings_.Quiet)
+    if (progress_ == 0 && total_ == 0 && status_.empty()) {
+        ClearProgressLine();
         return;
-    err_ << "\r\033[K" << BarText(progress_) << ' ' << BarText(total_) << ' ' << status_ << std::flush;
-    lineDrawn_ = true;
+    }
+    std::string line = BarText(progress_) + ' ' + BarText(total_) + ' ' + status_;
+    if (line == drawnLine_)
+        return;
+    err_ << "\r\033[K" << line << std::flush;
+    drawnLine_ = std::move(line);
 }
 
 void CliWindow::ClearProgressLine()
 {
-    if (!lineDrawn_)
+    if (drawnLine_.empty())
         return;
     err_ << "\r\033[K" << std::flush;
-    lineDrawn_ = false;
+    drawnLine_.clear();
 }
 
 } // namespace packsmith

@@ -70,7 +70,7 @@ private:
     std::string status_;
     int progress_ = 0;
     int total_ = 0;
-    bool lineDrawn_ = false;
+    std::string drawnLine_; // what the progress line shows now; empty when there is none
 };
 
 } // namespace packsmith
