@@ -11,7 +11,7 @@ std::string ErrorBoxText(const std::string& message)
     return message;
 }
 
-std::string MessageOf(std::exception_ptr error)
+std::string MessageOf(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);

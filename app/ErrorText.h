@@ -10,6 +10,6 @@ namespace packsmith {
 std::string ErrorBoxText(const std::string& message);
 // The message of whatever escaped a command: the text of our own errors, a plain word for
 // the standard library's.
-std::string MessageOf(std::exception_ptr error);
+std::string MessageOf(const std::exception_ptr& error);
 
 } // namespace packsmith

@@ -147,7 +147,7 @@ void MainFormLogic::SaveLogClick()
     Enable(Control::SaveLog, false);
 }
 
-void MainFormLogic::ShowError(std::exception_ptr error) { window_.ErrorBox(ErrorBoxText(MessageOf(error))); }
+void MainFormLogic::ShowError(const std::exception_ptr& error) { window_.ErrorBox(ErrorBoxText(MessageOf(error))); }
 
 void MainFormLogic::FinishCommand()
 {

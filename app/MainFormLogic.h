@@ -90,7 +90,7 @@ private:
     void EnableListCommands(bool on);
     void SetBar(Bar bar, int position, int maximum);
     BarState& BarOf(Bar bar) { return bar == Bar::Progress ? progress_ : total_; }
-    void ShowError(std::exception_ptr error);
+    void ShowError(const std::exception_ptr& error);
     void FinishCommand();
     void RunJobs();
     void FinishRun();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "FileStream.h"
@@ -37,13 +38,16 @@ std::int64_t MemoryStream::Seek(std::int64_t offset, Origin origin)
                               : origin == Origin::Current ? static_cast<std::int64_t>(position_)
                                                           : static_cast<std::int64_t>(data_.size());
     // A position before the start is taken as the start; past the end reads nothing.
-    position_ = static_cast<std::size_t>(std::max<std::int64_t>(0, base + offset));
+    std::int64_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target))
+        target = offset < 0 ? 0 : std::numeric_limits<std::int64_t>::max();
+    position_ = static_cast<std::size_t>(std::max<std::int64_t>(0, target));
     return static_cast<std::int64_t>(position_);
 }
 
 void MemoryStream::SetSize(std::uint64_t size)
 {
-    if (size > data_.max_size())
+    if (size > kMaxSize)
         ThrowOutOfMemory();
     try {
         data_.resize(static_cast<std::size_t>(size));

@@ -8,9 +8,13 @@
 namespace packsmith {
 
 // A growable byte buffer with a position. Growth that cannot be had fails with
-// "Out of memory while expanding memory stream".
+// "Out of memory while expanding memory stream", and so does growth past kMaxSize: every
+// size and offset in the files this tool reads is 32-bit, so no stream needs more, and a
+// size field of a hostile file is refused before anything is allocated for it.
 class MemoryStream final : public Stream {
 public:
+    static constexpr std::uint64_t kMaxSize = std::uint64_t{1} << 32;
+
     MemoryStream() = default;
 
     std::size_t Read(std::span<std::uint8_t> buffer) override;

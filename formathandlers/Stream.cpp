@@ -21,7 +21,7 @@ void Stream::WriteBuffer(std::span<const std::uint8_t> buffer)
 
 void Stream::CopyFrom(Stream& source, std::uint64_t count)
 {
-    std::array<std::uint8_t, 64 * 1024> piece;
+    std::array<std::uint8_t, std::size_t{64} * 1024> piece;
     while (count > 0) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, piece.size()));
         const std::span<std::uint8_t> chunk(piece.data(), n);

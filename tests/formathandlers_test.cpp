@@ -241,7 +241,7 @@ TEST(MemoryStreamTest, SetSizeZeroFillsAndKeepsPosition)
 
 TEST(MemoryStreamTest, AbsurdSizesFailCleanly)
 {
-    const std::uint64_t sizes[] = {1ull << 62, std::numeric_limits<std::uint64_t>::max()};
+    const std::uint64_t sizes[] = {MemoryStream::kMaxSize + 1, 1ull << 62, std::numeric_limits<std::uint64_t>::max()};
     for (const auto size : sizes) {
         SCOPED_TRACE(size);
         MemoryStream stream;
