@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ErrorText.h"
+#include "PackError.h"
 #include "PathUtils.h"
 #include "RichText.h"
 #include "TextFile.h"
@@ -54,11 +55,39 @@ void MainFormLogic::BAddLogClick()
 {
     if (running_)
         return;
+    BeginAdd();
+    AddJobs(window_.SelectLog());
+}
+
+void MainFormLogic::DropFiles(const std::vector<std::string>& files)
+{
+    if (running_ || files.empty())
+        return;
+    const int position = FilterPositionForFile(files.front());
+    if (position == 0)
+        throw PackError("Cannot add " + files.front() + ": only .wac, .was, .at3, .lst and .log files can be added");
+
+    // The first file decides the format, as the chosen filter does in the open dialog.
+    OpenDialogResult dropped{position, {}};
+    std::vector<std::string> refused;
+    for (const auto& file : files)
+        (FilterPositionForFile(file) == position ? dropped.Files : refused).push_back(file);
+    BeginAdd();
+    AddJobs(dropped);
+    if (!refused.empty())
+        throw PackError("Cannot add " + refused.front() + ": the dropped files must all be of one format");
+}
+
+void MainFormLogic::BeginAdd()
+{
     Enable(Control::BRemLog, false);
     Enable(Control::BProcess, false);
     Enable(Control::BSaveList, false);
+}
 
-    if (const auto choice = window_.SelectLog()) {
+void MainFormLogic::AddJobs(const std::optional<OpenDialogResult>& choice)
+{
+    if (choice) {
         const FormatCode code = FilterFormatCode(choice->FilterIndex);
         // A job list never mixes formats.
         if (code != jobFormat_)

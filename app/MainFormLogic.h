@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ public:
     // The commands, one per control. A command that changes the job list, and a second run,
     // are refused while a run is in progress.
     void BAddLogClick();
+    // Files dropped on the job list: added as the add command adds them, the format taken
+    // from the first file's extension. Files of another format are refused with a message.
+    void DropFiles(const std::vector<std::string>& files);
     void BSaveListClick();
     void BRemLogClick();
     void BClearAllClick();
@@ -88,6 +92,8 @@ private:
     static std::size_t Index(Control control) { return static_cast<std::size_t>(control); }
     void Enable(Control control, bool on);
     void EnableListCommands(bool on);
+    void BeginAdd();
+    void AddJobs(const std::optional<OpenDialogResult>& choice);
     void SetBar(Bar bar, int position, int maximum);
     BarState& BarOf(Bar bar) { return bar == Bar::Progress ? progress_ : total_; }
     void ShowError(const std::exception_ptr& error);

@@ -19,13 +19,28 @@ struct OpenDialogResult {
     std::vector<std::string> Files;
 };
 
+// The modal dialogs and message boxes of the window. They form a seam of their own, so the
+// real window can run with scripted answers in tests.
+class DialogOperations {
+public:
+    virtual ~DialogOperations() = default;
+
+    // An empty result means the user cancelled.
+    virtual std::optional<OpenDialogResult> SelectLog() = 0;
+    virtual std::optional<std::string> SaveLST() = 0;
+    virtual std::optional<std::string> SaveRes() = 0;
+    // The directory chooser, opened on start; returns the name as the user confirmed it.
+    virtual std::optional<std::string> SelectDirectory(const std::string& start) = 0;
+    virtual void InformationBox(const std::string& text, const std::string& caption) = 0;
+    // The application-level error box, captioned with the application's title.
+    virtual void ErrorBox(const std::string& text) = 0;
+};
+
 // Every way in which the window's logic, the run and the replay touch the window. The Qt
 // window, the headless front end and the tests' double each implement it once; the logic
 // above it is written once. Positions and maxima reach a bar already clamped.
-class WindowOperations {
+class WindowOperations : public DialogOperations {
 public:
-    virtual ~WindowOperations() = default;
-
     virtual void SetCurrentMessage(const std::string& text) = 0;
     virtual void SetExtractedText(const std::string& text) = 0;
     virtual void ShowBar(Bar bar, int position, int maximum) = 0;
@@ -46,16 +61,6 @@ public:
     virtual void ClearItems() = 0;
     virtual bool IsItemSelected(int index) const = 0;
     virtual void SetFocusedItem(int index) = 0;
-
-    // Modal dialogs; an empty result means the user cancelled.
-    virtual std::optional<OpenDialogResult> SelectLog() = 0;
-    virtual std::optional<std::string> SaveLST() = 0;
-    virtual std::optional<std::string> SaveRes() = 0;
-    // The directory chooser, opened on start; returns the name as the user confirmed it.
-    virtual std::optional<std::string> SelectDirectory(const std::string& start) = 0;
-    virtual void InformationBox(const std::string& text, const std::string& caption) = 0;
-    // The application-level error box, captioned with the application's title.
-    virtual void ErrorBox(const std::string& text) = 0;
 
     // Handles every pending window event and returns.
     virtual void ProcessMessages() = 0;

@@ -20,12 +20,12 @@ protected:
 
     bool Add(int filter, std::vector<std::string> files)
     {
-        window.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
+        window.Dialogs.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
         return form.Execute([&] { form.BAddLogClick(); });
     }
     void CancelAdd()
     {
-        window.OpenAnswers.push_back(std::nullopt);
+        window.Dialogs.OpenAnswers.push_back(std::nullopt);
         form.Execute([&] { form.BAddLogClick(); });
     }
     void Remove(std::set<int> selected)
@@ -156,8 +156,8 @@ TEST_F(MainFormTest, UnreadableProjectListReportsAndLeavesButtonsDisabled)
     // Same format: the list is not emptied, but the buttons stay off although entries remain.
     ASSERT_TRUE(Add(4, {good}));
     EXPECT_FALSE(Add(4, {missing}));
-    ASSERT_EQ(window.ErrorBoxes.size(), 1u);
-    EXPECT_EQ(window.ErrorBoxes[0], "Cannot open file " + missing + ".");
+    ASSERT_EQ(window.Dialogs.ErrorBoxes.size(), 1u);
+    EXPECT_EQ(window.Dialogs.ErrorBoxes[0], "Cannot open file " + missing + ".");
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
     ExpectListButtons(false, false, true, false);
 
@@ -201,22 +201,22 @@ TEST_F(MainFormTest, SavedJobListLoadsBackAsAProjectList)
 {
     const std::string path = dir / "jobs.lst";
     ASSERT_TRUE(Add(5, {"/l/a b.log", "/l/c.log"}));
-    window.SaveListAnswers.push_back(path);
+    window.Dialogs.SaveListAnswers.push_back(path);
     ASSERT_TRUE(form.Execute([&] { form.BSaveListClick(); }));
     EXPECT_EQ(ReadFileBytes(path), "/l/a b.log\r\n/l/c.log\r\n");
-    EXPECT_TRUE(window.InformationBoxes.empty());
+    EXPECT_TRUE(window.Dialogs.InformationBoxes.empty());
 
     form.Execute([&] { form.BClearAllClick(); });
     ASSERT_TRUE(Add(4, {path}));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/a b.log", "/l/c.log"}));
 
-    window.SaveListAnswers.push_back(std::nullopt);
+    window.Dialogs.SaveListAnswers.push_back(std::nullopt);
     ASSERT_TRUE(form.Execute([&] { form.BSaveListClick(); }));
 
     const std::string unwritable = dir / "no/such/dir/jobs.lst";
-    window.SaveListAnswers.push_back(unwritable);
+    window.Dialogs.SaveListAnswers.push_back(unwritable);
     EXPECT_FALSE(form.Execute([&] { form.BSaveListClick(); }));
-    EXPECT_EQ(window.ErrorBoxes.back(), "Cannot create file " + unwritable + ".");
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot create file " + unwritable + ".");
 }
 
 TEST_F(MainFormTest, SaveResultsWritesRtfAndNamesTheFile)
@@ -224,23 +224,23 @@ TEST_F(MainFormTest, SaveResultsWritesRtfAndNamesTheFile)
     window.Results = {"/w/a.wac -> /out/a.wav (1044 bytes)", "Total 1044 bytes extracted."};
     window.SetEnabled(Control::SaveLog, true);
     const std::string path = dir / "b.txt";
-    window.SaveResultsAnswers.push_back(path);
+    window.Dialogs.SaveResultsAnswers.push_back(path);
     ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
 
     const std::string rtf = ReadFileBytes(path);
     EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
     EXPECT_NE(rtf.find("/w/a.wac -> /out/a.wav (1044 bytes)\\par"), std::string::npos);
     EXPECT_NE(rtf.find("Total 1044 bytes extracted.\\par"), std::string::npos);
-    ASSERT_EQ(window.InformationBoxes.size(), 1u);
-    EXPECT_EQ(window.InformationBoxes[0].Text, "b.txt");
-    EXPECT_EQ(window.InformationBoxes[0].Caption, "Operation status");
+    ASSERT_EQ(window.Dialogs.InformationBoxes.size(), 1u);
+    EXPECT_EQ(window.Dialogs.InformationBoxes[0].Text, "b.txt");
+    EXPECT_EQ(window.Dialogs.InformationBoxes[0].Caption, "Operation status");
     EXPECT_FALSE(window.IsOn(Control::SaveLog));
 
     // Cancelled: nothing written, nothing changes.
     window.SetEnabled(Control::SaveLog, true);
-    window.SaveResultsAnswers.push_back(std::nullopt);
+    window.Dialogs.SaveResultsAnswers.push_back(std::nullopt);
     ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
-    EXPECT_EQ(window.InformationBoxes.size(), 1u);
+    EXPECT_EQ(window.Dialogs.InformationBoxes.size(), 1u);
     EXPECT_TRUE(window.IsOn(Control::SaveLog));
 }
 
@@ -286,7 +286,31 @@ TEST_F(MainFormTest, ErrorsOfAnyKindReachTheErrorBox)
     EXPECT_FALSE(form.Execute([] { throw PackError("Stream write error"); }));
     EXPECT_FALSE(form.Execute([] { throw std::bad_alloc(); }));
     EXPECT_FALSE(form.Execute([] { throw 42; }));
-    EXPECT_EQ(window.ErrorBoxes, (std::vector<std::string>{"Stream write error.", "Out of memory.", "Unknown error."}));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes, (std::vector<std::string>{"Stream write error.", "Out of memory.", "Unknown error."}));
+}
+
+TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
+{
+    ASSERT_TRUE(Add(2, {"/s/x.was"}));
+    EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/a.WAC", "/w/pic.tga", "/w/b.wac", "/w/c.was"}); }));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.WAC", "/w/b.wac"}));
+    EXPECT_EQ(form.JobFormat(), kFormatWac);
+    ExpectListButtons(true, true, true, true);
+    EXPECT_EQ(window.Dialogs.ErrorBoxes,
+              (std::vector<std::string>{"Cannot add /w/pic.tga: the dropped files must all be of one format."}));
+
+    // A first file of no known kind refuses the whole drop and changes nothing.
+    EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/notes.txt", "/w/d.wac"}); }));
+    EXPECT_EQ(window.Items.size(), 2u);
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
+              "Cannot add /w/notes.txt: only .wac, .was, .at3, .lst and .log files can be added.");
+    ExpectListButtons(true, true, true, true);
+
+    // A dropped project list is loaded like a chosen one.
+    const auto list = dir.Write("jobs.lst", "/l/one.log\r\n");
+    ASSERT_TRUE(form.Execute([&] { form.DropFiles({list}); }));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
+    EXPECT_TRUE(window.Dialogs.OpenAnswers.empty());
 }
 
 TEST_F(MainFormTest, ExitClosesTheWindowWhenNoRunIsInProgress)

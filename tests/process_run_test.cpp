@@ -21,13 +21,13 @@ protected:
 
     void Add(int filter, std::vector<std::string> files)
     {
-        window.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
+        window.Dialogs.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
         ASSERT_TRUE(form.Execute([&] { form.BAddLogClick(); }));
     }
     // Runs into target; false when the run failed.
     bool Process(std::optional<std::string> chosen)
     {
-        window.DirectoryAnswers.push_back(std::move(chosen));
+        window.Dialogs.DirectoryAnswers.push_back(std::move(chosen));
         return form.Execute([&] { form.BProcessClick(); });
     }
     bool Process() { return Process(target); }
@@ -60,9 +60,9 @@ TEST_F(ProcessRunTest, TwoJobsWriteTheResultLogAndComplete)
     EXPECT_EQ(ResultLog(), "#Format: WAC\r\n#Source: /in/a.wac\r\n#Format: WAC\r\n#Source: /in/with blank/b.wac\r\n");
     EXPECT_EQ(form.Run().TargetDirectory, target);
     EXPECT_EQ(std::filesystem::current_path().string(), target);
-    ASSERT_EQ(window.InformationBoxes.size(), 1u);
-    EXPECT_EQ(window.InformationBoxes[0].Text, "Operation complete!");
-    EXPECT_EQ(window.InformationBoxes[0].Caption, "Process status:");
+    ASSERT_EQ(window.Dialogs.InformationBoxes.size(), 1u);
+    EXPECT_EQ(window.Dialogs.InformationBoxes[0].Text, "Operation complete!");
+    EXPECT_EQ(window.Dialogs.InformationBoxes[0].Caption, "Process status:");
     EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Completed);
 
     // The pane says what each job did; with nothing extracted there is no total line.
@@ -105,7 +105,7 @@ TEST_F(ProcessRunTest, ResultLogReplacedWhenPresentAndNeverWrittenForLogs)
         ASSERT_TRUE(Process());
         EXPECT_FALSE(FileExists(target + "/result.log"));
         EXPECT_EQ(form.Run().ResultList.Lines(), (std::vector<std::string>{"#Format: ", "#Source: /l/r.log"}));
-        EXPECT_EQ(window.InformationBoxes.back().Text, "Operation complete!");
+        EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation complete!");
     }
 }
 
@@ -123,17 +123,17 @@ TEST_F(ProcessRunTest, CancelledChooserRunsNothingButStillCompletes)
     EXPECT_TRUE(form.Run().ResultList.Empty());
     EXPECT_EQ(window.CurrentMessage, "left by someone");
     EXPECT_TRUE(window.TotalPositions.empty());
-    EXPECT_EQ(window.InformationBoxes.back().Text, "Operation complete!");
+    EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation complete!");
     EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Cancelled);
     // The chooser opened where the previous run left the current directory.
-    EXPECT_EQ(window.DirectoryStarts.back(), target);
+    EXPECT_EQ(window.Dialogs.DirectoryStarts.back(), target);
 }
 
 TEST_F(ProcessRunTest, EmptyListRunsNothingAndSaysNothing)
 {
     ASSERT_TRUE(form.Execute([&] { form.BProcessClick(); }));
-    EXPECT_TRUE(window.DirectoryStarts.empty());
-    EXPECT_TRUE(window.InformationBoxes.empty());
+    EXPECT_TRUE(window.Dialogs.DirectoryStarts.empty());
+    EXPECT_TRUE(window.Dialogs.InformationBoxes.empty());
 }
 
 TEST_F(ProcessRunTest, TargetIsCreatedWithItsParentsAndLosesItsTrailingSlash)
@@ -148,7 +148,7 @@ TEST_F(ProcessRunTest, TargetIsCreatedWithItsParentsAndLosesItsTrailingSlash)
 
     dir.Write("plain-file", "x");
     EXPECT_FALSE(Process(dir / "plain-file/sub"));
-    EXPECT_EQ(window.ErrorBoxes.back(), "Cannot create directory " + (dir / "plain-file/sub") + ".");
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot create directory " + (dir / "plain-file/sub") + ".");
 }
 
 TEST_F(ProcessRunTest, FailingJobEndsTheRunWithItsMessage)
@@ -166,8 +166,8 @@ TEST_F(ProcessRunTest, FailingJobEndsTheRunWithItsMessage)
     EXPECT_FALSE(Process());
 
     EXPECT_EQ(jobs, (std::vector<std::string>{"/in/a.wac", "/in/b.wac"}));
-    EXPECT_EQ(window.ErrorBoxes, (std::vector<std::string>{"Cannot open file /in/b.wac."}));
-    EXPECT_TRUE(window.InformationBoxes.empty());
+    EXPECT_EQ(window.Dialogs.ErrorBoxes, (std::vector<std::string>{"Cannot open file /in/b.wac."}));
+    EXPECT_TRUE(window.Dialogs.InformationBoxes.empty());
     EXPECT_EQ(ResultLog(), "from an earlier run\r\n");
     EXPECT_TRUE(window.IsOn(Control::Stop));
     EXPECT_FALSE(window.IsOn(Control::SaveLog));
@@ -190,13 +190,14 @@ TEST_F(ProcessRunTest, ListCommandsAndASecondRunAreRefusedDuringARun)
             EXPECT_FALSE(window.IsOn(control)) << static_cast<int>(control);
         EXPECT_TRUE(window.IsOn(Control::Stop));
         window.OnProcessMessages = [&](int) {
-            window.OpenAnswers.push_back(OpenDialogResult{2, {"/s/x.was"}});
+            window.Dialogs.OpenAnswers.push_back(OpenDialogResult{2, {"/s/x.was"}});
             window.Selected = {0, 1};
             form.Execute([&] { form.BAddLogClick(); });
             form.Execute([&] { form.BRemLogClick(); });
             form.Execute([&] { form.BClearAllClick(); });
+            form.Execute([&] { form.DropFiles({"/s/y.was"}); });
             EXPECT_EQ(form.BProcessClick(), RunOutcome::None);
-            window.SaveListAnswers.push_back(savedList);
+            window.Dialogs.SaveListAnswers.push_back(savedList);
             form.Execute([&] { form.BSaveListClick(); }); // saving the list is harmless and allowed
             window.OnProcessMessages = nullptr;
         };
@@ -208,10 +209,10 @@ TEST_F(ProcessRunTest, ListCommandsAndASecondRunAreRefusedDuringARun)
     EXPECT_EQ(jobs, (std::vector<std::string>{"/in/a.wac", "/in/b.wac"}));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/in/a.wac", "/in/b.wac"}));
     EXPECT_EQ(form.JobFormat(), kFormatWac);
-    EXPECT_EQ(window.OpenAnswers.size(), 1u); // the refused add showed no dialog
-    EXPECT_EQ(window.DirectoryStarts.size(), 1u);
+    EXPECT_EQ(window.Dialogs.OpenAnswers.size(), 1u); // the refused add showed no dialog
+    EXPECT_EQ(window.Dialogs.DirectoryStarts.size(), 1u);
     EXPECT_EQ(ReadFileBytes(savedList), "/in/a.wac\r\n/in/b.wac\r\n");
-    EXPECT_TRUE(window.ErrorBoxes.empty());
+    EXPECT_TRUE(window.Dialogs.ErrorBoxes.empty());
 }
 
 TEST_F(ProcessRunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
@@ -232,8 +233,8 @@ TEST_F(ProcessRunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
 
     EXPECT_EQ(jobs, (std::vector<std::string>{"/in/a.at3", "/in/b.at3"}));
     EXPECT_EQ(ResultLog(), "#Format: AT3\r\n#Source: /in/a.at3\r\n" + target + "/PIC/a.at3.tga\r\n");
-    EXPECT_EQ(window.InformationBoxes.back().Text, "Operation stopped.");
-    EXPECT_EQ(window.InformationBoxes.back().Caption, "Process status:");
+    EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation stopped.");
+    EXPECT_EQ(window.Dialogs.InformationBoxes.back().Caption, "Process status:");
     EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Stopped);
     EXPECT_EQ(window.Results.back(), "/in/b.at3: stopped");
     EXPECT_FALSE(window.IsOn(Control::Stop));
@@ -250,14 +251,14 @@ TEST_F(ProcessRunTest, StopDuringAJobThatFinishesEndsTheRunBeforeTheNextJob)
     ASSERT_TRUE(Process());
     EXPECT_EQ(jobs, (std::vector<std::string>{"/in/a.wac"}));
     EXPECT_EQ(ResultLog(), "#Format: WAC\r\n#Source: /in/a.wac\r\n");
-    EXPECT_EQ(window.InformationBoxes.back().Text, "Operation stopped.");
+    EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation stopped.");
 
     // The next run starts with the request cleared.
     jobs.clear();
     form.Handlers().Attach(1, [this](const std::string& path, RunContext&, JobHost&) { jobs.push_back(path); });
     ASSERT_TRUE(Process());
     EXPECT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(window.InformationBoxes.back().Text, "Operation complete!");
+    EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation complete!");
 }
 
 TEST_F(ProcessRunTest, ClosingDuringARunStopsItAndClosesAfterwards)
@@ -323,8 +324,8 @@ TEST_F(ProcessRunTest, ResultLogThatCannotBeCreatedFailsTheRun)
     std::filesystem::create_directories(target + "/result.log");
     Add(1, {"/in/a.wac"});
     EXPECT_FALSE(Process());
-    EXPECT_EQ(window.ErrorBoxes.back(), "Cannot create file " + target + "/result.log.");
-    EXPECT_TRUE(window.InformationBoxes.empty());
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot create file " + target + "/result.log.");
+    EXPECT_TRUE(window.Dialogs.InformationBoxes.empty());
 }
 
 } // namespace

@@ -26,17 +26,6 @@ void ScriptedWindow::ClearItems()
     Selected.clear();
 }
 
-std::optional<std::string> ScriptedWindow::SelectDirectory(const std::string& start)
-{
-    DirectoryStarts.push_back(start);
-    return Next(DirectoryAnswers);
-}
-
-void ScriptedWindow::InformationBox(const std::string& text, const std::string& caption)
-{
-    InformationBoxes.push_back({text, caption});
-}
-
 void ScriptedWindow::ProcessMessages()
 {
     ++ProcessMessagesCalls;

@@ -1,36 +1,28 @@
 #pragma once
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "ScriptedDialogs.h"
 #include "WindowOperations.h"
 
 namespace packsmith::test {
 
-// A window double: dialogs answer from queues the test fills (an empty queue cancels),
-// everything shown is recorded, and ProcessMessages runs the test's hook, where a test
-// "clicks" during a run.
+// A window double: the dialogs are scripted, everything shown is recorded, and
+// ProcessMessages runs the test's hook, where a test "clicks" during a run.
 class ScriptedWindow final : public WindowOperations {
 public:
-    struct Box {
-        std::string Text;
-        std::string Caption;
-    };
     struct BarValue {
         int Position = 0;
         int Maximum = 0;
     };
 
-    // Answers for the dialogs, used up in order.
-    std::deque<std::optional<OpenDialogResult>> OpenAnswers;
-    std::deque<std::optional<std::string>> SaveListAnswers;
-    std::deque<std::optional<std::string>> SaveResultsAnswers;
-    std::deque<std::optional<std::string>> DirectoryAnswers;
+    // The dialogs' answers and the boxes shown.
+    ScriptedDialogs Dialogs;
     // Runs on every ProcessMessages, with the call's number (from 1).
     std::function<void(int)> OnProcessMessages;
 
@@ -45,9 +37,6 @@ public:
     std::vector<std::string> Items;
     std::set<int> Selected;
     std::optional<int> FocusedItem;
-    std::vector<Box> InformationBoxes;
-    std::vector<std::string> ErrorBoxes;
-    std::vector<std::string> DirectoryStarts; // where each directory chooser opened
     int ProcessMessagesCalls = 0;
     int CloseCalls = 0;
     int ResultsFocusCalls = 0;
@@ -74,29 +63,22 @@ public:
     bool IsItemSelected(int index) const override { return Selected.count(index) != 0; }
     void SetFocusedItem(int index) override { FocusedItem = index; }
 
-    std::optional<OpenDialogResult> SelectLog() override { return Next(OpenAnswers); }
-    std::optional<std::string> SaveLST() override { return Next(SaveListAnswers); }
-    std::optional<std::string> SaveRes() override { return Next(SaveResultsAnswers); }
-    std::optional<std::string> SelectDirectory(const std::string& start) override;
-    void InformationBox(const std::string& text, const std::string& caption) override;
-    void ErrorBox(const std::string& text) override { ErrorBoxes.push_back(text); }
+    std::optional<OpenDialogResult> SelectLog() override { return Dialogs.SelectLog(); }
+    std::optional<std::string> SaveLST() override { return Dialogs.SaveLST(); }
+    std::optional<std::string> SaveRes() override { return Dialogs.SaveRes(); }
+    std::optional<std::string> SelectDirectory(const std::string& start) override
+    {
+        return Dialogs.SelectDirectory(start);
+    }
+    void InformationBox(const std::string& text, const std::string& caption) override
+    {
+        Dialogs.InformationBox(text, caption);
+    }
+    void ErrorBox(const std::string& text) override { Dialogs.ErrorBox(text); }
 
     void ProcessMessages() override;
     void CloseWindow() override { ++CloseCalls; }
 
-private:
-    template <class T>
-    static std::optional<T> Next(std::deque<std::optional<T>>& answers)
-    {
-        if (answers.empty())
-            return std::nullopt;
-        const bool confirmed = answers.front().has_value();
-        T value = confirmed ? std::move(*answers.front()) : T{};
-        answers.pop_front();
-        if (!confirmed)
-            return std::nullopt;
-        return value;
-    }
 };
 
 } // namespace packsmith::test
