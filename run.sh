@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, then runs the tool: with arguments, packsmith-cli with
-# them; without, the window when there is one and a display to show it on, else the
-# command line's usage.
+# them; without, the window when there is a display to show it on, else the command line's
+# usage.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$root/tools/setup.sh"
@@ -13,7 +13,8 @@ bin="$root/build/bin"
 if [ $# -gt 0 ]; then
     exec "$bin/packsmith-cli" "$@"
 fi
-if [ -x "$bin/packsmith" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec "$bin/packsmith"
 fi
+echo "No display available (neither DISPLAY nor WAYLAND_DISPLAY is set), so no window; the command line's usage follows." >&2
 exec "$bin/packsmith-cli" --help

@@ -1,0 +1,437 @@
+// The real window under the offscreen platform: its controls, their enabling through the
+// real buttons, a whole run, drops, and the real dialogs' set-up.
+#include <QAction>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "DirectoryChooser.h"
+#include "PackError.h"
+#include "QtDialogs.h"
+#include "ScriptedDialogs.h"
+#include "TMainForm.h"
+#include "TempDir.h"
+#include "ToolBarPictures.h"
+
+namespace packsmith::test {
+namespace {
+
+using qt::TMainForm;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    template <class T = QWidget>
+    T* Find(const char* name)
+    {
+        T* widget = form.findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
+    bool On(const char* name) { return Find(name)->isEnabled(); }
+    std::vector<std::string> Items()
+    {
+        std::vector<std::string> items;
+        for (int i = 0; i < Find<QListWidget>("LogList")->count(); ++i)
+            items.push_back(Find<QListWidget>("LogList")->item(i)->text().toStdString());
+        return items;
+    }
+    void AddThroughButton(int filter, std::vector<std::string> files)
+    {
+        dialogs.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
+        Click("BAddLog");
+    }
+    // Attaches a handler for every code that records the job and runs body.
+    void OnJob(std::function<void(const std::string&, RunContext&, JobHost&)> body)
+    {
+        for (FormatCode code = 1; code <= 5; ++code)
+            form.Logic().Handlers().Attach(code, [this, body](const std::string& path, RunContext& run, JobHost& host) {
+                jobs.push_back(path);
+                body(path, run, host);
+            });
+    }
+    void Drop(const QStringList& files)
+    {
+        auto* data = new QMimeData;
+        QList<QUrl> urls;
+        for (const QString& file : files)
+            urls << QUrl::fromLocalFile(file);
+        data->setUrls(urls);
+        QWidget* viewport = Find<QListWidget>("LogList")->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        dropAccepted = enter.isAccepted();
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        delete data;
+    }
+
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TMainForm form{&dialogs};
+    std::vector<std::string> jobs;
+    bool dropAccepted = false;
+};
+
+TEST_F(MainWindowTest, ControlsHaveTheirNamesPlacesAndStartUpStates)
+{
+    EXPECT_EQ(form.windowTitle(), "Packsmith");
+    EXPECT_EQ(form.size(), QSize(688, 464));
+    EXPECT_FALSE(form.windowIcon().isNull());
+
+    // The tool bar's buttons, left to right, with their start-up states.
+    const std::pair<const char*, bool> buttons[] = {{"BAddLog", true},   {"BSaveList", false}, {"BRemLog", false},
+                                                    {"BClearAll", false}, {"BProcess", false}, {"BExit", true}};
+    int left = -1;
+    for (const auto& [name, enabled] : buttons) {
+        auto* button = Find<QToolButton>(name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->isEnabled(), enabled) << name;
+        EXPECT_GT(button->x(), left) << name;
+        EXPECT_FALSE(button->toolTip().isEmpty()) << name;
+        EXPECT_EQ(button->parentWidget(), Find("ToolBar1"));
+        left = button->x();
+    }
+    EXPECT_EQ(Find<QToolBar>("ToolBar1")->height(), 26);
+
+    auto* list = Find<QListWidget>("LogList");
+    EXPECT_EQ(list->height(), 189);
+    EXPECT_EQ(list->width(), 688);
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(list->count(), 0);
+    auto* results = Find<QTextEdit>("Results");
+    EXPECT_FALSE(results->isReadOnly());
+    EXPECT_EQ(results->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(results->y(), list->y() + list->height());
+
+    auto* group = Find<QGroupBox>("GroupBox1");
+    EXPECT_EQ(group->title(), " Process ");
+    EXPECT_EQ(group->height(), 66);
+    EXPECT_EQ(group->mapTo(&form, QPoint(0, group->height())).y(), 464);
+    EXPECT_EQ(results->y() + results->height(), group->y());
+
+    const struct {
+        const char* name;
+        QRect geometry;
+    } places[] = {{"SaveLog", {506, 10, 105, 19}}, {"Stop", {612, 10, 71, 19}},
+                  {"Progress", {12, 32, 671, 13}}, {"Total", {12, 48, 671, 13}}};
+    for (const auto& place : places) {
+        EXPECT_EQ(Find(place.name)->geometry(), place.geometry) << place.name;
+        EXPECT_EQ(Find(place.name)->parentWidget(), group) << place.name;
+    }
+    EXPECT_EQ(Find("CurrentMessage")->pos(), QPoint(12, 16));
+    EXPECT_EQ(Find("Extracted")->pos(), QPoint(334, 14));
+    EXPECT_EQ(Find<QLabel>("CurrentMessage")->text(), "");
+    EXPECT_EQ(Find<QLabel>("Extracted")->text(), "Extracted: 0");
+    EXPECT_EQ(Find<QPushButton>("SaveLog")->text(), "Save results");
+    EXPECT_EQ(Find<QPushButton>("Stop")->text(), "Stop");
+    EXPECT_FALSE(On("SaveLog"));
+    EXPECT_FALSE(On("Stop"));
+    for (const char* bar : {"Progress", "Total"}) {
+        EXPECT_EQ(Find<QProgressBar>(bar)->minimum(), 0);
+        EXPECT_EQ(Find<QProgressBar>(bar)->maximum(), 100);
+        EXPECT_EQ(Find<QProgressBar>(bar)->value(), 0);
+    }
+}
+
+TEST(ToolBarPictures, DisabledFormsDifferVisiblyFromEnabledOnes)
+{
+    for (int picture = 0; picture < qt::kPictureCount; ++picture) {
+        const QImage enabled = qt::EnabledPicture(picture, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage disabled = qt::DisabledPicture(picture, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        int opaque = 0, coloured = 0, greyish = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const QRgb e = enabled.pixel(x, y), d = disabled.pixel(x, y);
+                if (qAlpha(e) > 200) {
+                    ++opaque;
+                    coloured += qRed(e) != qGreen(e) || qGreen(e) != qBlue(e);
+                }
+                greyish += qRed(d) == qGreen(d) && qGreen(d) == qBlue(d) && qAlpha(d) < qAlpha(e) + 1;
+            }
+        EXPECT_GT(opaque, 20) << picture; // something is drawn
+        EXPECT_GT(coloured, 0) << picture;
+        EXPECT_EQ(greyish, 256) << picture;
+        for (int other = 0; other < picture; ++other)
+            EXPECT_NE(enabled, qt::EnabledPicture(other, 16).toImage().convertToFormat(QImage::Format_ARGB32));
+    }
+}
+
+TEST_F(MainWindowTest, AddRemoveAndClearThroughTheRealButtons)
+{
+    AddThroughButton(1, {"/w/a.wac", "/w/b.wac", "/w/c.wac"});
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/a.wac", "/w/b.wac", "/w/c.wac"}));
+    for (const char* name : {"BSaveList", "BRemLog", "BClearAll", "BProcess"})
+        EXPECT_TRUE(On(name)) << name;
+
+    auto* list = Find<QListWidget>("LogList");
+    list->item(0)->setSelected(true);
+    list->item(1)->setSelected(true);
+    Click("BRemLog");
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/c.wac"}));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_FALSE(list->item(0)->isSelected()); // the focus moved, nothing was selected
+
+    // Delete on the list removes the selection too.
+    list->item(0)->setSelected(true);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_TRUE(Items().empty());
+    for (const char* name : {"BSaveList", "BRemLog", "BClearAll", "BProcess"})
+        EXPECT_FALSE(On(name)) << name;
+
+    AddThroughButton(2, {"/s/x.was"});
+    dialogs.OpenAnswers.push_back(std::nullopt); // a cancelled add keeps a filled list usable
+    Click("BAddLog");
+    EXPECT_TRUE(On("BProcess"));
+    Click("BClearAll");
+    EXPECT_TRUE(Items().empty());
+    EXPECT_FALSE(On("BClearAll"));
+    EXPECT_TRUE(dialogs.ErrorBoxes.empty());
+}
+
+TEST_F(MainWindowTest, KeyboardShortcutsReachTheCommands)
+{
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    dialogs.OpenAnswers.push_back(OpenDialogResult{1, {"/w/a.wac"}});
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/a.wac"}));
+
+    OnJob([](const std::string&, RunContext&, JobHost&) {});
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    QTest::keyClick(&form, Qt::Key_F5);
+    EXPECT_EQ(jobs.size(), 1u);
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    QTest::keyClick(&form, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(jobs.size(), 2u);
+
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(MainWindowTest, CompleteRunShowsItsProgressLiveAndWritesTheLog)
+{
+    const std::string target = dir / "out";
+    OnJob([&](const std::string& path, RunContext& run, JobHost& host) {
+        host.SetStatus("Extracting " + path);
+        host.ShowFileProgress(50);
+        host.ReportOutput(run.TargetDirectory + "/x.wav", 1044);
+        // What the window shows in the middle of the job.
+        EXPECT_EQ(Find<QProgressBar>("Progress")->value(), 50);
+        EXPECT_EQ(Find<QLabel>("CurrentMessage")->text().toStdString(), "Extracting " + path);
+        EXPECT_EQ(Find<QLabel>("Extracted")->text(), jobs.size() == 1 ? "Extracted: 1044" : "Extracted: 2088");
+        EXPECT_TRUE(On("Stop"));
+        EXPECT_FALSE(On("SaveLog"));
+        for (const char* name : {"BAddLog", "BRemLog", "BClearAll", "BProcess"})
+            EXPECT_FALSE(On(name)) << name;
+        EXPECT_TRUE(On("BSaveList"));
+        EXPECT_TRUE(On("BExit"));
+    });
+    AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
+    dialogs.DirectoryAnswers.push_back(target);
+    Click("BProcess");
+
+    EXPECT_EQ(jobs, (std::vector<std::string>{"/in/a.wac", "/in/b.wac"}));
+    EXPECT_EQ(ReadFileBytes(target + "/result.log"),
+              "#Format: WAC\r\n#Source: /in/a.wac\r\n#Format: WAC\r\n#Source: /in/b.wac\r\n");
+    ASSERT_EQ(dialogs.InformationBoxes.size(), 1u);
+    EXPECT_EQ(dialogs.InformationBoxes[0].Text, "Operation complete!");
+    EXPECT_EQ(dialogs.InformationBoxes[0].Caption, "Process status:");
+    EXPECT_EQ(form.ResultLines(), (std::vector<std::string>{"/in/a.wac -> " + target + "/x.wav (1044 bytes)",
+                                                            "/in/b.wac -> " + target + "/x.wav (1044 bytes)",
+                                                            "Total 2088 bytes extracted."}));
+    EXPECT_EQ(Find<QTextEdit>("Results")->toPlainText().count('\n'), 2);
+    EXPECT_TRUE(On("SaveLog"));
+    EXPECT_FALSE(On("Stop"));
+    EXPECT_TRUE(On("BProcess"));
+    EXPECT_EQ(Find<QProgressBar>("Progress")->value(), 0);
+    EXPECT_EQ(Find<QLabel>("Extracted")->text(), "");
+
+    // The pane saved through its button.
+    const std::string saved = dir / "b.txt";
+    dialogs.SaveResultsAnswers.push_back(saved);
+    Click("SaveLog");
+    EXPECT_NE(ReadFileBytes(saved).find("Total 2088 bytes extracted.\\par"), std::string::npos);
+    EXPECT_EQ(dialogs.InformationBoxes.back().Text, "b.txt");
+    EXPECT_EQ(dialogs.InformationBoxes.back().Caption, "Operation status");
+    EXPECT_FALSE(On("SaveLog"));
+}
+
+TEST_F(MainWindowTest, StopButtonAnswersDuringARun)
+{
+    OnJob([&](const std::string&, RunContext&, JobHost& host) {
+        // A click on Stop waiting in the event queue, delivered while the job pumps events.
+        QMetaObject::invokeMethod(Find<QPushButton>("Stop"), "click", Qt::QueuedConnection);
+        host.ProcessMessages();
+        CheckStop(host);
+    });
+    AddThroughButton(3, {"/p/a.at3", "/p/b.at3"});
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    Click("BProcess");
+    EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(dialogs.InformationBoxes.back().Text, "Operation stopped.");
+    EXPECT_FALSE(FileExists(dir / "out/result.log"));
+    EXPECT_FALSE(On("Stop"));
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst)
+{
+    OnJob([&](const std::string&, RunContext&, JobHost& host) {
+        QMetaObject::invokeMethod(&form, "close", Qt::QueuedConnection);
+        host.ProcessMessages();
+        EXPECT_TRUE(form.isVisible()) << "closed under a running job";
+    });
+    AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    Click("BProcess");
+    EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBox)
+{
+    OnJob([](const std::string& path, RunContext&, JobHost&) { throw PackError("Cannot open file " + path); });
+    AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    Click("BProcess");
+    EXPECT_EQ(dialogs.ErrorBoxes, (std::vector<std::string>{"Cannot open file /in/a.wac."}));
+    EXPECT_TRUE(dialogs.InformationBoxes.empty());
+    EXPECT_TRUE(On("Stop"));
+    EXPECT_TRUE(On("BProcess"));
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(MainWindowTest, DroppedFilesJoinTheList)
+{
+    Drop({"/w/a.was", "/w/b.was"});
+    EXPECT_TRUE(dropAccepted);
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/a.was", "/w/b.was"}));
+    EXPECT_TRUE(On("BProcess"));
+
+    Drop({"/w/readme.txt"});
+    EXPECT_EQ(Items().size(), 2u);
+    ASSERT_EQ(dialogs.ErrorBoxes.size(), 1u);
+    EXPECT_EQ(dialogs.ErrorBoxes[0], "Cannot add /w/readme.txt: only .wac, .was, .at3, .lst and .log files can be added.");
+}
+
+// The real dialogs, inspected and answered while they are open.
+void WhenModal(std::function<void(QWidget*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        answer(modal);
+    });
+}
+
+TEST(QtDialogs, SelectLogOffersTheFiveFiltersAndReportsTheChosenOne)
+{
+    TempDir dir;
+    const std::string list = dir.Write("jobs.lst", "");
+    qt::QtDialogs dialogs(nullptr);
+    WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Select file...");
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(dialog->nameFilters(),
+                  (QStringList{"Packed WAV (*.wac)", "Packed Music (*.was)", "Image Pack (*.at3)",
+                               "Project list files (*.lst)", "Log files (*.log)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "Packed WAV (*.wac)");
+        dialog->selectNameFilter("Project list files (*.lst)");
+        dialog->selectFile(QString::fromStdString(list));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const auto chosen = dialogs.SelectLog();
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->FilterIndex, 4);
+    EXPECT_EQ(chosen->Files, (std::vector<std::string>{list}));
+
+    WhenModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Select target...");
+        EXPECT_EQ(dialog->defaultSuffix(), "txt");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"Text files (*.txt)"});
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        dialog->reject();
+    });
+    EXPECT_FALSE(dialogs.SaveRes().has_value());
+}
+
+TEST(QtDialogs, BoxesCarryTheirTextsCaptionsAndIcons)
+{
+    qt::QtDialogs dialogs(nullptr);
+    std::vector<std::tuple<QString, QString, QMessageBox::Icon>> seen;
+    const auto record = [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        seen.emplace_back(box->windowTitle(), box->text(), box->icon());
+        box->accept();
+    };
+    WhenModal(record);
+    dialogs.InformationBox("Operation complete!", "Process status:");
+    WhenModal(record);
+    dialogs.ErrorBox("Stream read error.");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::make_tuple(QString("Process status:"), QString("Operation complete!"), QMessageBox::Information));
+    EXPECT_EQ(seen[1], std::make_tuple(QString("Packsmith"), QString("Stream read error."), QMessageBox::Critical));
+}
+
+TEST(DirectoryChooser, AcceptsAMissingDirectoryOnlyWhenTheUserAgreesToCreateIt)
+{
+    TempDir dir;
+    qt::DirectoryChooser chooser(QString::fromStdString(dir.Path()));
+    EXPECT_EQ(chooser.windowTitle(), "Select Directory");
+    auto* name = chooser.findChild<QLineEdit*>("DirectoryName");
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->text().toStdString(), dir.Path());
+
+    int asked = 0;
+    bool agree = false;
+    chooser.ConfirmCreate = [&] {
+        ++asked;
+        return agree;
+    };
+    chooser.show();
+    chooser.accept(); // an existing directory: no question
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(chooser.result(), QDialog::Accepted);
+
+    chooser.setResult(QDialog::Rejected);
+    chooser.show();
+    name->setText("new/sub"); // relative: taken in the directory being browsed
+    chooser.accept();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(chooser.isVisible()) << "No must return to the chooser";
+    agree = true;
+    chooser.accept();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(chooser.result(), QDialog::Accepted);
+    EXPECT_EQ(chooser.Directory().toStdString(), dir / "new/sub");
+    EXPECT_FALSE(FileExists(dir / "new")) << "the run creates it, not the chooser";
+}
+
+} // namespace
+} // namespace packsmith::test
