@@ -9,7 +9,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -58,13 +60,40 @@ DirectoryChooser::DirectoryChooser(const QString& start, QWidget* parent)
 
     connect(buttons, &QDialogButtonBox::accepted, this, &DirectoryChooser::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &DirectoryChooser::reject);
-    connect(drives_, &QComboBox::textActivated, this, [this](const QString& root) { Browse(root); });
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
-        if (index.isValid()) {
-            browsed_ = model_->filePath(index);
-            name_->setText(QDir::toNativeSeparators(browsed_));
-        }
+    connect(drives_, &QComboBox::textActivated, this, [this](const QString& root) {
+        Browse(root);
+        name_->setText(QDir::toNativeSeparators(root));
     });
+    // The model reads directories in the background: the directory being browsed is shown
+    // once the levels above it have been read, and scrolled to as rows arrive, until the
+    // user takes over.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        if (pending_.isEmpty())
+            return;
+        const QString target = pending_;
+        Browse(target);
+        if (loaded == QFileInfo(target).absolutePath() || loaded == QDir::cleanPath(target))
+            pending_.clear();
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &DirectoryChooser::ScrollToBrowsed);
+    connect(model_, &QAbstractItemModel::layoutChanged, this, &DirectoryChooser::ScrollToBrowsed);
+    const auto userTookOver = [this] {
+        if (!browsing_) {
+            pending_.clear();
+            scrollWanted_ = false;
+        }
+    };
+    connect(tree_, &QTreeView::expanded, this, userTookOver);
+    connect(tree_, &QTreeView::collapsed, this, userTookOver);
+    connect(tree_->verticalScrollBar(), &QScrollBar::actionTriggered, this, userTookOver);
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this, userTookOver](const QModelIndex& index) {
+                if (!index.isValid() || browsing_)
+                    return;
+                userTookOver();
+                browsed_ = model_->filePath(index);
+                name_->setText(QDir::toNativeSeparators(browsed_));
+            });
 
     ConfirmCreate = [this] {
         return QMessageBox::question(this, "Confirm", "The specified directory does not exist. Create it?",
@@ -81,12 +110,31 @@ DirectoryChooser::DirectoryChooser(const QString& start, QWidget* parent)
 void DirectoryChooser::Browse(const QString& directory)
 {
     browsed_ = directory;
+    pending_ = directory;
+    scrollWanted_ = true;
     const QModelIndex index = model_->index(directory);
-    if (index.isValid()) {
-        tree_->setCurrentIndex(index);
-        tree_->scrollTo(index);
-        tree_->expand(index);
-    }
+    if (!index.isValid())
+        return;
+    // Showing the directory must not overwrite what the user may have typed meanwhile.
+    browsing_ = true;
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        tree_->expand(parent);
+    tree_->setCurrentIndex(index);
+    browsing_ = false;
+    ScrollToBrowsed();
+}
+
+// The model adds and sorts rows after the view has been asked to show one, so the request
+// is repeated whenever rows arrive.
+void DirectoryChooser::ScrollToBrowsed()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (!scrollWanted_)
+            return;
+        const QModelIndex index = model_->index(browsed_);
+        if (index.isValid())
+            tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    });
 }
 
 QString DirectoryChooser::Directory() const

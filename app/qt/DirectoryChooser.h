@@ -34,12 +34,16 @@ public:
 
 private:
     void Browse(const QString& directory);
+    void ScrollToBrowsed();
 
     QFileSystemModel* model_;
     QComboBox* drives_;
     QTreeView* tree_;
     QLineEdit* name_;
     QString browsed_;
+    QString pending_; // a directory to show once the model has loaded its way down to it
+    bool browsing_ = false;
+    bool scrollWanted_ = true;
 };
 
 } // namespace packsmith::qt
