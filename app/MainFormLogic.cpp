@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ErrorText.h"
+#include "FormatHandlers.h"
 #include "PackError.h"
 #include "PathUtils.h"
 #include "RichText.h"
@@ -14,6 +15,7 @@ MainFormLogic::MainFormLogic(WindowOperations& window) : window_(window) {}
 
 void MainFormLogic::FormCreate()
 {
+    AttachFormatHandlers(dispatcher_);
     Enable(Control::BAddLog, true);
     Enable(Control::BSaveList, false);
     Enable(Control::BRemLog, false);

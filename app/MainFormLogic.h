@@ -29,7 +29,8 @@ class MainFormLogic final : private JobHost {
 public:
     explicit MainFormLogic(WindowOperations& window);
 
-    // Puts the controls into their start-up state; called once the window's controls exist.
+    // Binds the format handlers and puts the controls into their start-up state; called once
+    // the window's controls exist.
     void FormCreate();
 
     // The commands, one per control. A command that changes the job list, and a second run,

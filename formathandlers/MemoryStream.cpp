@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include "FileStream.h"
 #include "PackError.h"
@@ -45,17 +44,24 @@ std::int64_t MemoryStream::Seek(std::int64_t offset, Origin origin)
     return static_cast<std::int64_t>(position_);
 }
 
+std::span<const std::uint8_t> MemoryStream::Take(std::uint64_t count)
+{
+    const std::size_t available = position_ < data_.size() ? data_.size() - position_ : 0;
+    if (count > available)
+        ThrowReadError();
+    const std::span<const std::uint8_t> taken(data_.data() + position_, static_cast<std::size_t>(count));
+    position_ += static_cast<std::size_t>(count);
+    return taken;
+}
+
 void MemoryStream::SetSize(std::uint64_t size)
 {
+    const std::size_t before = data_.size();
     if (size > kMaxSize)
         ThrowOutOfMemory();
-    try {
-        data_.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        ThrowOutOfMemory();
-    } catch (const std::length_error&) {
-        ThrowOutOfMemory();
-    }
+    ResizeBuffer(data_, size);
+    if (data_.size() > before)
+        std::fill(data_.begin() + static_cast<std::ptrdiff_t>(before), data_.end(), 0);
 }
 
 void MemoryStream::LoadFromFile(const std::string& path)
@@ -68,7 +74,9 @@ void MemoryStream::LoadFromStream(Stream& source, std::uint64_t count)
 {
     data_.clear();
     position_ = 0;
-    SetSize(count);
+    if (count > kMaxSize)
+        ThrowOutOfMemory();
+    ResizeBuffer(data_, count);
     source.ReadBuffer(data_);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "ByteBuffer.h"
 
 #include "Stream.h"
 
@@ -29,11 +30,14 @@ public:
     // Replaces the content by count bytes read from source; the position returns to 0.
     void LoadFromStream(Stream& source, std::uint64_t count);
 
+    // The next count bytes in place, moving past them; "Stream read error" when fewer remain.
+    std::span<const std::uint8_t> Take(std::uint64_t count);
+
     std::span<const std::uint8_t> Bytes() const { return data_; }
     std::span<std::uint8_t> Bytes() { return data_; }
 
 private:
-    std::vector<std::uint8_t> data_;
+    ByteBuffer data_;
     std::size_t position_ = 0;
 };
 

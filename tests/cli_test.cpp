@@ -11,6 +11,7 @@
 #include "CliOptions.h"
 #include "PackError.h"
 #include "TempDir.h"
+#include "WacEncoder.h"
 
 namespace packsmith::test {
 namespace {
@@ -60,24 +61,32 @@ CliResult RunBinary(const std::vector<std::string>& args, const TempDir& cwd)
     return result;
 }
 
+std::string Bytes(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
 TEST(CliBinary, TwoPackedWavFilesGiveAFourLineResultLog)
 {
     TempDir dir;
-    dir.Write("a.wac", "");
-    dir.Write("sub dir/b.wac", "");
+    const std::vector<std::int16_t> samples(600, 1000);
+    dir.Write("a.wac", Bytes(EncodeWacFile(samples)));
+    dir.Write("sub dir/b.wac", Bytes(EncodeWacFile(samples)));
     const auto result = RunBinary({"-o", "OUT", "a.wac", "sub dir/b.wac"}, dir);
     EXPECT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(ReadFileBytes(dir / "OUT/result.log"), "#Format: WAC\r\n#Source: " + (dir / "a.wac") +
                                                          "\r\n#Format: WAC\r\n#Source: " + (dir / "sub dir/b.wac") +
                                                          "\r\n");
     EXPECT_NE(result.Out.find("Operation complete!"), std::string::npos);
+    EXPECT_NE(result.Out.find("Total 3160 bytes extracted."), std::string::npos); // 2 x (44 + 3 x 512)
+    EXPECT_EQ(ReadFileBytes(dir / "OUT/a.wav").size(), 44u + 3 * 512);
     EXPECT_EQ(result.Err.find('\033'), std::string::npos) << "a progress line on a stream that is no terminal";
 }
 
 TEST(CliBinary, ExitStatusesOfTheRealProgram)
 {
     TempDir dir;
-    EXPECT_EQ(RunBinary({"-o", "OUT", "missing.wac"}, dir).Status, 0); // no handler opens it yet
+    const auto missing = RunBinary({"-o", "OUT", "missing.wac"}, dir);
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "packsmith-cli: Cannot open file " + (dir / "missing.wac") + ".\n");
+    EXPECT_FALSE(FileExists(dir / "OUT/missing.wav"));
     const auto usage = RunBinary({"missing.wac"}, dir);
     EXPECT_EQ(usage.Status, 2);
     EXPECT_EQ(usage.Err.rfind("packsmith-cli: ", 0), 0u);

@@ -91,6 +91,7 @@ TEST_F(ProcessRunTest, TotalBarAfterThreeJobsReads0_33_66ThenReturnsTo0)
 
 TEST_F(ProcessRunTest, ResultLogReplacedWhenPresentAndNeverWrittenForLogs)
 {
+    RecordJobs();
     std::filesystem::create_directories(target);
     dir.Write("out/result.log", "old content that is longer than the new one\r\n");
     Add(2, {"/s/x.was"});
@@ -321,6 +322,7 @@ TEST_F(ProcessRunTest, FileProgressPumpsEventsOnlyWhenTheBarMoves)
 
 TEST_F(ProcessRunTest, ResultLogThatCannotBeCreatedFailsTheRun)
 {
+    RecordJobs();
     std::filesystem::create_directories(target + "/result.log");
     Add(1, {"/in/a.wac"});
     EXPECT_FALSE(Process());

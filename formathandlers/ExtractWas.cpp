@@ -1,0 +1,34 @@
+#include "ExtractWas.h"
+
+#include "ByteOrder.h"
+#include "PackError.h"
+#include "WasDecoder.h"
+#include "WaveJob.h"
+
+namespace packsmith {
+
+void ExtractWas(const std::string& path, RunContext& run, JobHost& host)
+{
+    WaveJob job(path, run);
+    BufferedReader& input = job.Input();
+    job.CopyWaveHeader();
+
+    while (!input.AtEnd()) {
+        const std::uint64_t chunkOffset = input.Position();
+        const auto sizes = input.Take(8);
+        const auto compressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data()));
+        const auto decompressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data() + 4));
+        if (compressedSize < 0 || decompressedSize < 0)
+            ThrowReadError();
+        const auto coded = input.Take(static_cast<std::uint32_t>(compressedSize));
+        // A few coded bytes must not be able to demand gigabytes.
+        if (static_cast<std::uint64_t>(decompressedSize) > MaxWasDecodedBytes(coded.size()))
+            throw PackError("Corrupt chunk at offset " + std::to_string(chunkOffset) + " of " + path + ": " +
+                            std::to_string(decompressedSize) + " decoded bytes cannot come from " +
+                            std::to_string(compressedSize) + " coded bytes");
+        DecodeWasChunk(coded, job.Extend(static_cast<std::uint32_t>(decompressedSize)));
+    }
+    job.Finish(host);
+}
+
+} // namespace packsmith

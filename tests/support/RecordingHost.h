@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "JobHost.h"
+
+namespace packsmith::test {
+
+// A JobHost for calling handlers directly: it records what the handler shows and reports.
+class RecordingHost final : public JobHost {
+public:
+    std::vector<std::string> Statuses;
+    std::vector<std::pair<std::string, std::uint64_t>> Outputs;
+    int Progress = 0;
+    int ProgressMax = 100;
+    int Total = 0;
+    int TotalMax = 100;
+    int ProcessMessagesCalls = 0;
+    bool Stop = false;
+
+    void SetStatus(const std::string& text) override { Statuses.push_back(text); }
+    int ProgressPosition() const override { return Progress; }
+    void SetProgressPosition(int position) override { Progress = position; }
+    void SetProgressMax(int maximum) override { ProgressMax = maximum; }
+    void SetTotalPosition(int position) override { Total = position; }
+    void SetTotalMax(int maximum) override { TotalMax = maximum; }
+    void ShowFileProgress(int percent) override
+    {
+        if (percent != Progress) {
+            Progress = percent;
+            ++ProcessMessagesCalls;
+        }
+    }
+    void ProcessMessages() override { ++ProcessMessagesCalls; }
+    bool StopRequested() const override { return Stop; }
+    void ReportOutput(const std::string& path, std::uint64_t bytes) override { Outputs.emplace_back(path, bytes); }
+};
+
+} // namespace packsmith::test
