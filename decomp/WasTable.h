@@ -70,7 +70,7 @@ public:
         std::uint64_t position = positionInOut;
         unsigned insert = insert_;
         unsigned last = last_;
-        std::uint32_t clock = clock_;
+        std::uint64_t clock = clock_;
         std::size_t done = 0;
         while (done < count && position < stopBit) {
             std::uint64_t window = LoadBE64(bytes + (position / 8 - firstByte)) << (position % 8);
@@ -124,9 +124,10 @@ private:
         return oldest;
     }
 
-    std::array<std::int16_t, kEntries + 1> samples_; // the last one spare
-    std::array<std::uint32_t, kEntries + 1> lastUse_;
-    std::uint32_t clock_ = 0;
+    std::array<std::int16_t, kEntries> samples_;
+    // 64-bit stamps: a chunk of 2 GB holds more references than 32 bits can count.
+    std::array<std::uint64_t, kEntries> lastUse_;
+    std::uint64_t clock_ = 0;
     unsigned insert_ = 0;
     unsigned last_ = 0;
 };

@@ -12,6 +12,7 @@
 #include "PackError.h"
 #include "TempDir.h"
 #include "WacEncoder.h"
+#include "WasEncoder.h"
 
 namespace packsmith::test {
 namespace {
@@ -78,6 +79,26 @@ TEST(CliBinary, TwoPackedWavFilesGiveAFourLineResultLog)
     EXPECT_NE(result.Out.find("Total 3160 bytes extracted."), std::string::npos); // 2 x (44 + 3 x 512)
     EXPECT_EQ(ReadFileBytes(dir / "OUT/a.wav").size(), 44u + 3 * 512);
     EXPECT_EQ(result.Err.find('\033'), std::string::npos) << "a progress line on a stream that is no terminal";
+}
+
+TEST(CliBinary, PackedMusicFileBecomesAWaveFile)
+{
+    TempDir dir;
+    std::vector<std::int16_t> samples(5000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>((i * 37) % 4000 - 2000);
+    dir.Write("y.was", Bytes(EncodeWasFile(samples, {}, 1024)));
+    const auto result = RunBinary({"-q", "-o", "OUT", "y.was"}, dir);
+    EXPECT_EQ(result.Status, 0) << result.Err;
+    EXPECT_EQ(result.Out, "");
+    const std::string wav = ReadFileBytes(dir / "OUT/y.wav");
+    ASSERT_EQ(wav.size(), 44u + 2 * samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        ASSERT_EQ(static_cast<std::int16_t>(static_cast<std::uint8_t>(wav[44 + 2 * i]) |
+                                            static_cast<std::uint8_t>(wav[45 + 2 * i]) << 8),
+                  QuantiseWasSample(samples[i]))
+            << i;
+    EXPECT_EQ(ReadFileBytes(dir / "OUT/result.log"), "#Format: WAS\r\n#Source: " + (dir / "y.was") + "\r\n");
 }
 
 TEST(CliBinary, ExitStatusesOfTheRealProgram)
