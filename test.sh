@@ -7,3 +7,9 @@ source "$root/tools/setup.sh"
 packsmith_install_missing
 packsmith_build "$root"
 ctest --test-dir "$root/build" --output-on-failure --parallel "$(nproc)" --timeout 300
+
+# The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer: any finding
+# fails its test.
+echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+packsmith_build "$root" "$root/build-sanitize" -DPACKSMITH_SANITIZE=ON
+ctest --test-dir "$root/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 600

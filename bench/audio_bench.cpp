@@ -11,6 +11,7 @@
 #include "AudioSignals.h"
 #include "ByteOrder.h"
 #include "CliApp.h"
+#include "MemcpyBaseline.h"
 #include "WacDecoder.h"
 #include "WacEncoder.h"
 #include "WasDecoder.h"
@@ -100,18 +101,7 @@ void DecodeWas(benchmark::State& state)
     state.counters["coded_MB"] = static_cast<double>(file.size()) / (1 << 20);
 }
 
-// The floor to compare against: copying as many bytes as the decoders produce.
-void Memcpy(benchmark::State& state)
-{
-    const auto bytes = static_cast<std::size_t>(state.range(0)) << 20;
-    std::vector<std::uint8_t> from(bytes, 1), to(bytes);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
-}
+void Memcpy(benchmark::State& state) { MemcpyBaseline(state, static_cast<std::size_t>(state.range(0)) << 20); }
 
 // A whole 100 MB packed file extracted by packsmith-cli (file reading and writing included).
 void ExtractThroughCli(benchmark::State& state, bool music)

@@ -37,6 +37,22 @@ inline void StoreLE32(std::uint8_t* p, std::uint32_t v)
     std::memcpy(p, &v, sizeof v);
 }
 
+inline std::uint64_t LoadLE64(const std::uint8_t* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    return v;
+}
+
+inline void StoreLE64(std::uint8_t* p, std::uint64_t v)
+{
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
 inline std::uint64_t LoadBE64(const std::uint8_t* p)
 {
     std::uint64_t v;

@@ -27,10 +27,13 @@ packsmith_install_missing() {
     $sudo apt-get update -q && $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# packsmith_build ROOT [BUILD_DIR [EXTRA CMAKE ARGS...]]
 packsmith_build() {
     local root="$1"
+    local dir="${2:-$root/build}"
+    shift $(( $# < 2 ? $# : 2 ))
     local werror=OFF
     [ "${CI:-}" = "true" ] && werror=ON
-    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPACKSMITH_WERROR="$werror" &&
-        cmake --build "$root/build" --parallel "$(nproc)"
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPACKSMITH_WERROR="$werror" "$@" &&
+        cmake --build "$dir" --parallel "$(nproc)"
 }
