@@ -10,6 +10,17 @@ packsmith_install_missing >&2
 packsmith_build "$root" >&2
 
 bin="$root/build/bin"
+if [ "${1:-}" = "--demo" ]; then
+    # Sample files of every format in samples/, extracted into out/.
+    "$bin/packsmith-samples" "$root/samples"
+    for sample in chord.wac theme.was sprites.at3; do
+        echo "== packsmith-cli -o out samples/$sample"
+        "$bin/packsmith-cli" -o "$root/out" "$root/samples/$sample"
+    done
+    echo "== out/result.log (of the last run)"
+    cat "$root/out/result.log"
+    exit 0
+fi
 if [ $# -gt 0 ]; then
     exec "$bin/packsmith-cli" "$@"
 fi

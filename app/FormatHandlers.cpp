@@ -1,5 +1,6 @@
 #include "FormatHandlers.h"
 
+#include "ExtractAt3.h"
 #include "ExtractWac.h"
 #include "ExtractWas.h"
 
@@ -9,6 +10,7 @@ void AttachFormatHandlers(Dispatcher& dispatcher)
 {
     dispatcher.Attach(kFormatWac, ExtractWac);
     dispatcher.Attach(kFormatWas, ExtractWas);
+    dispatcher.Attach(kFormatAt3, ExtractAt3);
 }
 
 } // namespace packsmith

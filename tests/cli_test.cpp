@@ -11,6 +11,8 @@
 #include "CliOptions.h"
 #include "PackError.h"
 #include "TempDir.h"
+#include "ImageEncoder.h"
+#include "ImagePackBuilder.h"
 #include "WacEncoder.h"
 #include "WasEncoder.h"
 
@@ -99,6 +101,23 @@ TEST(CliBinary, PackedMusicFileBecomesAWaveFile)
                   QuantiseWasSample(samples[i]))
             << i;
     EXPECT_EQ(ReadFileBytes(dir / "OUT/result.log"), "#Format: WAS\r\n#Source: " + (dir / "y.was") + "\r\n");
+}
+
+TEST(CliBinary, MissingCodecLibraryIsNamedNotACrash)
+{
+    TempDir dir;
+    // The program alone, without the codec library that sits beside it in the build.
+    const std::string program = dir / "packsmith-cli";
+    std::filesystem::copy_file(PACKSMITH_CLI, program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    const std::vector<std::uint32_t> pixels(16 * 4, 0x80402010u);
+    dir.Write("p.at3", Bytes(BuildImagePack({{"a.bmp", EncodeImageRecord(16, 4, pixels, {}).Record}})));
+    const std::string command = "cd '" + dir.Path() + "' && ./packsmith-cli -o OUT p.at3 >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "err.txt"),
+              "packsmith-cli: Cannot load the TGA codec library " + (dir / "libtarga.so") + ".\n");
 }
 
 TEST(CliBinary, ExitStatusesOfTheRealProgram)

@@ -83,6 +83,7 @@ TEST_F(ProcessRunTest, TwoJobsWriteTheResultLogAndComplete)
 
 TEST_F(ProcessRunTest, TotalBarAfterThreeJobsReads0_33_66ThenReturnsTo0)
 {
+    RecordJobs();
     Add(3, {"/p/a.at3", "/p/b.at3", "/p/c.at3"});
     ASSERT_TRUE(Process());
     // Set to 0 at the start, once after each job, and back to 0 at the end.

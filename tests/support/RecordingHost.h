@@ -9,7 +9,7 @@
 namespace packsmith::test {
 
 // A JobHost for calling handlers directly: it records what the handler shows and reports.
-class RecordingHost final : public JobHost {
+class RecordingHost : public JobHost {
 public:
     std::vector<std::string> Statuses;
     std::vector<std::pair<std::string, std::uint64_t>> Outputs;

@@ -1,0 +1,117 @@
+// Extraction of whole image packs through packsmith-cli, beside tar -x of an archive of the
+// same output files: the file system's own cost of creating them.
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+#include "CliApp.h"
+#include "ImageEncoder.h"
+#include "ImagePackBuilder.h"
+
+namespace packsmith::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint32_t> Sprite(std::uint32_t width, std::uint32_t height, std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::vector<std::uint32_t> palette(64);
+    for (auto& colour : palette)
+        colour = 0xFF000000u | (random() & 0x7F7F7F);
+    std::vector<std::uint32_t> pixels(std::size_t{width} * height);
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x)
+            pixels[std::size_t{y} * width + x] = palette[((x / 4) * 5 + (y / 3) * 7 + seed) % palette.size()];
+    return pixels;
+}
+
+// A work directory holding the pack and, once extracted, a tar archive of its output.
+struct PackFixture {
+    fs::path Directory;
+    fs::path Pack;
+    fs::path Archive;
+};
+
+const PackFixture& Fixture(std::uint32_t count, std::uint32_t width, std::uint32_t height)
+{
+    static std::map<std::uint32_t, PackFixture> fixtures;
+    PackFixture& fixture = fixtures[count];
+    if (!fixture.Directory.empty())
+        return fixture;
+    fixture.Directory = fs::temp_directory_path() / ("packsmith-pack-bench-" + std::to_string(getpid()) + "-" +
+                                                      std::to_string(count));
+    fs::create_directories(fixture.Directory);
+    std::vector<PackPicture> pictures;
+    for (std::uint32_t i = 0; i < count; ++i)
+        pictures.push_back({"SPRITES\\S" + std::to_string(i) + ".BMP",
+                            EncodeImageRecord(width, height, Sprite(width, height, i), {}).Record});
+    const auto bytes = BuildImagePack(pictures);
+    fixture.Pack = fixture.Directory / "sprites.at3";
+    std::ofstream(fixture.Pack, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                         static_cast<std::streamsize>(bytes.size()));
+    // The archive holds exactly what an extraction writes.
+    std::ostringstream out, err;
+    RunCli({"-q", "-o", (fixture.Directory / "reference").string(), fixture.Pack.string()}, out, err);
+    fixture.Archive = fixture.Directory / "reference.tar";
+    const std::string command = "tar -cf '" + fixture.Archive.string() + "' -C '" +
+                                (fixture.Directory / "reference").string() + "' .";
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("tar -c failed");
+    return fixture;
+}
+
+void Fresh(benchmark::State& state, const fs::path& directory)
+{
+    state.PauseTiming();
+    fs::remove_all(directory);
+    fs::create_directories(directory);
+    state.ResumeTiming();
+}
+
+void ExtractPack(benchmark::State& state)
+{
+    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
+                            static_cast<std::uint32_t>(state.range(2)));
+    const fs::path out = f.Directory / "out";
+    for (auto _ : state) {
+        Fresh(state, out);
+        std::ostringstream stdoutText, stderrText;
+        if (RunCli({"-q", "-o", out.string(), f.Pack.string()}, stdoutText, stderrText) != 0) {
+            state.SkipWithError(stderrText.str().c_str());
+            break;
+        }
+    }
+    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                      benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void UntarSameFiles(benchmark::State& state)
+{
+    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
+                            static_cast<std::uint32_t>(state.range(2)));
+    const fs::path out = f.Directory / "untar";
+    const std::string command = "tar -xf '" + f.Archive.string() + "' -C '" + out.string() + "'";
+    for (auto _ : state) {
+        Fresh(state, out);
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("tar -x failed");
+            break;
+        }
+    }
+    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                      benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(ExtractPack)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(UntarSameFiles)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+} // namespace packsmith::bench
+
+BENCHMARK_MAIN();

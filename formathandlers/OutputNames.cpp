@@ -1,0 +1,78 @@
+#include "OutputNames.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "PathUtils.h"
+
+namespace packsmith {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == ':' || c == '/'; }
+
+std::string Sanitised(std::string_view text, char replacement)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = replacement;
+    return result;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+} // namespace
+
+std::string TypeDirectoryName(std::string_view storedName)
+{
+    const auto dot = storedName.rfind('.');
+    if (dot == std::string_view::npos)
+        return {};
+    const std::string_view extension = storedName.substr(dot + 1);
+    for (const char c : extension)
+        if (IsSeparator(c))
+            return {};
+    return Sanitised(UpperCaseAscii(extension), '_');
+}
+
+std::string FileNamePart(std::string_view storedName)
+{
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < storedName.size(); ++i)
+        if (IsSeparator(storedName[i]))
+            start = i + 1;
+    return Sanitised(storedName.substr(start), '_');
+}
+
+std::string BaseName(std::string_view fileNamePart)
+{
+    const auto dot = fileNamePart.find('.');
+    return dot == std::string_view::npos ? std::string() : std::string(fileNamePart.substr(0, dot));
+}
+
+std::string FirstCandidate(std::string_view fileNamePart) { return std::string(fileNamePart) + ".tga"; }
+
+std::string Alternative(std::string_view baseName, unsigned long counter)
+{
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "_%04lX.tga", counter);
+    return std::string(baseName) + digits;
+}
+
+std::string ChooseOutputPath(const std::string& directory, std::string_view fileNamePart)
+{
+    std::string path = JoinPath(directory, FirstCandidate(fileNamePart));
+    const std::string base = BaseName(fileNamePart);
+    for (unsigned long counter = 0; Exists(path); ++counter)
+        path = JoinPath(directory, Alternative(base, counter));
+    return path;
+}
+
+std::string PrintableName(std::string_view storedName) { return Sanitised(storedName, '?'); }
+
+} // namespace packsmith

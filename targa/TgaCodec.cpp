@@ -1,0 +1,268 @@
+// The codec library's two entry points: WriteTGA and ReadTGA. Nothing else leaves the
+// library, and no exception does either.
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <type_traits>
+#include <unistd.h>
+#include <vector>
+
+#include "TgaBitmap.h"
+#include "TgaLayout.h"
+
+#define TARGA_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+TARGA_EXPORT int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags);
+TARGA_EXPORT int ReadTGA(const char* path, TgaBitmap* bitmap);
+}
+
+static_assert(std::is_same_v<decltype(&WriteTGA), WriteTgaFunction>);
+static_assert(std::is_same_v<decltype(&ReadTGA), ReadTgaFunction>);
+
+namespace packsmith::targa {
+namespace {
+
+// TGA 2.0 trailer: an extension area that says the alpha channel holds straight alpha, and
+// the footer that points at it. Readers that look at it keep the alpha; the rest skip it.
+constexpr std::size_t ExtensionSize = 495;
+constexpr std::size_t ExtensionSoftwareId = 2 + 41 + 324 + 12 + 41 + 6;
+constexpr std::size_t ExtensionAttributesType = ExtensionSize - 1;
+constexpr std::uint8_t AttributesStraightAlpha = 3;
+constexpr char FooterSignature[18] = "TRUEVISION-XFILE.";
+
+void PutLe16(std::uint8_t* p, unsigned v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutLe32(std::uint8_t* p, std::uint32_t v)
+{
+    PutLe16(p, v & 0xFFFFu);
+    PutLe16(p + 2, v >> 16);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    // Closes now; false when closing reports an error (data that never reached the disk).
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const std::uint8_t* p, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t done = ::write(fd, p, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        p += done;
+        n -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+// Collects small pieces into larger writes; the first failure sticks.
+class BufferedWriter {
+public:
+    BufferedWriter() { buffer_.reserve(Capacity); }
+    void Attach(int fd) { fd_ = fd; }
+    void Put(const std::uint8_t* p, std::size_t n)
+    {
+        if (!ok_)
+            return;
+        if (buffer_.size() + n > Capacity && !Flush())
+            return;
+        if (n >= Capacity)
+            ok_ = WriteAll(fd_, p, n);
+        else
+            buffer_.insert(buffer_.end(), p, p + n);
+    }
+    bool Flush()
+    {
+        if (ok_ && !buffer_.empty())
+            ok_ = WriteAll(fd_, buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return ok_;
+    }
+
+private:
+    static constexpr std::size_t Capacity = 64 * 1024;
+    int fd_ = -1;
+    bool ok_ = true;
+    std::vector<std::uint8_t> buffer_;
+};
+
+// Writes an uncompressed 32-bit true-colour file (type 2), top row first, with 8 alpha bits
+// and the TGA 2.0 trailer. Every flag asks for this one kind.
+int Write(const char* path, const TgaBitmap* bitmap)
+{
+    if (path == nullptr || *path == '\0')
+        return TgaCannotCreate;
+    if (bitmap == nullptr)
+        return TgaWriteFailed;
+    const std::uint32_t width = bitmap->Width;
+    const std::uint32_t height = bitmap->Height;
+    // Nothing is written that ReadTGA would refuse; this also keeps the footer's 32-bit
+    // offset in range.
+    if (width > 0xFFFF || height > 0xFFFF || std::uint64_t{width} * height > TGA_MAX_PIXELS)
+        return TgaTooLarge;
+    const std::size_t rowBytes = std::size_t{width} * 4;
+    if (width > 0 && height > 0 && (bitmap->Pixels == nullptr || bitmap->Stride < rowBytes))
+        return TgaWriteFailed;
+
+    std::uint8_t header[HeaderSize] = {};
+    header[2] = 2;
+    PutLe16(header + 12, width);
+    PutLe16(header + 14, height);
+    header[16] = 32;
+    header[17] = DescriptorTopDown | 8;
+
+    std::uint8_t extension[ExtensionSize] = {};
+    PutLe16(extension, ExtensionSize);
+    std::memcpy(extension + ExtensionSoftwareId, "Packsmith", 9);
+    extension[ExtensionAttributesType] = AttributesStraightAlpha;
+
+    std::uint8_t footer[26] = {};
+    PutLe32(footer, static_cast<std::uint32_t>(HeaderSize + rowBytes * height));
+    std::memcpy(footer + 8, FooterSignature, sizeof FooterSignature);
+
+    BufferedWriter out; // allocated first: nothing below the open can throw
+    FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.Get() < 0)
+        return TgaCannotCreate;
+    // Only a regular file is removed after a failure: never a device or pipe named as the
+    // target.
+    struct stat info {};
+    const bool regular = ::fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode);
+
+    out.Attach(file.Get());
+    out.Put(header, sizeof header);
+    for (std::uint32_t y = 0; y < height && width > 0; ++y)
+        out.Put(bitmap->Pixels + y * bitmap->Stride, rowBytes);
+    out.Put(extension, sizeof extension);
+    out.Put(footer, sizeof footer);
+    const bool written = out.Flush();
+    const bool closed = file.Close();
+    if (written && closed)
+        return TgaOk;
+    if (regular)
+        ::unlink(path);
+    return TgaWriteFailed;
+}
+
+// Reads up to n bytes; returns how many, or -1 on a read error.
+long long ReadUpTo(int fd, std::uint8_t* p, std::size_t n)
+{
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t done = ::read(fd, p + got, n - got);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            return -1;
+        if (done == 0)
+            break;
+        got += static_cast<std::size_t>(done);
+    }
+    return static_cast<long long>(got);
+}
+
+int Read(const char* path, TgaBitmap* bitmap)
+{
+    if (bitmap == nullptr || bitmap->Resize == nullptr)
+        return TgaOutOfMemory; // no way to give the bitmap a size
+    if (path == nullptr)
+        return TgaCannotOpen;
+    FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode))
+        return TgaCannotOpen;
+
+    std::uint8_t headerBytes[HeaderSize];
+    const long long got = ReadUpTo(file.Get(), headerBytes, HeaderSize);
+    if (got < 0)
+        return TgaCannotOpen;
+    Header header;
+    if (got < static_cast<long long>(HeaderSize) || !ParseHeader(headerBytes, header))
+        return TgaNotReadable;
+    if (header.PixelCount() > TGA_MAX_PIXELS)
+        return TgaTooLarge;
+
+    // Only the part of the file the picture can take is read: what follows it (the TGA 2.0
+    // areas, or anything else) is of no use, however large.
+    std::vector<std::uint8_t> data(header.PixelsOffset() + header.MaxStreamBytes());
+    std::memcpy(data.data(), headerBytes, HeaderSize);
+    const long long rest = ReadUpTo(file.Get(), data.data() + HeaderSize, data.size() - HeaderSize);
+    if (rest < 0)
+        return TgaCannotOpen;
+    file.Close();
+    data.resize(HeaderSize + static_cast<std::size_t>(rest));
+
+    std::vector<std::uint8_t> bgra;
+    switch (Decode(header, data.data(), data.size(), bgra)) {
+    case DecodeResult::Ok:
+        break;
+    case DecodeResult::OutOfMemory:
+        return TgaOutOfMemory;
+    case DecodeResult::NotReadable:
+        return TgaNotReadable;
+    }
+    data = {};
+
+    const std::size_t rowBytes = std::size_t{header.Width} * 4;
+    if (bitmap->Resize(bitmap, header.Width, header.Height) == 0)
+        return TgaOutOfMemory;
+    // A Resize that claims success but left too little room is a failure too.
+    if (bitmap->Width != header.Width || bitmap->Height != header.Height ||
+        (header.PixelCount() > 0 && (bitmap->Pixels == nullptr || bitmap->Stride < rowBytes)))
+        return TgaOutOfMemory;
+    for (std::size_t y = 0; y < header.Height && rowBytes > 0; ++y)
+        std::memcpy(bitmap->Pixels + y * bitmap->Stride, bgra.data() + y * rowBytes, rowBytes);
+    return TgaOk;
+}
+
+} // namespace
+} // namespace packsmith::targa
+
+extern "C" int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags)
+{
+    (void)flags; // 1, 32-bit with 8 alpha bits, is the only kind written
+    try {
+        return packsmith::targa::Write(path, bitmap);
+    } catch (...) {
+        return TgaWriteFailed;
+    }
+}
+
+extern "C" int ReadTGA(const char* path, TgaBitmap* bitmap)
+{
+    try {
+        return packsmith::targa::Read(path, bitmap);
+    } catch (const std::bad_alloc&) {
+        return TgaOutOfMemory;
+    } catch (...) {
+        return TgaNotReadable;
+    }
+}

@@ -1,0 +1,275 @@
+// Image pack extraction: output names and directories, what stays inside the target, raw
+// records, progress, stops and failures.
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "Bitmap32.h"
+#include "ByteOrder.h"
+#include "ExtractAt3.h"
+#include "ImageEncoder.h"
+#include "ImagePack.h"
+#include "ImagePackBuilder.h"
+#include "PackError.h"
+#include "RecordingHost.h"
+#include "TempDir.h"
+#include "TgaCodec.h"
+
+namespace packsmith::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A small picture whose pixels depend on seed, as a compressed record and as the bitmap it
+// decodes to.
+EncodedImage Picture(std::uint32_t seed, std::uint32_t width = 16, std::uint32_t height = 4)
+{
+    std::vector<std::uint32_t> pixels(std::size_t{width} * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0x80000000u | ((seed * 40503u + static_cast<std::uint32_t>(i) * 2654435761u) & 0x7F7F7F);
+    ImageEncoderOptions options;
+    options.Seed = seed;
+    return EncodeImageRecord(width, height, pixels, options);
+}
+
+std::vector<PackPicture> Named(const std::vector<std::string>& names)
+{
+    std::vector<PackPicture> pictures;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        pictures.push_back({names[i], Picture(static_cast<std::uint32_t>(i) + 1).Record});
+    return pictures;
+}
+
+class ImageExtractionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        run.TargetDirectory = dir / "out";
+        fs::create_directories(run.TargetDirectory);
+    }
+    std::string Pack(const std::string& name, const std::vector<std::uint8_t>& bytes)
+    {
+        return dir.Write(name, std::string(bytes.begin(), bytes.end()));
+    }
+    std::string Failure(const std::string& pack)
+    {
+        try {
+            ExtractAt3(pack, run, host);
+        } catch (const PackError& e) {
+            return e.what();
+        }
+        return "";
+    }
+    // The pixels of a TGA file, read back through the codec: top row first.
+    std::vector<std::uint8_t> ReadBack(const std::string& path)
+    {
+        Bitmap32 bitmap;
+        TgaCodec().Read(path, *bitmap.ForCodec());
+        std::vector<std::uint8_t> bytes;
+        for (std::uint32_t y = 0; y < bitmap.Height(); ++y)
+            bytes.insert(bytes.end(), bitmap.Row(y), bitmap.Row(y) + bitmap.RowBytes());
+        return bytes;
+    }
+    std::string Out(const std::string& relative) const { return run.TargetDirectory + relative; }
+
+    TempDir dir;
+    RunContext run;
+    RecordingHost host;
+};
+
+TEST_F(ImageExtractionTest, StoredNamesBecomeDirectoriesAndFileNames)
+{
+    const std::string pack = Pack("menu.at3", BuildImagePack(Named({"TITLE.BMP", "TITLE.BMP", "TITLE.BMP",
+                                                                  "GFX\\TITLE.BMP", "logo.pcx", "GFX.OLD\\TITLE",
+                                                                  "README", "A.B.PCX", "README"})));
+    ASSERT_EQ(Failure(pack), "");
+    const std::vector<std::string> expected = {
+        Out("/BMP/TITLE.BMP.tga"), Out("/BMP/TITLE_0000.tga"), Out("/BMP/TITLE_0001.tga"),
+        Out("/BMP/TITLE_0002.tga"), Out("/PCX/logo.pcx.tga"),  Out("//TITLE.tga"),
+        Out("//README.tga"),       Out("/PCX/A.B.PCX.tga"),    Out("//_0000.tga"),
+    };
+    EXPECT_EQ(run.ResultList.Lines(), expected);
+    ASSERT_EQ(host.Outputs.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(host.Outputs[i].first, expected[i]);
+        EXPECT_EQ(host.Outputs[i].second, fs::file_size(expected[i])) << expected[i];
+        EXPECT_EQ(ReadBack(expected[i]), Picture(static_cast<std::uint32_t>(i) + 1).Expected) << expected[i];
+    }
+    EXPECT_EQ(host.Statuses, std::vector<std::string>{"Processing menu.at3..."});
+
+    // The same pack again: every first candidate is taken, so the suffixed names follow on.
+    run.ResultList.Clear();
+    ASSERT_EQ(Failure(pack), "");
+    EXPECT_EQ(run.ResultList.At(0), Out("/BMP/TITLE_0003.tga"));
+    EXPECT_EQ(run.ResultList.At(4), Out("/PCX/logo_0000.tga"));
+    EXPECT_EQ(run.ResultList.At(5), Out("//_0001.tga")); // TITLE has no "." and so no base name
+    EXPECT_EQ(run.ResultList.At(6), Out("//_0002.tga"));
+    for (const auto& line : run.ResultList.Lines())
+        EXPECT_TRUE(fs::exists(line)) << line;
+}
+
+TEST_F(ImageExtractionTest, ImageMagickShowsTheDecodedPixels)
+{
+    if (std::system("/usr/bin/convert -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick is not installed";
+    for (const bool halfRows : {false, true}) {
+        SCOPED_TRACE(halfRows);
+        std::vector<std::uint32_t> pixels(24 * 6);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<std::uint32_t>(i * 0x01030507u) & 0xFE7F7F7Fu;
+        ImageEncoderOptions options;
+        options.HalfRows = halfRows;
+        const EncodedImage picture = EncodeImageRecord(24, 6, pixels, options);
+        const std::string name = halfRows ? "half.bmp" : "full.bmp";
+        ASSERT_EQ(Failure(Pack(name + ".at3", BuildImagePack({{name, picture.Record}}))), "");
+        const std::string raw = dir / "magick.rgba";
+        const std::string command = "/usr/bin/convert '" + Out("/BMP/" + name + ".tga") + "' -depth 8 rgba:'" + raw + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::string expected; // the decoder's BGRA as RGBA
+        for (std::size_t i = 0; i < picture.Expected.size(); i += 4)
+            expected += {static_cast<char>(picture.Expected[i + 2]), static_cast<char>(picture.Expected[i + 1]),
+                         static_cast<char>(picture.Expected[i]), static_cast<char>(picture.Expected[i + 3])};
+        EXPECT_EQ(ReadFileBytes(raw), expected);
+    }
+}
+
+TEST_F(ImageExtractionTest, NoStoredNameLeadsOutsideTheTarget)
+{
+    const std::vector<std::string> names = {
+        "../../x.BMP", "/etc/passwd.BMP", "..\\..\\x",    "a/../../b.BMP", "C:\\Windows\\x.BMP", "x.", "x..",
+        ".",           "..",              "../..",        "ok\r\nBMP",     "tab\tname.b\nmp",    "",   "dir/",
+        std::string(242, 'n'),
+    };
+    const std::string pack = Pack("evil.at3", BuildImagePack(Named(names)));
+    ASSERT_EQ(Failure(pack), "");
+    ASSERT_EQ(run.ResultList.Count(), static_cast<int>(names.size()));
+    const fs::path target = fs::canonical(run.TargetDirectory);
+    for (const auto& line : run.ResultList.Lines()) {
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << "a control character would split the log";
+        const fs::path written = fs::canonical(line);
+        EXPECT_EQ(written.string().rfind(target.string() + "/", 0), 0u) << line;
+        EXPECT_TRUE(fs::is_regular_file(written)) << line;
+    }
+    // Nothing appeared beside the target directory.
+    std::vector<std::string> around;
+    for (const auto& item : fs::directory_iterator(dir.Path()))
+        around.push_back(item.path().filename().string());
+    std::sort(around.begin(), around.end());
+    EXPECT_EQ(around, (std::vector<std::string>{"evil.at3", "out"}));
+}
+
+TEST_F(ImageExtractionTest, ProgressAndAnEmptyPack)
+{
+    ASSERT_EQ(Failure(Pack("three.at3", BuildImagePack(Named({"a.x", "b.x", "c.x"})))), "");
+    EXPECT_EQ(host.Progress, 66);
+    EXPECT_EQ(host.ProgressMax, 100);
+    EXPECT_EQ(host.ProcessMessagesCalls, 1 + 2); // after the set-up, then at 33 and 66
+
+    RecordingHost fresh;
+    RunContext empty;
+    empty.TargetDirectory = dir / "empty";
+    fs::create_directories(empty.TargetDirectory);
+    ExtractAt3(Pack("none.at3", BuildImagePack({})), empty, fresh);
+    EXPECT_TRUE(fs::is_empty(empty.TargetDirectory));
+    EXPECT_TRUE(empty.ResultList.Empty());
+    EXPECT_EQ(fresh.Progress, 0);
+}
+
+TEST_F(ImageExtractionTest, StopBetweenEntriesEndsTheJob)
+{
+    struct StoppingHost : RecordingHost {
+        void ReportOutput(const std::string& path, std::uint64_t bytes) override
+        {
+            RecordingHost::ReportOutput(path, bytes);
+            Stop = true; // clicked while the first picture was written
+        }
+    } stopping;
+    const std::string pack = Pack("two.at3", BuildImagePack(Named({"a.x", "b.x"})));
+    EXPECT_THROW(ExtractAt3(pack, run, stopping), JobStopped);
+    EXPECT_EQ(stopping.Outputs.size(), 1u);
+}
+
+TEST_F(ImageExtractionTest, RawRecordsGiveBackTheirStoredPixels)
+{
+    const EncodedImage source = Picture(9, 8, 3);
+    // Header of the source, tag and sizes of a raw record, pixels bottom row first.
+    std::vector<std::uint8_t> raw(source.Record.begin(), source.Record.begin() + 248);
+    std::copy(std::begin(raw_image_record::kTag), std::end(raw_image_record::kTag), raw.begin());
+    const std::uint32_t bytes = 8 * 4 * 3;
+    StoreLE32(raw.data() + 201, bytes);
+    StoreLE32(raw.data() + 205, bytes);
+    for (int y = 2; y >= 0; --y)
+        raw.insert(raw.end(), source.Expected.begin() + y * 32, source.Expected.begin() + (y + 1) * 32);
+    ASSERT_TRUE(IsRawImageRecord(raw));
+
+    std::vector<std::uint8_t> wrongSize = raw; // the stored image is not the entry's size
+    StoreLE32(wrongSize.data() + 17, 4);
+    const std::string pack = Pack("raw.at3", BuildImagePack({{"raw.bmp", raw}, {"wrong.bmp", wrongSize}}));
+    const std::string message = Failure(pack);
+    EXPECT_EQ(ReadBack(Out("/BMP/raw.bmp.tga")), source.Expected);
+    EXPECT_NE(message.find("\"wrong.bmp\""), std::string::npos) << message;
+    EXPECT_NE(message.find(pack), std::string::npos) << message;
+    EXPECT_EQ(run.ResultList.Count(), 1) << "the entry before the failure stays";
+}
+
+TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
+{
+    auto pictures = Named({"good.bmp", "bad.bmp"});
+    auto pack = BuildImagePack(pictures);
+    // The second record said to run past the end of the pack.
+    StoreLE32(pack.data() + 32 + 256 + 247, 1u << 30);
+    EXPECT_EQ(Failure(Pack("past-end.at3", pack)), "Stream read error");
+    EXPECT_EQ(run.ResultList.Count(), 1);
+
+    pictures[1].Record[211] = 0; // block width 0
+    pictures[1].Record[212] = 0;
+    const std::string malformed = Pack("malformed.at3", BuildImagePack(pictures));
+    const std::string message = Failure(malformed);
+    EXPECT_NE(message.find("\"bad.bmp\""), std::string::npos) << message;
+    EXPECT_NE(message.find(malformed), std::string::npos) << message;
+
+    auto shortEntries = BuildImagePack(pictures);
+    StoreLE32(shortEntries.data() + 16, 250);
+    EXPECT_NE(Failure(Pack("short.at3", shortEntries)).find("fewer than the 251"), std::string::npos);
+    auto hugeEntries = BuildImagePack(pictures);
+    StoreLE32(hugeEntries.data() + 16, 0xFFFFFFF0u);
+    EXPECT_EQ(Failure(Pack("huge.at3", hugeEntries)), "Stream read error");
+    EXPECT_EQ(Failure(dir / "missing.at3"), "Cannot open file " + (dir / "missing.at3"));
+}
+
+TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)
+{
+    dir.Write("out/BMP", "a file where the directory would go");
+    const std::string pack = Pack("blocked.at3", BuildImagePack(Named({"x.bmp"})));
+    EXPECT_EQ(Failure(pack), "Cannot create file " + Out("/BMP/x.bmp.tga"));
+    EXPECT_TRUE(run.ResultList.Empty()) << "no line for a file that was not written";
+}
+
+TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
+{
+    const std::string marker = dir / "planted-library-ran";
+    setenv("PACKSMITH_PLANTED_MARKER", marker.c_str(), 1);
+    for (const char* name : {"libtarga.so", "targa.dll", "targa"})
+        fs::copy_file(PACKSMITH_PLANTED_CODEC, run.TargetDirectory + "/" + name);
+    fs::current_path(run.TargetDirectory); // as a run leaves it
+    ASSERT_EQ(Failure(Pack("p.at3", BuildImagePack(Named({"a.bmp"})))), "");
+    EXPECT_FALSE(fs::exists(marker));
+
+    // The check can fail: loading the planted library does leave the marker.
+    { TgaCodec planted(run.TargetDirectory + "/libtarga.so"); }
+    EXPECT_TRUE(fs::exists(marker));
+    unsetenv("PACKSMITH_PLANTED_MARKER");
+}
+
+TEST(TgaCodecLibrary, MissingLibraryIsNamed)
+{
+    try {
+        TgaCodec codec("/nonexistent/libtarga.so");
+        ADD_FAILURE();
+    } catch (const PackError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot load the TGA codec library /nonexistent/libtarga.so");
+    }
+    EXPECT_THROW(TgaCodec("libtarga.so"), PackError) << "a bare name would be looked up along a search path";
+}
+
+} // namespace
+} // namespace packsmith::test
