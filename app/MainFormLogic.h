@@ -87,6 +87,7 @@ private:
     struct JobOutput {
         std::string Path;
         std::uint64_t Bytes = 0;
+        std::string Detail;
     };
     class RunScope;
 
@@ -101,7 +102,8 @@ private:
     void FinishCommand();
     void RunJobs();
     void FinishRun();
-    static std::string JobSummaryLine(const std::string& path, const std::vector<JobOutput>& outputs, bool completed);
+    static std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& outputs,
+                                                    bool completed);
 
     // JobHost, for the handlers.
     void SetStatus(const std::string& text) override;
@@ -113,7 +115,7 @@ private:
     void ShowFileProgress(int percent) override;
     void ProcessMessages() override;
     bool StopRequested() const override;
-    void ReportOutput(const std::string& path, std::uint64_t bytes) override;
+    void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
 
     WindowOperations& window_;
     Dispatcher dispatcher_;

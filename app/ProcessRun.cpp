@@ -16,17 +16,26 @@ std::string BytesText(std::uint64_t bytes) { return std::to_string(bytes) + (byt
 
 } // namespace
 
-// The results pane's line for one job: its input, what it wrote and how many bytes.
-std::string MainFormLogic::JobSummaryLine(const std::string& path, const std::vector<JobOutput>& outputs,
-                                          bool completed)
+// The results pane's lines for one job: its input, what it wrote and how many bytes. Files
+// that come with a detail (rebuilt packs) get a line each.
+std::vector<std::string> MainFormLogic::JobSummaryLines(const std::string& path, const std::vector<JobOutput>& outputs,
+                                                        bool completed)
 {
+    const std::string stopped = completed ? "" : ", stopped";
     if (outputs.empty())
-        return path + (completed ? ": nothing written" : ": stopped");
+        return {path + (completed ? ": nothing written" : ": stopped")};
+    if (!outputs.front().Detail.empty()) {
+        std::vector<std::string> lines;
+        for (const auto& output : outputs)
+            lines.push_back(path + " -> " + output.Path + " (" + output.Detail + ", " + BytesText(output.Bytes) + ")");
+        lines.back() += stopped;
+        return lines;
+    }
     std::uint64_t bytes = 0;
     for (const auto& output : outputs)
         bytes += output.Bytes;
     const std::string what = outputs.size() == 1 ? outputs.front().Path : std::to_string(outputs.size()) + " files";
-    return path + " -> " + what + " (" + BytesText(bytes) + ")" + (completed ? "" : ", stopped");
+    return {path + " -> " + what + " (" + BytesText(bytes) + ")" + stopped};
 }
 
 // Marks a run in progress for its whole length, whichever way it ends: the commands that
@@ -131,7 +140,8 @@ bool MainFormLogic::DispatchJob(FormatCode code, const std::string& path)
         completed = false;
     }
 
-    window_.AddResultLine(JobSummaryLine(path, jobOutputs_, completed));
+    for (const auto& line : JobSummaryLines(path, jobOutputs_, completed))
+        window_.AddResultLine(line);
 
     Enable(Control::Stop, false);
     if (window_.ResultLineCount() > 0)

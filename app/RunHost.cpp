@@ -31,9 +31,9 @@ void MainFormLogic::ProcessMessages() { window_.ProcessMessages(); }
 
 bool MainFormLogic::StopRequested() const { return stopRequested_; }
 
-void MainFormLogic::ReportOutput(const std::string& path, std::uint64_t bytes)
+void MainFormLogic::ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
 {
-    jobOutputs_.push_back({path, bytes});
+    jobOutputs_.push_back({path, bytes, detail});
     extractedBytes_ += static_cast<std::int64_t>(bytes);
     window_.SetExtractedText("Extracted: " + std::to_string(extractedBytes_));
 }

@@ -25,8 +25,10 @@ public:
     virtual void ShowFileProgress(int percent) = 0;
     virtual void ProcessMessages() = 0;
     virtual bool StopRequested() const = 0;
-    // A file the job has written (completely), with its size in bytes.
-    virtual void ReportOutput(const std::string& path, std::uint64_t bytes) = 0;
+    // A file the job has written (completely), with its size in bytes and, where there is
+    // more to say about it, a few words (such as how many entries a rebuilt pack replaced).
+    virtual void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) = 0;
+    void ReportOutput(const std::string& path, std::uint64_t bytes) { ReportOutput(path, bytes, {}); }
 };
 
 // Thrown by a handler that honours a stop request in the middle of its job. The run takes

@@ -82,7 +82,7 @@ public:
     void ShowFileProgress(int) override {}
     void ProcessMessages() override {}
     bool StopRequested() const override { return stop; }
-    void ReportOutput(const std::string&, std::uint64_t) override {}
+    void ReportOutput(const std::string&, std::uint64_t, const std::string&) override {}
 };
 
 // ---- FileStream ----

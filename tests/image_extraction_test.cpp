@@ -177,9 +177,9 @@ TEST_F(ImageExtractionTest, ProgressAndAnEmptyPack)
 TEST_F(ImageExtractionTest, StopBetweenEntriesEndsTheJob)
 {
     struct StoppingHost : RecordingHost {
-        void ReportOutput(const std::string& path, std::uint64_t bytes) override
+        void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override
         {
-            RecordingHost::ReportOutput(path, bytes);
+            RecordingHost::ReportOutput(path, bytes, detail);
             Stop = true; // clicked while the first picture was written
         }
     } stopping;

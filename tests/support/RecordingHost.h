@@ -35,7 +35,13 @@ public:
     }
     void ProcessMessages() override { ++ProcessMessagesCalls; }
     bool StopRequested() const override { return Stop; }
-    void ReportOutput(const std::string& path, std::uint64_t bytes) override { Outputs.emplace_back(path, bytes); }
+    using JobHost::ReportOutput;
+    std::vector<std::string> Details;
+    void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override
+    {
+        Outputs.emplace_back(path, bytes);
+        Details.push_back(detail);
+    }
 };
 
 } // namespace packsmith::test

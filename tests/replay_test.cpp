@@ -1,0 +1,488 @@
+// Putting edited pictures back into image packs: the rebuilt pack's layout, raw records,
+// failures that leave nothing behind, the walk over a result log and the whole cycle of
+// extraction, editing and replay.
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "Bitmap32.h"
+#include "ByteOrder.h"
+#include "ExtractAt3.h"
+#include "ImageEncoder.h"
+#include "ImagePack.h"
+#include "ImagePackBuilder.h"
+#include "MainFormLogic.h"
+#include "PackError.h"
+#include "RebuildAt3.h"
+#include "RecordingHost.h"
+#include "ReplayLog.h"
+#include "ScriptedWindow.h"
+#include "TempDir.h"
+#include "TextFile.h"
+#include "TgaCodec.h"
+
+namespace packsmith::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+EncodedImage Picture(std::uint32_t seed, std::uint32_t width = 16, std::uint32_t height = 4)
+{
+    std::vector<std::uint32_t> pixels(std::size_t{width} * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0x80000000u | ((seed * 40503u + static_cast<std::uint32_t>(i) * 2654435761u) & 0x7F7F7F);
+    ImageEncoderOptions options;
+    options.Seed = seed;
+    return EncodeImageRecord(width, height, pixels, options);
+}
+
+std::vector<PackPicture> Named(const std::vector<std::string>& names)
+{
+    std::vector<PackPicture> pictures;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        pictures.push_back({names[i], Picture(static_cast<std::uint32_t>(i) + 1).Record});
+    return pictures;
+}
+
+// A pack written by hand: marked header bytes, entry records of 260 bytes whose bytes
+// besides name, offset and length are marked too, a table region of tableSize bytes (its
+// slack marked), and the records stored in the given order with gaps before, between and
+// after them.
+Bytes ScatteredPack(const std::vector<Bytes>& records, std::uint32_t tableSize, const std::vector<int>& order)
+{
+    constexpr std::uint32_t entrySize = 260;
+    Bytes pack(32 + tableSize, 0xA5);
+    for (std::size_t i = 0; i < 32; ++i)
+        pack[i] = static_cast<std::uint8_t>(0x40 + i);
+    StoreLE32(pack.data() + 8, tableSize);
+    StoreLE32(pack.data() + 12, static_cast<std::uint32_t>(records.size()));
+    StoreLE32(pack.data() + 16, entrySize);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        std::uint8_t* entry = pack.data() + 32 + i * entrySize;
+        std::fill(entry, entry + entrySize, static_cast<std::uint8_t>(0x61 + i));
+        entry[6] = 0;
+    }
+    for (const int index : order) {
+        const auto i = static_cast<std::size_t>(index);
+        pack.insert(pack.end(), 13 + i, 0xEE);
+        std::uint8_t* entry = pack.data() + 32 + i * entrySize;
+        StoreLE32(entry + 243, static_cast<std::uint32_t>(pack.size()));
+        StoreLE32(entry + 247, static_cast<std::uint32_t>(records[i].size()));
+        pack.insert(pack.end(), records[i].begin(), records[i].end());
+    }
+    pack.insert(pack.end(), 29, 0xEE);
+    return pack;
+}
+
+Bytes FileBytes(const std::string& path)
+{
+    const std::string text = ReadFileBytes(path);
+    return Bytes(text.begin(), text.end());
+}
+
+// The pixels of a TGA file, read back through the codec: top row first.
+Bytes ReadBack(const std::string& path)
+{
+    Bitmap32 bitmap;
+    TgaCodec().Read(path, *bitmap.ForCodec());
+    Bytes bytes;
+    for (std::uint32_t y = 0; y < bitmap.Height(); ++y)
+        bytes.insert(bytes.end(), bitmap.Row(y), bitmap.Row(y) + bitmap.RowBytes());
+    return bytes;
+}
+
+// Writes a 32-bit TGA file of width x height pixels that depend on seed; returns the pixels
+// as the codec reads them back, top row first.
+Bytes WriteTga(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint8_t seed)
+{
+    Bitmap32 bitmap;
+    bitmap.SetSize(width, height);
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width * 4; ++x)
+            bitmap.Row(y)[x] = static_cast<std::uint8_t>(seed + y * 31 + x * 7);
+    TgaCodec().Write(path, *bitmap.ForCodec());
+    return ReadBack(path);
+}
+
+std::vector<std::string> Listing(const std::string& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(directory))
+        names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ReplayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        run.TargetDirectory = dir / "new";
+        fs::create_directories(run.TargetDirectory);
+    }
+    std::string Pack(const std::string& name, const Bytes& bytes)
+    {
+        return dir.Write(name, std::string(bytes.begin(), bytes.end()));
+    }
+    std::string New(const std::string& name) const { return run.TargetDirectory + "/" + name; }
+    // RebuildAt3 as the replay calls it, with the given replay list.
+    int Rebuild(const std::string& pack, const std::vector<std::string>& lines, int firstLine,
+                const std::string& newPath)
+    {
+        run.ReplayList.Clear();
+        for (const auto& line : lines)
+            run.ReplayList.Add(line);
+        run.SourcePackStream = std::make_unique<FileStream>(pack, FileStream::Mode::OpenRead);
+        const int next = RebuildAt3(newPath, firstLine, run, host);
+        run.SourcePackStream.reset();
+        return next;
+    }
+    template <typename Job> std::string Failure(Job job)
+    {
+        try {
+            job();
+        } catch (const PackError& e) {
+            run.SourcePackStream.reset();
+            return e.what();
+        }
+        return "";
+    }
+    std::string Log(const std::string& name, const std::vector<std::string>& lines)
+    {
+        WriteTextFile(dir / name, lines);
+        return dir / name;
+    }
+    bool NoPartials(const std::string& directory) const
+    {
+        for (const auto& name : Listing(directory))
+            if (name.find(".partial-") != std::string::npos)
+                return false;
+        return true;
+    }
+
+    TempDir dir;
+    RunContext run;
+    RecordingHost host;
+};
+
+TEST_F(ReplayTest, WithNoListedFileTheRecordsAreKeptAndCompacted)
+{
+    const Bytes compact = BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"}));
+    const std::string source = Pack("compact.at3", compact);
+    // An empty line and paths of files that do not exist name nothing.
+    EXPECT_EQ(Rebuild(source, {"x", "y", "", dir / "none.tga", dir / "gone/none.tga"}, 2, New("compact.at3")), 5);
+    EXPECT_EQ(FileBytes(New("compact.at3")), compact) << "a compacted pack comes out unchanged";
+    ASSERT_EQ(host.Outputs.size(), 1u);
+    EXPECT_EQ(host.Outputs[0], std::make_pair(New("compact.at3"), std::uint64_t{compact.size()}));
+    EXPECT_EQ(host.Details[0], "0 replaced, 3 kept");
+
+    // Records in reverse order, with gaps and a table region larger than the table.
+    const std::vector<Bytes> records = {Picture(1).Record, Bytes{}, Picture(3, 8, 2).Record};
+    const std::uint32_t tableSize = 3 * 260 + 40;
+    const Bytes scattered = ScatteredPack(records, tableSize, {2, 1, 0});
+    const std::string messy = Pack("messy.at3", scattered);
+    EXPECT_EQ(Rebuild(messy, {"", "", ""}, 0, New("messy.at3")), 3);
+    const Bytes rebuilt = FileBytes(New("messy.at3"));
+    std::size_t dataBytes = 0;
+    for (const auto& record : records)
+        dataBytes += record.size();
+    ASSERT_EQ(rebuilt.size(), 32 + tableSize + dataBytes);
+
+    Bytes expectedFront(scattered.begin(), scattered.begin() + 32 + tableSize);
+    std::uint32_t at = 32 + tableSize;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::size_t entry = 32 + i * 260;
+        EXPECT_EQ(LoadLE32(rebuilt.data() + entry + 243), at);
+        EXPECT_EQ(LoadLE32(rebuilt.data() + entry + 247), records[i].size());
+        EXPECT_EQ(Bytes(rebuilt.begin() + at, rebuilt.begin() + at + records[i].size()), records[i]);
+        StoreLE32(expectedFront.data() + entry + 243, at);
+        at += static_cast<std::uint32_t>(records[i].size());
+    }
+    EXPECT_EQ(Bytes(rebuilt.begin(), rebuilt.begin() + 32 + tableSize), expectedFront)
+        << "header, slack and every entry byte but the offset stay";
+    EXPECT_EQ(FileBytes(messy), scattered);
+}
+
+TEST_F(ReplayTest, AListedFileBecomesARawRecordWithTheSourceHeader)
+{
+    const std::vector<PackPicture> pictures = Named({"same.bmp", "other.bmp", "kept.bmp"});
+    const std::string source = Pack("p.at3", BuildImagePack(pictures));
+    const std::string unedited = dir / "same.tga";
+    {
+        // The picture exactly as extraction would write it: replaced all the same.
+        const EncodedImage first = Picture(1);
+        Bitmap32 bitmap;
+        bitmap.SetSize(16, 4);
+        for (std::uint32_t y = 0; y < 4; ++y)
+            std::copy_n(first.Expected.begin() + y * 64, 64, bitmap.Row(y));
+        TgaCodec().Write(unedited, *bitmap.ForCodec());
+    }
+    const Bytes sameRows = ReadBack(unedited);
+    const Bytes otherRows = WriteTga(dir / "other.tga", 5, 3, 9);
+
+    EXPECT_EQ(Rebuild(source, {unedited, dir / "other.tga", dir / "kept.tga"}, 0, New("p.at3")), 3);
+    const Bytes rebuilt = FileBytes(New("p.at3"));
+    EXPECT_EQ(host.Details, std::vector<std::string>{"2 replaced, 1 kept"});
+
+    const std::uint32_t widths[] = {16, 5}, heights[] = {4, 3};
+    const Bytes* rows[] = {&sameRows, &otherRows};
+    std::uint32_t at = 32 + 3 * 256;
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const Bytes& from = pictures[i].Record;
+        const std::uint32_t pixelBytes = widths[i] * 4 * heights[i];
+        const std::uint8_t* entry = rebuilt.data() + 32 + i * 256;
+        ASSERT_EQ(LoadLE32(entry + 243), at);
+        ASSERT_EQ(LoadLE32(entry + 247), 248 + pixelBytes);
+        const Bytes record(rebuilt.begin() + at, rebuilt.begin() + at + 248 + pixelBytes);
+        EXPECT_EQ(Bytes(record.begin(), record.begin() + 7), (Bytes{'D', 'D', 'N', 'H', 0, 0, 0}));
+        EXPECT_EQ(Bytes(record.begin() + 7, record.begin() + 201), Bytes(from.begin() + 7, from.begin() + 201));
+        EXPECT_EQ(LoadLE32(record.data() + 201), pixelBytes);
+        EXPECT_EQ(LoadLE32(record.data() + 205), pixelBytes);
+        EXPECT_EQ(Bytes(record.begin() + 209, record.begin() + 248), Bytes(from.begin() + 209, from.begin() + 248));
+        EXPECT_EQ(LoadLE32(record.data() + 17), 16u) << "the width field keeps the source's value";
+        EXPECT_EQ(LoadLE32(record.data() + 21), 4u) << "the height field keeps the source's value";
+        const std::size_t rowBytes = widths[i] * 4;
+        for (std::uint32_t y = 0; y < heights[i]; ++y) // bottom row first
+            EXPECT_EQ(Bytes(record.begin() + 248 + y * rowBytes, record.begin() + 248 + (y + 1) * rowBytes),
+                      Bytes(rows[i]->begin() + (heights[i] - 1 - y) * rowBytes,
+                            rows[i]->begin() + (heights[i] - y) * rowBytes)) << "row " << y;
+        at += 248 + pixelBytes;
+    }
+    EXPECT_EQ(LoadLE32(rebuilt.data() + 32 + 2 * 256 + 243), at);
+    EXPECT_EQ(Bytes(rebuilt.begin() + at, rebuilt.end()), pictures[2].Record);
+}
+
+TEST_F(ReplayTest, EmptyPacksShortListsAndBrokenTables)
+{
+    const Bytes empty = ScatteredPack({}, 64, {});
+    EXPECT_EQ(Rebuild(Pack("empty.at3", empty), {}, 7, New("empty.at3")), 7);
+    EXPECT_EQ(FileBytes(New("empty.at3")), Bytes(empty.begin(), empty.begin() + 32 + 64));
+
+    // Three entries but only two lines from the first line on.
+    const std::string three = Pack("three.at3", BuildImagePack(Named({"a.x", "b.x", "c.x"})));
+    EXPECT_EQ(Failure([&] { Rebuild(three, {"log line", "", ""}, 1, New("three.at3")); }),
+              "List index out of bounds (3)");
+    EXPECT_FALSE(FileExists(New("three.at3")));
+    EXPECT_TRUE(NoPartials(run.TargetDirectory));
+
+    Bytes small = BuildImagePack(Named({"a.x", "b.x"}));
+    StoreLE32(small.data() + 8, 300); // two 256-byte entries do not fit
+    const std::string cramped = Pack("cramped.at3", small);
+    const std::string message = Failure([&] { Rebuild(cramped, {"", ""}, 0, New("cramped.at3")); });
+    EXPECT_NE(message.find(cramped), std::string::npos) << message;
+    EXPECT_FALSE(FileExists(New("cramped.at3")));
+}
+
+TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
+{
+    const std::string one = Pack("one.at3", BuildImagePack(Named({"a.bmp", "b.bmp"})));
+    const std::string two = Pack("two.at3", BuildImagePack(Named({"c.bmp"})));
+    chmod(two.c_str(), 0444); // only read, so a read-only pack rebuilds too
+    const Bytes replaced = WriteTga(dir / "b.tga", 16, 4, 3);
+    const std::string log = Log("result.log", {"#Format: AT3", "#Source: " + one, dir / "a-missing.tga",
+                                               dir / "b.tga", "#Format: AT3", "#Source: " + two, ""});
+    host.Progress = 40;
+    ReplayLog(log, run, host);
+    ASSERT_EQ(host.Outputs.size(), 2u);
+    EXPECT_EQ(host.Outputs[0].first, New("one.at3"));
+    EXPECT_EQ(host.Outputs[1].first, New("two.at3"));
+    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced, 1 kept", "0 replaced, 1 kept"}));
+    EXPECT_EQ(FileBytes(New("two.at3")), FileBytes(two));
+    EXPECT_EQ(host.TotalMax, 100);
+    EXPECT_EQ(host.Statuses.front(), "Processing result.log...");
+    EXPECT_EQ(run.ReplayList.At(0), "AT3");
+    EXPECT_EQ(run.ReplayList.At(1), one);
+    EXPECT_EQ(run.ReplayList.At(3), dir / "b.tga") << "lines read as image paths are left as they are";
+
+    // Lines that are not keyword lines, or keyword lines that select nothing.
+    RunContext other;
+    other.TargetDirectory = dir / "other";
+    fs::create_directories(other.TargetDirectory);
+    std::vector<std::string> lines;
+    for (const auto& name : std::vector<std::string>{"nob", "lower", "wac", "blanks", "lead"})
+        fs::copy_file(one, dir / (name + ".at3"));
+    lines = {"#Format:AT3",    "#Source: " + (dir / "nob.at3"),    "#Target: " + (dir / "t"),
+             "#Format: at3",   "#Source: " + (dir / "lower.at3"),  "#Target " + (dir / "t"),
+             "#Format: WAC",   "#Source: " + (dir / "wac.at3"),    "#Format: AT3",
+             "#Source:  " + (dir / "blanks.at3"), "  \t#Source: " + (dir / "lead.at3"), "", ""};
+    RecordingHost walk;
+    walk.Progress = 40;
+    ReplayLog(Log("walk.log", lines), other, walk);
+    EXPECT_EQ(Listing(other.TargetDirectory), std::vector<std::string>{"lead.at3"});
+    EXPECT_EQ(other.ReplayList.At(0), "#Format:AT3");
+    EXPECT_EQ(other.ReplayList.At(2), "#Target: " + (dir / "t"));
+    EXPECT_EQ(other.ReplayList.At(5), dir / "t");
+    EXPECT_EQ(other.ReplayList.At(6), "WAC");
+    EXPECT_EQ(other.ReplayList.At(9), " " + (dir / "blanks.at3"));
+    EXPECT_EQ(other.ReplayList.At(10), dir / "lead.at3") << "blanks before the keyword are cut with it";
+
+    // Progress rises by one per handled line on top of what it held.
+    RecordingHost plain;
+    plain.Progress = 40;
+    ReplayLog(Log("plain.log", {"a", "b", "c", "d", "e"}), other, plain);
+    EXPECT_EQ(plain.Progress, 45);
+    EXPECT_EQ(plain.Total, 100);
+    EXPECT_TRUE(plain.Outputs.empty());
+
+    RecordingHost single;
+    ReplayLog(Log("single.log", {"only"}), other, single);
+    EXPECT_EQ(single.Total, 100);
+    RecordingHost none;
+    ReplayLog(Log("empty.log", {}), other, none);
+    EXPECT_EQ(none.Total, 0);
+    EXPECT_EQ(none.Statuses, std::vector<std::string>{"Processing empty.log..."});
+
+    fs::create_directories(dir / "folder.at3");
+    EXPECT_EQ(Failure([&] {
+                  ReplayLog(Log("folder.log", {"#Format: AT3", "#Source: " + (dir / "folder.at3")}), other, host);
+              }),
+              "Cannot open file " + (dir / "folder.at3"));
+}
+
+TEST_F(ReplayTest, TheSourceDirectoryAsTargetLeavesTheSourceAlone)
+{
+    fs::create_directories(dir / "src");
+    const Bytes bytes = BuildImagePack(Named({"a.bmp", "b.bmp"}));
+    const std::string source = Pack("src/p.at3", bytes);
+    WriteTga(dir / "a.tga", 16, 4, 1);
+    const std::string log = Log("r.log", {"#Format: AT3", "#Source: " + source, dir / "a.tga", ""});
+    fs::create_directory_symlink(dir / "src", dir / "link");
+    for (const std::string& target : {dir / "src", dir / "link"}) {
+        SCOPED_TRACE(target);
+        run.TargetDirectory = target;
+        EXPECT_EQ(Failure([&] { ReplayLog(log, run, host); }), "Cannot create file " + target + "/p.at3");
+        EXPECT_EQ(FileBytes(source), bytes);
+        EXPECT_EQ(Listing(dir / "src"), std::vector<std::string>{"p.at3"});
+    }
+}
+
+TEST_F(ReplayTest, AFailureOrStopHalfWayLeavesNoPack)
+{
+    const std::string source = Pack("p.at3", BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"})));
+    const std::string garbage = dir.Write("broken.tga", "this is no picture at all");
+    WriteTga(dir / "a.tga", 16, 4, 1);
+    dir.Write("new/p.at3", "an earlier pack");
+    const std::string message =
+        Failure([&] { Rebuild(source, {dir / "a.tga", garbage, "/none"}, 0, New("p.at3")); });
+    EXPECT_NE(message.find(garbage), std::string::npos) << message;
+    EXPECT_EQ(ReadFileBytes(New("p.at3")), "an earlier pack");
+    EXPECT_EQ(Listing(run.TargetDirectory), std::vector<std::string>{"p.at3"}) << "no temporary file is left";
+
+    fs::remove(New("p.at3"));
+    struct StoppingHost : RecordingHost {
+        void ShowFileProgress(int percent) override
+        {
+            RecordingHost::ShowFileProgress(percent);
+            Stop = true; // clicked while the first entry was written
+        }
+    } stopping;
+    run.ReplayList.Clear();
+    for (const char* line : {"", "", ""})
+        run.ReplayList.Add(line);
+    run.SourcePackStream = std::make_unique<FileStream>(source, FileStream::Mode::OpenRead);
+    EXPECT_THROW(RebuildAt3(New("p.at3"), 0, run, stopping), JobStopped);
+    EXPECT_TRUE(stopping.Outputs.empty());
+    EXPECT_TRUE(fs::is_empty(run.TargetDirectory));
+}
+
+TEST_F(ReplayTest, AProjectListReplaysEachLogWithoutAResultLog)
+{
+    const std::string one = Pack("one.at3", BuildImagePack(Named({"a.bmp"})));
+    const std::string two = Pack("two.at3", BuildImagePack(Named({"b.bmp", "c.bmp"})));
+    WriteTga(dir / "b.tga", 4, 4, 5);
+    std::vector<std::string> first = {"#Format: AT3", "#Source: " + one, dir / "none.tga"};
+    for (int i = 0; i < 150; ++i) // enough lines to take the Progress bar to its end
+        first.push_back("; note " + std::to_string(i));
+    const std::string lst = Log("project.lst", {Log("first.log", first),
+                                                Log("second.log", {"#Format: AT3", "#Source: " + two,
+                                                                   dir / "b.tga", dir / "none.tga"})});
+    ScriptedWindow window;
+    MainFormLogic form{window};
+    form.FormCreate();
+    int highest = 0;
+    window.OnProcessMessages = [&](int) { highest = std::max(highest, window.Progress.Position); };
+    window.Dialogs.OpenAnswers.push_back(OpenDialogResult{4, {lst}});
+    ASSERT_TRUE(form.Execute([&] { form.BAddLogClick(); }));
+    window.Dialogs.DirectoryAnswers.push_back(run.TargetDirectory);
+    ASSERT_TRUE(form.Execute([&] { form.BProcessClick(); }));
+    EXPECT_TRUE(window.Dialogs.ErrorBoxes.empty());
+    EXPECT_EQ(Listing(run.TargetDirectory), (std::vector<std::string>{"one.at3", "two.at3"}));
+    EXPECT_EQ(FileBytes(New("one.at3")), FileBytes(one));
+    EXPECT_EQ(highest, 100) << "the Progress bar holds at its end";
+}
+
+// Writes the picture edited by an image tool; false when no tool is at hand.
+bool EditWithTool(const std::string& from, const std::string& to, bool rle24BottomLeft)
+{
+    if (std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0) {
+        const std::string script =
+            std::string("from PIL import Image, ImageOps\nimport sys\nim = Image.open(sys.argv[1]).convert('RGBA')\n") +
+            (rle24BottomLeft
+                 ? "ImageOps.invert(im.convert('RGB')).save(sys.argv[2], compression='tga_rle', orientation=-1)\n"
+                 : "im.transpose(Image.Transpose.FLIP_LEFT_RIGHT).save(sys.argv[2], compression=None,"
+                   " orientation=1)\n");
+        const std::string command = "/usr/bin/python3 -c \"" + script + "\" '" + from + "' '" + to + "'";
+        return std::system(command.c_str()) == 0;
+    }
+    if (std::system("/usr/bin/convert -version >/dev/null 2>&1") == 0) {
+        const std::string command = "/usr/bin/convert '" + from + "' " +
+                                    (rle24BottomLeft ? "-negate -alpha off -type TrueColor -compress RLE "
+                                                     : "-flop -orient TopLeft -compress None ") +
+                                    "'" + to + "'";
+        return std::system(command.c_str()) == 0;
+    }
+    return false;
+}
+
+TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
+{
+    const std::vector<PackPicture> pictures = Named({"a.bmp", "b.bmp", "c.bmp"});
+    const std::string pack = Pack("cycle.at3", BuildImagePack(pictures));
+    run.TargetDirectory = dir / "extracted";
+    fs::create_directories(run.TargetDirectory);
+    ExtractAt3(pack, run, host);
+    const std::vector<std::string> files = run.ResultList.Lines();
+    ASSERT_EQ(files.size(), 3u);
+
+    const std::string scratch = dir / "scratch.tga";
+    for (int i = 0; i < 2; ++i) {
+        fs::copy_file(files[static_cast<std::size_t>(i)], scratch, fs::copy_options::overwrite_existing);
+        if (!EditWithTool(scratch, files[static_cast<std::size_t>(i)], i == 0))
+            GTEST_SKIP() << "neither Pillow nor ImageMagick is at hand";
+    }
+    const Bytes edited[] = {ReadBack(files[0]), ReadBack(files[1])};
+    EXPECT_NE(edited[0], Picture(1).Expected);
+    EXPECT_NE(edited[1], Picture(2).Expected);
+    fs::remove(files[2]);
+
+    std::vector<std::string> lines = {"#Format: AT3", "#Source: " + pack};
+    lines.insert(lines.end(), files.begin(), files.end());
+    const std::string log = Log("result.log", lines);
+    RunContext replay;
+    replay.TargetDirectory = dir / "rebuilt";
+    fs::create_directories(replay.TargetDirectory);
+    ReplayLog(log, replay, host);
+    const std::string rebuilt = replay.TargetDirectory + "/cycle.at3";
+    const Bytes bytes = FileBytes(rebuilt);
+    ASSERT_GE(bytes.size(), 32u + 3 * 256);
+    const std::uint8_t* last = bytes.data() + 32 + 2 * 256;
+    const std::uint32_t lastAt = LoadLE32(last + 243);
+    ASSERT_LE(std::uint64_t{lastAt} + LoadLE32(last + 247), bytes.size());
+    EXPECT_EQ(Bytes(bytes.begin() + lastAt, bytes.begin() + lastAt + LoadLE32(last + 247)), pictures[2].Record);
+
+    RunContext again;
+    again.TargetDirectory = dir / "again";
+    fs::create_directories(again.TargetDirectory);
+    ExtractAt3(rebuilt, again, host);
+    ASSERT_EQ(again.ResultList.Count(), 3);
+    EXPECT_EQ(ReadBack(again.ResultList.At(0)), edited[0]);
+    EXPECT_EQ(ReadBack(again.ResultList.At(1)), edited[1]);
+    EXPECT_EQ(ReadBack(again.ResultList.At(2)), Picture(3).Expected);
+}
+
+} // namespace
+} // namespace packsmith::test
