@@ -1,5 +1,6 @@
 // Extraction of whole image packs through packsmith-cli, beside tar -x of an archive of the
-// same output files: the file system's own cost of creating them.
+// same output files (the file system's own cost of creating them), and rebuilding the packs
+// from their pictures beside tar -c of the same files.
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
@@ -38,9 +39,19 @@ struct PackFixture {
     fs::path Archive;
 };
 
+// The fixtures, removed with everything in them when the program ends.
+struct Fixtures : std::map<std::uint32_t, PackFixture> {
+    ~Fixtures()
+    {
+        std::error_code ignored;
+        for (const auto& [count, fixture] : *this)
+            fs::remove_all(fixture.Directory, ignored);
+    }
+};
+
 const PackFixture& Fixture(std::uint32_t count, std::uint32_t width, std::uint32_t height)
 {
-    static std::map<std::uint32_t, PackFixture> fixtures;
+    static Fixtures fixtures;
     PackFixture& fixture = fixtures[count];
     if (!fixture.Directory.empty())
         return fixture;
@@ -108,8 +119,48 @@ void UntarSameFiles(benchmark::State& state)
                                                       benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Rebuilding the pack from its extracted pictures, every one replaced.
+void RebuildPack(benchmark::State& state)
+{
+    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
+                            static_cast<std::uint32_t>(state.range(2)));
+    const fs::path out = f.Directory / "rebuilt";
+    const fs::path log = f.Directory / "reference" / "result.log";
+    for (auto _ : state) {
+        Fresh(state, out);
+        std::ostringstream stdoutText, stderrText;
+        if (RunCli({"-q", "-o", out.string(), log.string()}, stdoutText, stderrText) != 0) {
+            state.SkipWithError(stderrText.str().c_str());
+            break;
+        }
+    }
+    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                      benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The same files read and as many bytes written: an archive of the pictures and the pack.
+void TarSameFiles(benchmark::State& state)
+{
+    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
+                            static_cast<std::uint32_t>(state.range(2)));
+    const fs::path out = f.Directory / "tarred";
+    const std::string command = "tar -cf '" + (out / "all.tar").string() + "' -C '" + f.Directory.string() +
+                                "' reference sprites.at3";
+    for (auto _ : state) {
+        Fresh(state, out);
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("tar -c failed");
+            break;
+        }
+    }
+    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                      benchmark::Counter::kIsIterationInvariantRate);
+}
+
 BENCHMARK(ExtractPack)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(UntarSameFiles)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RebuildPack)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(TarSameFiles)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace packsmith::bench
