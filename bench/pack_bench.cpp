@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -77,84 +78,76 @@ const PackFixture& Fixture(std::uint32_t count, std::uint32_t width, std::uint32
     return fixture;
 }
 
-void Fresh(benchmark::State& state, const fs::path& directory)
+const PackFixture& FixtureFor(const benchmark::State& state)
 {
-    state.PauseTiming();
-    fs::remove_all(directory);
-    fs::create_directories(directory);
-    state.ResumeTiming();
+    return Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
+                   static_cast<std::uint32_t>(state.range(2)));
+}
+
+// Times one job per iteration, each into a fresh, empty directory made outside the timing.
+// job returns an error message, empty when it succeeded.
+void TimeIntoFreshDirectory(benchmark::State& state, const fs::path& directory,
+                            const std::function<std::string()>& job)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(directory);
+        fs::create_directories(directory);
+        state.ResumeTiming();
+        if (const std::string error = job(); !error.empty()) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                      benchmark::Counter::kIsIterationInvariantRate);
+}
+
+std::string Cli(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    return RunCli(args, out, err) == 0 ? std::string() : err.str();
+}
+
+std::string Shell(const std::string& command)
+{
+    return std::system(command.c_str()) == 0 ? std::string() : command + " failed";
 }
 
 void ExtractPack(benchmark::State& state)
 {
-    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
-                            static_cast<std::uint32_t>(state.range(2)));
+    const auto& f = FixtureFor(state);
     const fs::path out = f.Directory / "out";
-    for (auto _ : state) {
-        Fresh(state, out);
-        std::ostringstream stdoutText, stderrText;
-        if (RunCli({"-q", "-o", out.string(), f.Pack.string()}, stdoutText, stderrText) != 0) {
-            state.SkipWithError(stderrText.str().c_str());
-            break;
-        }
-    }
-    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                      benchmark::Counter::kIsIterationInvariantRate);
+    TimeIntoFreshDirectory(state, out, [&] { return Cli({"-q", "-o", out.string(), f.Pack.string()}); });
 }
 
 void UntarSameFiles(benchmark::State& state)
 {
-    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
-                            static_cast<std::uint32_t>(state.range(2)));
+    const auto& f = FixtureFor(state);
     const fs::path out = f.Directory / "untar";
-    const std::string command = "tar -xf '" + f.Archive.string() + "' -C '" + out.string() + "'";
-    for (auto _ : state) {
-        Fresh(state, out);
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("tar -x failed");
-            break;
-        }
-    }
-    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                      benchmark::Counter::kIsIterationInvariantRate);
+    TimeIntoFreshDirectory(state, out, [&] {
+        return Shell("tar -xf '" + f.Archive.string() + "' -C '" + out.string() + "'");
+    });
 }
 
 // Rebuilding the pack from its extracted pictures, every one replaced.
 void RebuildPack(benchmark::State& state)
 {
-    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
-                            static_cast<std::uint32_t>(state.range(2)));
+    const auto& f = FixtureFor(state);
     const fs::path out = f.Directory / "rebuilt";
     const fs::path log = f.Directory / "reference" / "result.log";
-    for (auto _ : state) {
-        Fresh(state, out);
-        std::ostringstream stdoutText, stderrText;
-        if (RunCli({"-q", "-o", out.string(), log.string()}, stdoutText, stderrText) != 0) {
-            state.SkipWithError(stderrText.str().c_str());
-            break;
-        }
-    }
-    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                      benchmark::Counter::kIsIterationInvariantRate);
+    TimeIntoFreshDirectory(state, out, [&] { return Cli({"-q", "-o", out.string(), log.string()}); });
 }
 
 // The same files read and as many bytes written: an archive of the pictures and the pack.
 void TarSameFiles(benchmark::State& state)
 {
-    const auto& f = Fixture(static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1)),
-                            static_cast<std::uint32_t>(state.range(2)));
+    const auto& f = FixtureFor(state);
     const fs::path out = f.Directory / "tarred";
-    const std::string command = "tar -cf '" + (out / "all.tar").string() + "' -C '" + f.Directory.string() +
-                                "' reference sprites.at3";
-    for (auto _ : state) {
-        Fresh(state, out);
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("tar -c failed");
-            break;
-        }
-    }
-    state.counters["pictures/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                      benchmark::Counter::kIsIterationInvariantRate);
+    TimeIntoFreshDirectory(state, out, [&] {
+        return Shell("tar -cf '" + (out / "all.tar").string() + "' -C '" + f.Directory.string() +
+                     "' reference sprites.at3");
+    });
 }
 
 BENCHMARK(ExtractPack)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();

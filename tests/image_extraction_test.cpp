@@ -10,6 +10,7 @@
 #include "ImagePack.h"
 #include "ImagePackBuilder.h"
 #include "PackError.h"
+#include "PackFixtures.h"
 #include "RecordingHost.h"
 #include "TempDir.h"
 #include "TgaCodec.h"
@@ -18,26 +19,6 @@ namespace packsmith::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A small picture whose pixels depend on seed, as a compressed record and as the bitmap it
-// decodes to.
-EncodedImage Picture(std::uint32_t seed, std::uint32_t width = 16, std::uint32_t height = 4)
-{
-    std::vector<std::uint32_t> pixels(std::size_t{width} * height);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = 0x80000000u | ((seed * 40503u + static_cast<std::uint32_t>(i) * 2654435761u) & 0x7F7F7F);
-    ImageEncoderOptions options;
-    options.Seed = seed;
-    return EncodeImageRecord(width, height, pixels, options);
-}
-
-std::vector<PackPicture> Named(const std::vector<std::string>& names)
-{
-    std::vector<PackPicture> pictures;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        pictures.push_back({names[i], Picture(static_cast<std::uint32_t>(i) + 1).Record});
-    return pictures;
-}
 
 class ImageExtractionTest : public ::testing::Test {
 protected:

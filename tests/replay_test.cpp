@@ -15,6 +15,7 @@
 #include "MainFormLogic.h"
 #include "PackError.h"
 #include "RebuildAt3.h"
+#include "PackFixtures.h"
 #include "RecordingHost.h"
 #include "ReplayLog.h"
 #include "ScriptedWindow.h"
@@ -27,24 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-EncodedImage Picture(std::uint32_t seed, std::uint32_t width = 16, std::uint32_t height = 4)
-{
-    std::vector<std::uint32_t> pixels(std::size_t{width} * height);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = 0x80000000u | ((seed * 40503u + static_cast<std::uint32_t>(i) * 2654435761u) & 0x7F7F7F);
-    ImageEncoderOptions options;
-    options.Seed = seed;
-    return EncodeImageRecord(width, height, pixels, options);
-}
-
-std::vector<PackPicture> Named(const std::vector<std::string>& names)
-{
-    std::vector<PackPicture> pictures;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        pictures.push_back({names[i], Picture(static_cast<std::uint32_t>(i) + 1).Record});
-    return pictures;
-}
 
 // A pack written by hand: marked header bytes, entry records of 260 bytes whose bytes
 // besides name, offset and length are marked too, a table region of tableSize bytes (its
