@@ -1,7 +1,6 @@
 #include "ReplayLog.h"
 
 #include <string_view>
-#include <sys/stat.h>
 
 #include "FormatTables.h"
 #include "PathUtils.h"
@@ -44,12 +43,6 @@ FormatCode FormatNamed(std::string_view name)
     return kNoFormat;
 }
 
-bool Exists(const std::string& path)
-{
-    struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0;
-}
-
 } // namespace
 
 void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
@@ -89,7 +82,7 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
             if (sourceToken == kSourceKeyword) {
                 sourceToken = rest;
                 run.SourcePackStream.reset();
-                if (Exists(rest)) {
+                if (PathExists(rest)) {
                     // Only read: a read-only pack can be rebuilt too.
                     run.SourcePackStream = std::make_unique<FileStream>(rest, FileStream::Mode::OpenRead);
                     host.SetStatus("Processing " + ExtractFileName(rest) + "...");

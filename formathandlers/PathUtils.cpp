@@ -1,5 +1,7 @@
 #include "PathUtils.h"
 
+#include <sys/stat.h>
+
 namespace packsmith {
 
 namespace {
@@ -41,6 +43,12 @@ std::string UpperCaseAscii(std::string_view text)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     return result;
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0;
 }
 
 std::string JoinPath(std::string_view directory, std::string_view name)

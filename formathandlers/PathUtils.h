@@ -13,6 +13,8 @@ std::string ExtractFileExt(std::string_view path);
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 // Upper-cases the ASCII letters a to z; every other byte stays.
 std::string UpperCaseAscii(std::string_view text);
+// Whether a file or directory of that name exists (links followed); "" names nothing.
+bool PathExists(const std::string& path);
 // directory + "/" + name: an output path under the target directory.
 std::string JoinPath(std::string_view directory, std::string_view name);
 

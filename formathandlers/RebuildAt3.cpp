@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "Bitmap32.h"
 #include "ByteBuffer.h"
@@ -18,12 +17,6 @@
 namespace packsmith {
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0;
-}
 
 // The raw image record for a replacement picture: the source entry's image header with the
 // tag and the pixel byte count, then the pixels, bottom row first.
@@ -92,7 +85,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         const PackEntry entry = ParsePackEntry(entryBytes);
 
         const std::string& image = run.ReplayList.At(line);
-        const bool replace = Exists(image);
+        const bool replace = PathExists(image);
         std::uint64_t length = entry.DataLength;
         if (replace) {
             codec.Read(image, *bitmap.ForCodec());
