@@ -13,3 +13,7 @@ ctest --test-dir "$root/build" --output-on-failure --parallel "$(nproc)" --timeo
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 packsmith_build "$root" "$root/build-sanitize" -DPACKSMITH_SANITIZE=ON
 ctest --test-dir "$root/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 600
+
+# Every fuzz corpus replayed and each fuzz target run with a fixed seed: any finding fails.
+echo "== Fuzz targets (fixed seed)"
+"$root/fuzz/run.sh" --smoke
