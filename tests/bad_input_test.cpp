@@ -1,0 +1,170 @@
+// Hostile and broken inputs through packsmith-cli's logic: each row an input kind and what
+// the user gets. Every row also checks that the inputs are unchanged and that nothing
+// appeared outside the target directory.
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "ByteOrder.h"
+#include "CliApp.h"
+#include "FormatTables.h"
+#include "MainFormLogic.h"
+#include "ScriptedWindow.h"
+#include "ImageEncoder.h"
+#include "ImagePackBuilder.h"
+#include "PackFixtures.h"
+#include "TempDir.h"
+#include "WacEncoder.h"
+#include "WasEncoder.h"
+
+namespace packsmith::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
+Bytes Patched(Bytes bytes, std::size_t at, std::uint32_t value)
+{
+    StoreLE32(bytes.data() + at, value);
+    return bytes;
+}
+
+// Every file below dir with its content, to see what a run changed.
+std::map<std::string, std::string> Snapshot(const fs::path& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& item : fs::recursive_directory_iterator(dir))
+        files[item.path().string()] = item.is_regular_file() ? ReadFileBytes(item.path().string()) : "<dir>";
+    return files;
+}
+
+struct Row {
+    const char* Name;
+    std::string Input;                                 // file name under the work directory
+    std::function<std::string(const TempDir&)> Make;  // writes the inputs; returns the content of Input
+    int Status;                                        // expected exit status
+    std::string Message;                               // expected in the error output ("" for none)
+};
+
+std::vector<Row> Rows()
+{
+    const Bytes wac = EncodeWacFile(std::vector<std::int16_t>(700, 1200));
+    const Bytes was = EncodeWasFile(std::vector<std::int16_t>(700, -900));
+    const Bytes pack = BuildImagePack(Named({"one.bmp", "two.bmp"}));
+    const std::string log = "#Format: AT3\r\n#Source: ";
+    return {
+        {"wac truncated in its header", "a.wac", [=](auto&) { return Text(Bytes(wac.begin(), wac.begin() + 30)); }, 1,
+         "Stream read error."},
+        {"wac with a huge block count", "a.wac", [=](auto&) { return Text(Patched(wac, 0, 0xFFFFFFFF)); }, 1,
+         "Stream read error."},
+        {"was with a negative coded size", "a.was", [=](auto&) { return Text(Patched(was, 52, 0x80000000u)); }, 1,
+         "Stream read error."},
+        {"was claiming gigabytes", "a.was", [=](auto&) { return Text(Patched(was, 56, 0x7FFFFFFF)); }, 1,
+         "a.was: 2147483647 decoded bytes"},
+        {"pack with a huge entry count", "p.at3", [=](auto&) { return Text(Patched(pack, 12, 0xFFFFFFFF)); }, 1,
+         "Stream read error."},
+        {"pack with entries below 251 bytes", "p.at3", [=](auto&) { return Text(Patched(pack, 16, 250)); }, 1,
+         "fewer than the 251"},
+        {"pack whose record overflows 32 bits", "p.at3",
+         [=](auto&) { return Text(Patched(Patched(pack, 32 + 243, 0xFFFFFFF0u), 32 + 247, 0x20)); }, 1,
+         "Stream read error."},
+        {"pack with a picture above the limit", "p.at3",
+         [=](auto&) {
+             auto big = pack;
+             StoreLE32(big.data() + LoadLE32(big.data() + 32 + 243) + 17, 2000); // 2000 x 4000
+             StoreLE32(big.data() + LoadLE32(big.data() + 32 + 243) + 21, 4000);
+             return Text(big);
+         },
+         1, "\"one.bmp\""},
+        {"pack truncated in its table", "p.at3", [=](auto&) { return Text(Bytes(pack.begin(), pack.begin() + 100)); },
+         1, "Stream read error."},
+        {"log of binary garbage", "g.log",
+         [](auto&) {
+             std::string garbage;
+             for (int i = 0; i < 5000; ++i)
+                 garbage += static_cast<char>((i * 7919) % 251 + 1);
+             return garbage;
+         },
+         0, ""},
+        {"log with a zero byte and a line of 100,000 characters", "z.log",
+         [](auto&) { return std::string(100000, 'x') + "\r\n#Format: AT3\r\n" + std::string(1, '\0') + "#Source: /nope"; },
+         0, ""},
+        {"log naming a directory as its pack", "d.log", [=](const TempDir& d) { return log + d.Path() + "\r\n"; }, 1,
+         "Cannot open file "},
+        {"log naming a device as its pack", "z.log", [=](auto&) { return log + "/dev/zero\r\n"; }, 1,
+         "Cannot open file /dev/zero."},
+        {"project list that lists itself", "self.lst", [](const TempDir& d) { return d / "self.lst"; }, 0, ""},
+        {"log listing one pack twice", "twice.log",
+         [=](const TempDir& d) {
+             const std::string packPath = d.Write("p.at3", Text(pack));
+             const std::string block = log + packPath + "\r\n/none/1.tga\r\n/none/2.tga\r\n";
+             return block + block;
+         },
+         0, ""},
+        {"pack with a picture of width 0", "p.at3",
+         [=](auto&) {
+             auto empty = pack;
+             StoreLE32(empty.data() + LoadLE32(empty.data() + 32 + 243) + 17, 0);
+             return Text(empty);
+         },
+         0, ""},
+    };
+}
+
+// The same job through the window's logic: the error box shows what the command line
+// printed, without its program name.
+std::string ThroughTheWindow(const std::string& input, const std::string& target)
+{
+    ScriptedWindow window;
+    MainFormLogic form(window);
+    form.FormCreate();
+    window.Dialogs.OpenAnswers.push_back(OpenDialogResult{FilterPositionForFile(input), {input}});
+    form.Execute([&] { form.BAddLogClick(); });
+    window.Dialogs.DirectoryAnswers.push_back(target);
+    form.Execute([&] { form.BProcessClick(); });
+    return window.Dialogs.ErrorBoxes.empty() ? std::string() : window.Dialogs.ErrorBoxes.front();
+}
+
+TEST(BadInput, EveryRowEndsCleanlyAndHarmsNothing)
+{
+    for (const Row& row : Rows()) {
+        SCOPED_TRACE(row.Name);
+        TempDir dir;
+        const fs::path work = dir / "work";
+        fs::create_directories(work);
+        TempDir inputs;
+        const std::string input = inputs.Write(row.Input, row.Make(inputs));
+        const auto before = Snapshot(inputs.Path());
+        const auto beside = Snapshot(dir.Path());
+
+        std::ostringstream out, err;
+        const int status = RunCli({"-q", "-o", (work / "out").string(), input}, out, err);
+        EXPECT_EQ(status, row.Status) << err.str();
+        if (!row.Message.empty()) {
+            EXPECT_NE(err.str().find(row.Message), std::string::npos) << err.str();
+        }
+        if (row.Status != 0) {
+            EXPECT_EQ(err.str().rfind("packsmith-cli: ", 0), 0u) << err.str();
+        }
+        EXPECT_EQ(Snapshot(inputs.Path()), before) << "an input was changed";
+        // Only the target directory may have appeared.
+        auto after = Snapshot(dir.Path());
+        for (auto it = after.begin(); it != after.end();)
+            it = it->first.rfind((work / "out").string(), 0) == 0 ? after.erase(it) : std::next(it);
+        EXPECT_EQ(after, beside) << "something was written outside the target";
+
+        const std::string shown = ThroughTheWindow(input, (work / "window").string());
+        const std::string printed = err.str();
+        if (row.Status == 0)
+            EXPECT_EQ(shown, "");
+        else
+            EXPECT_EQ(shown + "\n", printed.substr(std::string("packsmith-cli: ").size()));
+        EXPECT_EQ(Snapshot(inputs.Path()), before) << "an input was changed through the window";
+    }
+}
+
+} // namespace
+} // namespace packsmith::test
