@@ -1,0 +1,24 @@
+// Any bytes as a whole image pack in memory: every entry read and its picture decoded, as
+// the extraction does, without writing anything.
+#include <cstdint>
+
+#include "Bitmap32.h"
+#include "ImagePackReader.h"
+#include "JobHost.h"
+#include "MemoryStream.h"
+#include "PackError.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace packsmith;
+    MemoryStream pack;
+    pack.Write({data, size});
+    try {
+        ImagePackReader reader(pack, "fuzzed.at3");
+        Bitmap32 bitmap;
+        for (std::uint32_t i = 0; i < reader.EntryCount(); ++i)
+            reader.ReadPicture(reader.NextEntry(), bitmap);
+    } catch (const PackError&) {
+    }
+    return 0;
+}
