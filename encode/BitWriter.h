@@ -5,16 +5,19 @@
 
 namespace packsmith {
 
-// Appends fields most significant bit first, as the audio decoders read them.
-class MsbBitWriter {
+// Appends fields to a bit stream: most significant bit first (as the audio decoders read
+// them) or least significant bit first (as the image record's streams are read).
+template <bool MostSignificantFirst>
+class BitWriter {
 public:
     void Put(std::uint32_t value, unsigned bits)
     {
-        for (unsigned i = bits; i-- > 0;) {
+        for (unsigned k = 0; k < bits; ++k) {
+            const unsigned bit = MostSignificantFirst ? bits - 1 - k : k;
             if (used_ % 8 == 0)
                 bytes_.push_back(0);
-            if ((value >> i) & 1)
-                bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (used_ % 8));
+            if ((value >> bit) & 1)
+                bytes_.back() |= static_cast<std::uint8_t>(MostSignificantFirst ? 0x80 >> (used_ % 8) : 1u << (used_ % 8));
             ++used_;
         }
     }
@@ -27,26 +30,7 @@ private:
     std::uint64_t used_ = 0;
 };
 
-// Appends fields least significant bit first, as the image record's bit streams are read.
-class LsbBitWriter {
-public:
-    void Put(std::uint32_t value, unsigned bits)
-    {
-        for (unsigned i = 0; i < bits; ++i) {
-            if (used_ % 8 == 0)
-                bytes_.push_back(0);
-            if ((value >> i) & 1)
-                bytes_.back() |= static_cast<std::uint8_t>(1u << (used_ % 8));
-            ++used_;
-        }
-    }
-    std::uint64_t BitCount() const { return used_; }
-    // The bytes written so far; the last one is filled up with zero bits.
-    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::uint64_t used_ = 0;
-};
+using MsbBitWriter = BitWriter<true>;
+using LsbBitWriter = BitWriter<false>;
 
 } // namespace packsmith
