@@ -1,4 +1,4 @@
-#include "ErrorText.h"
+#include "app/ErrorText.h"
 
 #include <new>
 

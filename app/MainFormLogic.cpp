@@ -1,21 +1,40 @@
-#include "MainFormLogic.h"
+#include "app/MainFormLogic.h"
 
-#include <algorithm>
-
-#include "ErrorText.h"
-#include "FormatHandlers.h"
-#include "PackError.h"
-#include "PathUtils.h"
-#include "RichText.h"
-#include "TextFile.h"
+#include "app/ErrorText.h"
+#include "app/RichText.h"
+#include "app/run/TargetDirectory.h"
+#include "io/PackError.h"
+#include "io/PathUtils.h"
+#include "io/TextFile.h"
 
 namespace packsmith {
 
+namespace {
+
+// The commands a run holds disabled, because they would change the job list or start
+// another run.
+constexpr Control kListCommands[] = {Control::BAddLog, Control::BRemLog, Control::BClearAll, Control::BProcess};
+
+std::string AddableExtensions()
+{
+    std::string text;
+    const auto& formats = Formats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == formats.size() ? " and " : ", ";
+        text += formats[i].Extension;
+    }
+    return text;
+}
+
+} // namespace
+
 MainFormLogic::MainFormLogic(WindowOperations& window) : window_(window) {}
+
+MainFormLogic::~MainFormLogic() { Shutdown(); }
 
 void MainFormLogic::FormCreate()
 {
-    AttachFormatHandlers(dispatcher_);
     Enable(Control::BAddLog, true);
     Enable(Control::BSaveList, false);
     Enable(Control::BRemLog, false);
@@ -26,8 +45,8 @@ void MainFormLogic::FormCreate()
     Enable(Control::SaveLog, false);
     window_.SetCurrentMessage("");
     window_.SetExtractedText("Extracted: 0");
-    SetBar(Bar::Progress, 0, 100);
-    SetBar(Bar::Total, 0, 100);
+    window_.ShowBar(Bar::Progress, 0, 100);
+    window_.ShowBar(Bar::Total, 0, 100);
 }
 
 void MainFormLogic::Enable(Control control, bool on)
@@ -45,17 +64,9 @@ void MainFormLogic::EnableListCommands(bool on)
     Enable(Control::BSaveList, on);
 }
 
-void MainFormLogic::SetBar(Bar bar, int position, int maximum)
-{
-    BarState& state = BarOf(bar);
-    state.Maximum = std::max(0, maximum);
-    state.Position = std::clamp(position, 0, state.Maximum);
-    window_.ShowBar(bar, state.Position, state.Maximum);
-}
-
 void MainFormLogic::BAddLogClick()
 {
-    if (running_)
+    if (Running())
         return;
     BeginAdd();
     AddJobs(window_.SelectLog());
@@ -63,17 +74,17 @@ void MainFormLogic::BAddLogClick()
 
 void MainFormLogic::DropFiles(const std::vector<std::string>& files)
 {
-    if (running_ || files.empty())
+    if (Running() || files.empty())
         return;
-    const int position = FilterPositionForFile(files.front());
-    if (position == 0)
-        throw PackError("Cannot add " + files.front() + ": only .wac, .was, .at3, .lst and .log files can be added");
+    const Format* format = FormatForFile(files.front());
+    if (format == nullptr)
+        throw PackError("Cannot add " + files.front() + ": only " + AddableExtensions() + " files can be added");
 
     // The first file decides the format, as the chosen filter does in the open dialog.
-    OpenDialogResult dropped{position, {}};
+    OpenDialogResult dropped{FilterPosition(*format), {}};
     std::vector<std::string> refused;
     for (const auto& file : files)
-        (FilterPositionForFile(file) == position ? dropped.Files : refused).push_back(file);
+        (FormatForFile(file) == format ? dropped.Files : refused).push_back(file);
     BeginAdd();
     AddJobs(dropped);
     if (!refused.empty())
@@ -90,12 +101,12 @@ void MainFormLogic::BeginAdd()
 void MainFormLogic::AddJobs(const std::optional<OpenDialogResult>& choice)
 {
     if (choice) {
-        const FormatCode code = FilterFormatCode(choice->FilterIndex);
+        const Format& format = FormatAtFilter(choice->FilterIndex);
         // A job list never mixes formats.
-        if (code != jobFormat_)
+        if (format.Code != jobFormat_)
             window_.ClearItems();
-        jobFormat_ = code;
-        if (code == kFormatProjectList) {
+        jobFormat_ = format.Code;
+        if (format.ListsJobs) {
             if (!choice->Files.empty()) {
                 // Read first, so that a list that cannot be read leaves the job list alone.
                 const auto lines = ReadTextFile(choice->Files.front());
@@ -125,7 +136,7 @@ void MainFormLogic::BSaveListClick()
 
 void MainFormLogic::BRemLogClick()
 {
-    if (running_)
+    if (Running())
         return;
     for (int i = window_.ItemCount() - 1; i >= 0; --i)
         if (window_.IsItemSelected(i))
@@ -141,7 +152,7 @@ void MainFormLogic::BRemLogClick()
 
 void MainFormLogic::BClearAllClick()
 {
-    if (running_)
+    if (Running())
         return;
     window_.ClearItems();
     EnableListCommands(false);
@@ -155,7 +166,7 @@ void MainFormLogic::BExitClick()
 
 bool MainFormLogic::CloseRequested()
 {
-    if (!running_)
+    if (!Running())
         return true;
     StopClick();
     closePending_ = true;
@@ -165,7 +176,8 @@ bool MainFormLogic::CloseRequested()
 void MainFormLogic::StopClick()
 {
     Enable(Control::Stop, false);
-    stopRequested_ = true;
+    if (run_)
+        run_->RequestStop();
 }
 
 void MainFormLogic::SaveLogClick()
@@ -178,14 +190,124 @@ void MainFormLogic::SaveLogClick()
     Enable(Control::SaveLog, false);
 }
 
-void MainFormLogic::ShowError(const std::exception_ptr& error) { window_.ErrorBox(ErrorBoxText(MessageOf(error))); }
-
-void MainFormLogic::FinishCommand()
+void MainFormLogic::HoldListCommands()
 {
-    if (closePending_ && !running_) {
+    for (const Control control : kListCommands) {
+        held_[Index(control)] = IsEnabled(control);
+        Enable(control, false);
+    }
+}
+
+void MainFormLogic::ReleaseListCommands()
+{
+    for (const Control control : kListCommands)
+        Enable(control, held_[Index(control)]);
+}
+
+void MainFormLogic::BProcessClick()
+{
+    if (Running() || window_.ItemCount() == 0)
+        return;
+    const Format* format = FormatByCode(jobFormat_);
+    if (format == nullptr)
+        return;
+
+    HoldListCommands();
+    window_.ClearResults();
+    lastRun_.reset();
+    std::optional<std::string> chosen;
+    std::string target;
+    try {
+        chosen = window_.SelectDirectory(CurrentDirectory());
+        if (chosen)
+            target = PrepareTargetDirectory(*chosen);
+    } catch (...) {
+        ReleaseListCommands();
+        throw;
+    }
+    if (!chosen) {
+        // Not an error: nothing runs, and the run still ends as a run does.
+        ReleaseListCommands();
+        lastOutcome_ = RunOutcome::Cancelled;
+        window_.InformationBox("Operation complete!", "Process status:");
+        return;
+    }
+    // The next run's chooser starts here.
+    EnterDirectory(target);
+
+    std::vector<std::string> jobs;
+    for (int i = 0; i < window_.ItemCount(); ++i)
+        jobs.push_back(window_.Item(i));
+    window_.FocusResults();
+    Enable(Control::SaveLog, false);
+    Enable(Control::Stop, true);
+    run_ = std::make_unique<BackgroundRun>(*format, std::move(jobs), std::move(target),
+                                           [this] { window_.RunReported(); }, handler_);
+}
+
+void MainFormLogic::ShowRunReports()
+{
+    // The closing box below runs an event loop of its own, which may deliver another call.
+    if (!run_ || finishing_)
+        return;
+    Show(run_->TakeReports());
+    if (run_->Finished())
+        FinishRun();
+}
+
+void MainFormLogic::Show(RunReports::Pending reports)
+{
+    if (reports.CurrentMessage)
+        window_.SetCurrentMessage(*reports.CurrentMessage);
+    if (reports.ExtractedText)
+        window_.SetExtractedText(*reports.ExtractedText);
+    if (reports.Progress)
+        window_.ShowBar(Bar::Progress, reports.Progress->Position, reports.Progress->Maximum);
+    if (reports.Total)
+        window_.ShowBar(Bar::Total, reports.Total->Position, reports.Total->Maximum);
+    for (const std::string& line : reports.ResultLines)
+        window_.AddResultLine(line);
+}
+
+void MainFormLogic::FinishRun()
+{
+    finishing_ = true;
+    const RunResult result = run_->Result();
+    Show(run_->TakeReports());
+    lastRun_ = std::move(run_);
+    lastOutcome_ = result.Outcome;
+    ReleaseListCommands();
+
+    if (result.Outcome == RunOutcome::Failed) {
+        // As after any failure: the status line, the bars and the label keep what they
+        // showed, and Stop and SaveLog keep their states.
+        window_.ErrorBox(ErrorBoxText(result.Error));
+    } else {
+        Enable(Control::Stop, false);
+        if (window_.ResultLineCount() > 0)
+            Enable(Control::SaveLog, true);
+        window_.InformationBox(result.Outcome == RunOutcome::Stopped ? "Operation stopped." : "Operation complete!",
+                               "Process status:");
+    }
+    finishing_ = false;
+    if (closePending_) {
         closePending_ = false;
         window_.CloseWindow();
     }
 }
+
+bool MainFormLogic::WaitForRun(std::chrono::milliseconds timeout) const
+{
+    return !run_ || run_->Wait(timeout);
+}
+
+void MainFormLogic::Shutdown()
+{
+    if (run_)
+        run_->RequestStop();
+    run_.reset();
+}
+
+void MainFormLogic::ShowError(const std::exception_ptr& error) { window_.ErrorBox(ErrorBoxText(MessageOf(error))); }
 
 } // namespace packsmith

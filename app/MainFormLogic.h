@@ -1,36 +1,31 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
+#include <chrono>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "Dispatcher.h"
-#include "FormatTables.h"
-#include "JobHost.h"
-#include "RunContext.h"
-#include "WindowOperations.h"
+#include "app/BackgroundRun.h"
+#include "app/FormatTable.h"
+#include "app/WindowOperations.h"
+#include "app/run/Run.h"
 
 namespace packsmith {
 
-enum class RunOutcome {
-    None,      // no run yet, or the job list was empty
-    Cancelled, // the directory chooser was cancelled
-    Completed,
-    Stopped,
-};
-
-// The logic of the main window: the job list and its commands, the enabling rules, the
-// processing run and the dispatcher. It owns the run context that the handlers share and
-// talks to the window only through WindowOperations; to the handlers it is their JobHost.
-class MainFormLogic final : private JobHost {
+// The logic of the main window: the job list and its commands, the enabling rules, and
+// starting, stopping and finishing a run, which works on a thread of its own. It talks to
+// the window only through WindowOperations, always on the window thread.
+class MainFormLogic final {
 public:
     explicit MainFormLogic(WindowOperations& window);
+    ~MainFormLogic();
+    MainFormLogic(const MainFormLogic&) = delete;
+    MainFormLogic& operator=(const MainFormLogic&) = delete;
 
-    // Binds the format handlers and puts the controls into their start-up state; called once
-    // the window's controls exist.
+    // Puts the controls into their start-up state; called once the window's controls exist.
     void FormCreate();
 
     // The commands, one per control. A command that changes the job list, and a second run,
@@ -42,95 +37,72 @@ public:
     void BSaveListClick();
     void BRemLogClick();
     void BClearAllClick();
-    RunOutcome BProcessClick();
+    // Asks for the target directory and starts the run on its thread; returns at once.
+    void BProcessClick();
     void BExitClick();
     void StopClick();
     void SaveLogClick();
 
-    // The window's close box: true when the window may close now. During a run it requests
-    // a stop and answers false; the window is closed once the run has ended.
+    // The window's close box: true when the window may close now. During a run it stops
+    // the run and answers false; the window is closed once the run has ended.
     bool CloseRequested();
 
-    // The application level: runs a command, shows whatever escapes it in the error box,
-    // then carries out a close that waited for the run. False when an error was shown.
+    // Shows what the run has reported since the last call and, once the run has ended,
+    // finishes it: the closing box, the controls, a close that waited for it. The window
+    // calls it on its own thread when RunReported asks for it.
+    void ShowRunReports();
+    // Waits until the run has ended, at most timeout; true when no run is working.
+    bool WaitForRun(std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
+    // Stops a run that is still working and waits for it, without finishing it on the
+    // window; for a window that is going away.
+    void Shutdown();
+
+    // The application level: runs a command and shows whatever escapes it in the error box.
+    // False when an error was shown.
     template <class Command>
     bool Execute(Command&& command)
     {
-        bool ok = true;
         try {
             command();
+            return true;
         } catch (...) {
             ShowError(std::current_exception());
-            ok = false;
+            return false;
         }
-        FinishCommand();
-        return ok;
     }
 
-    // Runs one job: the handler for the code, with the Stop and SaveLog enabling around it,
-    // and the job's line in the results pane. False when the job was stopped.
-    bool DispatchJob(FormatCode code, const std::string& path);
+    // Runs every job of later runs in place of its format's handler (the tests' fakes).
+    void ReplaceHandler(Run::Handler handler) { handler_ = std::move(handler); }
 
     FormatCode JobFormat() const { return jobFormat_; }
     bool IsEnabled(Control control) const { return enabled_[Index(control)]; }
-    bool Running() const { return running_; }
+    bool Running() const { return run_ != nullptr; }
     RunOutcome LastRunOutcome() const { return lastOutcome_; }
-    std::int64_t ExtractedBytes() const { return extractedBytes_; }
-    RunContext& Run() { return run_; }
-    Dispatcher& Handlers() { return dispatcher_; }
+    // The last run that ended, or null.
+    const Run* LastRun() const { return lastRun_ ? &lastRun_->TheRun() : nullptr; }
 
 private:
-    struct BarState {
-        int Position = 0;
-        int Maximum = 100;
-    };
-    struct JobOutput {
-        std::string Path;
-        std::uint64_t Bytes = 0;
-        std::string Detail;
-    };
-    class RunScope;
-
     static std::size_t Index(Control control) { return static_cast<std::size_t>(control); }
     void Enable(Control control, bool on);
     void EnableListCommands(bool on);
     void BeginAdd();
     void AddJobs(const std::optional<OpenDialogResult>& choice);
-    void SetBar(Bar bar, int position, int maximum);
-    BarState& BarOf(Bar bar) { return bar == Bar::Progress ? progress_ : total_; }
-    void ShowError(const std::exception_ptr& error);
-    void FinishCommand();
-    void RunJobs();
+    void HoldListCommands();
+    void ReleaseListCommands();
+    void Show(RunReports::Pending reports);
     void FinishRun();
-    static std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& outputs,
-                                                    bool completed);
-
-    // JobHost, for the handlers.
-    void SetStatus(const std::string& text) override;
-    int ProgressPosition() const override;
-    void SetProgressPosition(int position) override;
-    void SetProgressMax(int maximum) override;
-    void SetTotalPosition(int position) override;
-    void SetTotalMax(int maximum) override;
-    void ShowFileProgress(int percent) override;
-    void ProcessMessages() override;
-    bool StopRequested() const override;
-    void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
+    void ShowError(const std::exception_ptr& error);
 
     WindowOperations& window_;
-    Dispatcher dispatcher_;
-    RunContext run_;
     FormatCode jobFormat_ = kFormatNone;
     std::array<bool, kControlCount> enabled_{};
-    BarState progress_;
-    BarState total_;
-    bool running_ = false;
-    bool stopRequested_ = false;
+    std::array<bool, kControlCount> held_{}; // list commands' states before the run
+    std::unique_ptr<BackgroundRun> run_;     // the run that works now
+    std::unique_ptr<BackgroundRun> lastRun_; // the run that ended last
+    Run::Handler handler_;
+    bool finishing_ = false;
     bool closePending_ = false;
-    bool runStopped_ = false;
     RunOutcome lastOutcome_ = RunOutcome::None;
-    std::int64_t extractedBytes_ = 0;
-    std::vector<JobOutput> jobOutputs_;
 };
 
 } // namespace packsmith

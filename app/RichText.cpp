@@ -1,9 +1,9 @@
-#include "RichText.h"
+#include "app/RichText.h"
 
 #include <cstdint>
 #include <cstdio>
 
-#include "FileStream.h"
+#include "io/OutputFile.h"
 
 namespace packsmith {
 
@@ -96,8 +96,9 @@ std::string ResultsAsRtf(const std::vector<std::string>& lines)
 void SaveResultsAsRtf(const std::string& path, const std::vector<std::string>& lines)
 {
     const std::string rtf = ResultsAsRtf(lines);
-    FileStream file(path, FileStream::Mode::Create);
-    file.WriteBuffer({reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size()});
+    OutputFile file(path);
+    file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size()});
+    file.Commit();
 }
 
 } // namespace packsmith

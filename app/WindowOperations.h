@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "app/run/RunHost.h"
+
 namespace packsmith {
 
 // The controls whose enabled state the logic sets.
 enum class Control { BAddLog, BSaveList, BRemLog, BClearAll, BProcess, BExit, Stop, SaveLog };
 inline constexpr int kControlCount = 8;
-
-enum class Bar { Progress, Total };
 
 // What the open dialog reports when the user confirms: the chosen filter's position
 // (1-based) and every chosen file as a full path, in the dialog's order.
@@ -36,9 +36,9 @@ public:
     virtual void ErrorBox(const std::string& text) = 0;
 };
 
-// Every way in which the window's logic, the run and the replay touch the window. The Qt
-// window, the headless front end and the tests' double each implement it once; the logic
-// above it is written once. Positions and maxima reach a bar already clamped.
+// Every way in which the window's logic touches the window. The Qt window and the tests'
+// double each implement it; the logic above it is written once. Positions and maxima reach
+// a bar already clamped. All of it is called on the window thread, except RunReported.
 class WindowOperations : public DialogOperations {
 public:
     virtual void SetCurrentMessage(const std::string& text) = 0;
@@ -62,8 +62,10 @@ public:
     virtual bool IsItemSelected(int index) const = 0;
     virtual void SetFocusedItem(int index) = 0;
 
-    // Handles every pending window event and returns.
-    virtual void ProcessMessages() = 0;
+    // Called on the run's thread when the run has something new to show: the window then
+    // calls MainFormLogic::ShowRunReports on its own thread, soon, and no more than a few
+    // dozen times a second.
+    virtual void RunReported() = 0;
     virtual void CloseWindow() = 0;
 };
 

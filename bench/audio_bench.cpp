@@ -8,14 +8,14 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "AudioSignals.h"
-#include "ByteOrder.h"
-#include "CliApp.h"
-#include "MemcpyBaseline.h"
-#include "WacDecoder.h"
-#include "WacEncoder.h"
-#include "WasDecoder.h"
-#include "WasEncoder.h"
+#include "bench/AudioSignals.h"
+#include "decomp/ByteOrder.h"
+#include "cli/CliApp.h"
+#include "bench/MemcpyBaseline.h"
+#include "decomp/WacDecoder.h"
+#include "encode/WacEncoder.h"
+#include "decomp/WasDecoder.h"
+#include "encode/WasEncoder.h"
 
 namespace packsmith::bench {
 namespace {

@@ -7,9 +7,9 @@
 #include <random>
 #include <tuple>
 
-#include "ImageDecoder.h"
-#include "ImageEncoder.h"
-#include "MemcpyBaseline.h"
+#include "decomp/ImageDecoder.h"
+#include "encode/ImageEncoder.h"
+#include "bench/MemcpyBaseline.h"
 
 namespace packsmith::bench {
 namespace {

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "CliApp.h"
-#include "ImageEncoder.h"
-#include "ImagePackBuilder.h"
+#include "cli/CliApp.h"
+#include "encode/ImageEncoder.h"
+#include "encode/ImagePackBuilder.h"
 
 namespace packsmith::bench {
 namespace {

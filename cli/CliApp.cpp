@@ -1,12 +1,14 @@
-#include "CliApp.h"
+#include "cli/CliApp.h"
 
 #include <filesystem>
 #include <unistd.h>
 
-#include "CliOptions.h"
-#include "CliWindow.h"
-#include "MainFormLogic.h"
-#include "StopSignal.h"
+#include "app/ErrorText.h"
+#include "app/run/TargetDirectory.h"
+#include "cli/CliHost.h"
+#include "cli/CliOptions.h"
+#include "cli/StopSignal.h"
+#include "io/TextFile.h"
 
 namespace packsmith {
 
@@ -17,7 +19,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;
 
-// The open dialog reports full paths; so does the command line.
+// Jobs are full paths, as the window's open dialog gives them.
 std::string FullPath(const std::string& path)
 {
     std::error_code ec;
@@ -25,10 +27,20 @@ std::string FullPath(const std::string& path)
     return ec ? path : absolute.lexically_normal().string();
 }
 
+// The job list: the lines of a project list (the first file named), or the files.
+std::vector<std::string> JobList(const CliOptions& options)
+{
+    if (options.JobFormat->ListsJobs)
+        return ReadTextFile(FullPath(options.Files.front()));
+    std::vector<std::string> jobs;
+    for (const auto& file : options.Files)
+        jobs.push_back(FullPath(file));
+    return jobs;
+}
+
 } // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const std::function<void(Dispatcher&)>& attachHandlers)
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Run::Handler handler)
 {
     CliOptions options;
     try {
@@ -46,25 +58,34 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitCompleted;
     }
 
-    CliWindow::Settings settings;
-    settings.OpenAnswer.FilterIndex = options.FilterPosition;
-    for (const auto& file : options.Files)
-        settings.OpenAnswer.Files.push_back(FullPath(file));
-    settings.TargetDirectory = FullPath(options.TargetDirectory);
-    settings.Quiet = options.Quiet;
-    settings.ProgressLine = !options.Quiet && isatty(STDERR_FILENO) == 1;
-
-    CliWindow window(out, err, settings);
-    MainFormLogic form(window);
-    window.OnStopSignal([&form] { form.StopClick(); });
-    form.FormCreate();
-    if (attachHandlers)
-        attachHandlers(form.Handlers());
-
+    CliHost host(out, err, {options.Quiet, !options.Quiet && isatty(STDERR_FILENO) == 1});
     const StopSignal stopSignal;
-    if (!form.Execute([&] { form.BAddLogClick(); }) || !form.Execute([&] { form.BProcessClick(); }))
+    RunResult result;
+    try {
+        const std::vector<std::string> jobs = JobList(options);
+        if (jobs.empty())
+            return kExitCompleted;
+        const std::string target = PrepareTargetDirectory(FullPath(options.TargetDirectory));
+        EnterDirectory(target);
+        Run run(*options.JobFormat, jobs, target, host);
+        if (handler)
+            run.ReplaceHandler(std::move(handler));
+        result = run.Execute();
+    } catch (...) {
+        result = {RunOutcome::Failed, MessageOf(std::current_exception())};
+    }
+
+    switch (result.Outcome) {
+    case RunOutcome::Failed:
+        host.PrintError(ErrorBoxText(result.Error));
         return kExitFailed;
-    return form.LastRunOutcome() == RunOutcome::Stopped ? kExitStopped : kExitCompleted;
+    case RunOutcome::Stopped:
+        host.Print("Operation stopped.");
+        return kExitStopped;
+    default:
+        host.Print("Operation complete!");
+        return kExitCompleted;
+    }
 }
 
 } // namespace packsmith

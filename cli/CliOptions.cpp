@@ -1,27 +1,11 @@
-#include "CliOptions.h"
-
-#include "FormatTables.h"
+#include "cli/CliOptions.h"
 
 namespace packsmith {
 
-namespace {
-
-// The -f names in the order of the open dialog's filters.
-constexpr std::string_view kFormatOptions[kFilterCount] = {"wac", "was", "at3", "lst", "log"};
-
-int FilterPositionForOption(const std::string& value)
+std::string CliUsage()
 {
-    for (int i = 0; i < kFilterCount; ++i)
-        if (kFormatOptions[i] == value)
-            return i + 1;
-    throw UsageError("unknown format '" + value + "' (use wac, was, at3, lst or log)");
-}
-
-} // namespace
-
-std::string_view CliUsage()
-{
-    return "Usage: packsmith-cli [-q] [-f wac|was|at3|lst|log] -o TARGET_DIR FILE...\n"
+    return "Usage: packsmith-cli [-q] [-f " + OptionNames("|", "|") +
+           "] -o TARGET_DIR FILE...\n"
            "Extracts packed audio (.wac, .was) and image packs (.at3) into TARGET_DIR, or\n"
            "rebuilds image packs there by replaying result logs (.log) and project lists (.lst).\n"
            "\n"
@@ -62,7 +46,9 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                 throw UsageError("option " + arg + " needs a value");
             const std::string& value = args[++i];
             if (arg == "-f") {
-                options.FilterPosition = FilterPositionForOption(value);
+                options.JobFormat = FormatByOption(value);
+                if (options.JobFormat == nullptr)
+                    throw UsageError("unknown format '" + value + "' (use " + OptionNames(", ", " or ") + ")");
             } else {
                 if (value.empty())
                     throw UsageError("option -o needs a directory");
@@ -77,9 +63,9 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
         throw UsageError("no target directory given (-o TARGET_DIR)");
     if (options.Files.empty())
         throw UsageError("no input file given");
-    if (options.FilterPosition == 0) {
-        options.FilterPosition = FilterPositionForFile(options.Files.front());
-        if (options.FilterPosition == 0)
+    if (options.JobFormat == nullptr) {
+        options.JobFormat = FormatForFile(options.Files.front());
+        if (options.JobFormat == nullptr)
             throw UsageError("cannot tell the format of " + options.Files.front() + " from its extension; use -f");
     }
     return options;

@@ -5,12 +5,14 @@
 #include <string_view>
 #include <vector>
 
+#include "app/FormatTable.h"
+
 namespace packsmith {
 
 struct CliOptions {
     enum class Action { Run, Help, Version };
     Action What = Action::Run;
-    int FilterPosition = 0; // 1 to 5 from -f; 0 to take it from the first file's extension
+    const Format* JobFormat = nullptr; // from -f, or else from the first file's extension
     std::string TargetDirectory;
     std::vector<std::string> Files;
     bool Quiet = false;
@@ -23,6 +25,6 @@ public:
 };
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args);
-std::string_view CliUsage();
+std::string CliUsage();
 
 } // namespace packsmith

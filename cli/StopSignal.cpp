@@ -1,4 +1,4 @@
-#include "StopSignal.h"
+#include "cli/StopSignal.h"
 
 #include <csignal>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "CliApp.h"
+#include "cli/CliApp.h"
 
 int main(int argc, char** argv)
 {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ByteOrder.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

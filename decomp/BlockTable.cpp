@@ -1,7 +1,7 @@
-#include "BlockTable.h"
+#include "decomp/BlockTable.h"
 
-#include "BitReader.h"
-#include "ByteOrder.h"
+#include "decomp/BitReader.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

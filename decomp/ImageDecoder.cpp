@@ -1,12 +1,12 @@
-#include "ImageDecoder.h"
+#include "decomp/ImageDecoder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "BitReader.h"
-#include "BlockTable.h"
-#include "ByteOrder.h"
+#include "decomp/BitReader.h"
+#include "decomp/BlockTable.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

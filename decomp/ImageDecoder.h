@@ -6,7 +6,7 @@
 #include <memory>
 #include <span>
 
-#include "ImageRecord.h"
+#include "decomp/ImageRecord.h"
 
 namespace packsmith {
 

@@ -1,6 +1,6 @@
-#include "ImageRecord.h"
+#include "decomp/ImageRecord.h"
 
-#include "ByteOrder.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

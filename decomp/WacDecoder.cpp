@@ -1,10 +1,10 @@
-#include "WacDecoder.h"
+#include "decomp/WacDecoder.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "ByteOrder.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

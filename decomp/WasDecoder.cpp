@@ -1,11 +1,11 @@
-#include "WasDecoder.h"
+#include "decomp/WasDecoder.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "ByteOrder.h"
-#include "WasTable.h"
+#include "decomp/ByteOrder.h"
+#include "decomp/WasTable.h"
 
 namespace packsmith {
 

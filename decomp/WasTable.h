@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ByteOrder.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

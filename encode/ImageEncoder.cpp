@@ -1,4 +1,4 @@
-#include "ImageEncoder.h"
+#include "encode/ImageEncoder.h"
 
 #include <algorithm>
 #include <array>
@@ -7,9 +7,9 @@
 #include <random>
 #include <stdexcept>
 
-#include "BlockTable.h"
-#include "ByteOrder.h"
-#include "ImageRecord.h"
+#include "decomp/BlockTable.h"
+#include "decomp/ByteOrder.h"
+#include "decomp/ImageRecord.h"
 
 namespace packsmith {
 namespace {

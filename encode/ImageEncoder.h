@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "BitWriter.h"
+#include "encode/BitWriter.h"
 
 namespace packsmith {
 

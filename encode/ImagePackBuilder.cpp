@@ -1,11 +1,11 @@
-#include "ImagePackBuilder.h"
+#include "encode/ImagePackBuilder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
-#include "ByteOrder.h"
-#include "ImagePack.h"
+#include "decomp/ByteOrder.h"
+#include "formathandlers/layout/ImagePack.h"
 
 namespace packsmith {
 

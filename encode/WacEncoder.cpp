@@ -1,11 +1,11 @@
-#include "WacEncoder.h"
+#include "encode/WacEncoder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "BitWriter.h"
-#include "ByteOrder.h"
+#include "encode/BitWriter.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 
@@ -50,10 +50,10 @@ std::vector<std::uint8_t> EncodeWacBlock(std::span<const std::int16_t, kWacSampl
 std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples, WaveFormat format)
 {
     const std::size_t blocks = (samples.size() + kWacSamplesPerBlock - 1) / kWacSamplesPerBlock;
-    std::vector<std::uint8_t> file(52);
+    std::vector<std::uint8_t> file(kWaveDataAt);
     StoreLE32(file.data(), static_cast<std::uint32_t>(blocks));
     const auto header = MakeWaveHeader(format, static_cast<std::uint32_t>(blocks * kWacBlockBytes));
-    std::copy(header.begin(), header.end(), file.begin() + 8);
+    std::copy(header.begin(), header.end(), file.begin() + kWavePrefixBytes);
 
     WacDecoderState state;
     std::array<std::int16_t, kWacSamplesPerBlock> block{};

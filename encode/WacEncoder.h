@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "WacDecoder.h"
-#include "WaveHeader.h"
+#include "decomp/WacDecoder.h"
+#include "encode/WaveHeader.h"
 
 namespace packsmith {
 

@@ -1,12 +1,12 @@
-#include "WasEncoder.h"
+#include "encode/WasEncoder.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "BitWriter.h"
-#include "ByteOrder.h"
-#include "WasTable.h"
+#include "encode/BitWriter.h"
+#include "decomp/ByteOrder.h"
+#include "decomp/WasTable.h"
 
 namespace packsmith {
 
@@ -46,9 +46,9 @@ std::vector<std::uint8_t> EncodeWasChunk(std::span<const std::int16_t> samples)
 std::vector<std::uint8_t> EncodeWasFile(std::span<const std::int16_t> samples, WaveFormat format,
                                         std::size_t samplesPerChunk)
 {
-    std::vector<std::uint8_t> file(52);
+    std::vector<std::uint8_t> file(kWaveDataAt);
     const auto header = MakeWaveHeader(format, static_cast<std::uint32_t>(samples.size() * 2));
-    std::copy(header.begin(), header.end(), file.begin() + 8);
+    std::copy(header.begin(), header.end(), file.begin() + kWavePrefixBytes);
     for (std::size_t first = 0; first < samples.size(); first += samplesPerChunk) {
         const auto chunk = samples.subspan(first, std::min(samplesPerChunk, samples.size() - first));
         const auto coded = EncodeWasChunk(chunk);

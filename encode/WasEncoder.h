@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "WaveHeader.h"
+#include "encode/WaveHeader.h"
 
 namespace packsmith {
 

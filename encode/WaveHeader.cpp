@@ -1,8 +1,8 @@
-#include "WaveHeader.h"
+#include "encode/WaveHeader.h"
 
 #include <cstring>
 
-#include "ByteOrder.h"
+#include "decomp/ByteOrder.h"
 
 namespace packsmith {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ImageDecoder.h"
+#include "decomp/ImageDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

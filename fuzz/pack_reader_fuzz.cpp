@@ -2,11 +2,10 @@
 // the extraction does, without writing anything.
 #include <cstdint>
 
-#include "Bitmap32.h"
-#include "ImagePackReader.h"
-#include "JobHost.h"
-#include "MemoryStream.h"
-#include "PackError.h"
+#include "formathandlers/layout/Bitmap32.h"
+#include "formathandlers/layout/ImagePackReader.h"
+#include "io/MemoryStream.h"
+#include "io/PackError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -7,31 +7,16 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "JobHost.h"
-#include "PackError.h"
-#include "ReplayLog.h"
-#include "TextFile.h"
+#include "app/FormatTable.h"
+#include "io/PackError.h"
+#include "formathandlers/handlers/ReplayLog.h"
+#include "io/TextFile.h"
+#include "tests/support/RecordingHost.h"
 
 namespace {
 
 using namespace packsmith;
 
-class QuietHost final : public JobHost {
-public:
-    void SetStatus(const std::string&) override {}
-    int ProgressPosition() const override { return progress_; }
-    void SetProgressPosition(int position) override { progress_ = position; }
-    void SetProgressMax(int) override {}
-    void SetTotalPosition(int) override {}
-    void SetTotalMax(int) override {}
-    void ShowFileProgress(int percent) override { progress_ = percent; }
-    void ProcessMessages() override {}
-    bool StopRequested() const override { return false; }
-    void ReportOutput(const std::string&, std::uint64_t, const std::string&) override {}
-
-private:
-    int progress_ = 0;
-};
 
 std::string MemoryFile(const char* name, const std::uint8_t* data, std::size_t size)
 {
@@ -61,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     RunContext run;
     run.TargetDirectory = target;
-    QuietHost host;
+    run.RebuildFor = RebuildFor;
+    packsmith::test::RecordingHost host;
     try {
         ReplayLog(logPath, run, host);
     } catch (const PackError&) {

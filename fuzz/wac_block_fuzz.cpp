@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "WacDecoder.h"
+#include "decomp/WacDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

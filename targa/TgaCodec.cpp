@@ -4,14 +4,16 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
 #include <vector>
 
-#include "TgaBitmap.h"
-#include "TgaLayout.h"
+#include "targa/TgaBitmap.h"
+#include "targa/TgaDecode.h"
+#include "targa/TgaLayout.h"
 
 #define TARGA_EXPORT __attribute__((visibility("default")))
 
@@ -211,25 +213,19 @@ int Read(const char* path, TgaBitmap* bitmap)
         return TgaTooLarge;
 
     // Only the part of the file the picture can take is read: what follows it (the TGA 2.0
-    // areas, or anything else) is of no use, however large.
-    std::vector<std::uint8_t> data(header.PixelsOffset() + header.MaxStreamBytes());
-    std::memcpy(data.data(), headerBytes, HeaderSize);
-    const long long rest = ReadUpTo(file.Get(), data.data() + HeaderSize, data.size() - HeaderSize);
+    // areas, or anything else) is of no use, however large. The buffer is not cleared first:
+    // only the bytes read are ever looked at.
+    const std::size_t capacity = header.PixelsOffset() + header.MaxStreamBytes();
+    const auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    std::memcpy(data.get(), headerBytes, HeaderSize);
+    const long long rest = ReadUpTo(file.Get(), data.get() + HeaderSize, capacity - HeaderSize);
     if (rest < 0)
         return TgaCannotOpen;
     file.Close();
-    data.resize(HeaderSize + static_cast<std::size_t>(rest));
-
-    std::vector<std::uint8_t> bgra;
-    switch (Decode(header, data.data(), data.size(), bgra)) {
-    case DecodeResult::Ok:
-        break;
-    case DecodeResult::OutOfMemory:
-        return TgaOutOfMemory;
-    case DecodeResult::NotReadable:
+    const std::size_t size = HeaderSize + static_cast<std::size_t>(rest);
+    // Checked whole before the bitmap is touched: a file that fails leaves it as it was.
+    if (!Complete(header, data.get(), size))
         return TgaNotReadable;
-    }
-    data = {};
 
     const std::size_t rowBytes = std::size_t{header.Width} * 4;
     if (bitmap->Resize(bitmap, header.Width, header.Height) == 0)
@@ -238,9 +234,8 @@ int Read(const char* path, TgaBitmap* bitmap)
     if (bitmap->Width != header.Width || bitmap->Height != header.Height ||
         (header.PixelCount() > 0 && (bitmap->Pixels == nullptr || bitmap->Stride < rowBytes)))
         return TgaOutOfMemory;
-    for (std::size_t y = 0; y < header.Height && rowBytes > 0; ++y)
-        std::memcpy(bitmap->Pixels + y * bitmap->Stride, bgra.data() + y * rowBytes, rowBytes);
-    return TgaOk;
+    // After Complete, Decode does not fail; were it to, the file is still reported as such.
+    return Decode(header, data.get(), size, bitmap->Pixels, bitmap->Stride) ? TgaOk : TgaNotReadable;
 }
 
 } // namespace

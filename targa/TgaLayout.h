@@ -3,9 +3,9 @@
 // The layout of a TGA file as the codec reads it: the 18-byte header, the colour map and the
 // pixel stream, plain or run-length encoded. Internal to the library.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace packsmith::targa {
 
@@ -50,62 +50,35 @@ struct Header {
 // Parses the header; false when the bytes are not a header of a kind the codec reads.
 bool ParseHeader(const std::uint8_t* bytes, Header& header);
 
-// Calls visit(raw, index) for every pixel of the stream in file order, raw pointing at the
-// pixel's PixelBytes() bytes. Run-length packets may cross scan lines; a packet reaching
-// past the last pixel is cut there. Returns false when the data ends first or visit does.
-template <class Visit>
-bool WalkPixels(const Header& header, const std::uint8_t* data, std::size_t size, Visit&& visit)
+// Calls packet(stored, run, repeated) for each stretch of the pixel stream in file order,
+// stored pointing at the stretch's pixels, PixelBytes() each: `run` pixels one after the
+// other, or one pixel that stands for `run` when repeated. A plain stream is one stretch of
+// every pixel; a run-length packet is one stretch, may cross scan lines, and is cut at the
+// last pixel when it reaches past it. False when the data ends first or packet returns
+// false.
+template <class Packet>
+bool WalkPackets(const Header& header, const std::uint8_t* data, std::size_t size, Packet&& packet)
 {
     const std::size_t count = header.PixelCount();
     const std::size_t bytes = header.PixelBytes();
     std::size_t at = header.PixelsOffset();
     if (at > size)
         return false;
-    if (!header.Rle()) {
-        if ((size - at) / bytes < count)
-            return false;
-        for (std::size_t i = 0; i < count; ++i, at += bytes)
-            if (!visit(data + at, i))
-                return false;
-        return true;
-    }
-    std::size_t i = 0;
-    while (i < count) {
+    if (!header.Rle())
+        return (size - at) / bytes >= count && (count == 0 || packet(data + at, count, false));
+    for (std::size_t i = 0; i < count;) {
         if (at >= size)
             return false;
-        const std::uint8_t packet = data[at++];
-        std::size_t run = (packet & 0x7Fu) + 1u;
-        if (run > count - i)
-            run = count - i;
-        if (packet & 0x80u) {
-            if (size - at < bytes)
-                return false;
-            for (std::size_t k = 0; k < run; ++k)
-                if (!visit(data + at, i++))
-                    return false;
-            at += bytes;
-        } else {
-            if ((size - at) / bytes < run)
-                return false;
-            for (std::size_t k = 0; k < run; ++k, at += bytes)
-                if (!visit(data + at, i++))
-                    return false;
-        }
+        const std::uint8_t head = data[at++];
+        const bool repeated = (head & 0x80u) != 0;
+        const std::size_t run = std::min<std::size_t>((head & 0x7Fu) + 1u, count - i);
+        const std::size_t stored = repeated ? 1 : run;
+        if ((size - at) / bytes < stored || !packet(data + at, run, repeated))
+            return false;
+        at += stored * bytes;
+        i += run;
     }
     return true;
 }
-
-enum class DecodeResult { Ok, NotReadable, OutOfMemory };
-
-// Decodes the whole file (header already parsed, data holding at least the pixel stream) to
-// PixelCount() BGRA pixels, top row first, each row left to right.
-DecodeResult Decode(const Header& header, const std::uint8_t* data, std::size_t size,
-                    std::vector<std::uint8_t>& bgra);
-
-// The part of Decode done by the bundled loader: true-colour 24/32-bit, grey 8/16-bit and
-// colour maps of 24/32-bit entries starting at entry 0. Fills bgra as Decode does.
-bool LoaderServes(const Header& header);
-DecodeResult DecodeWithLoader(const Header& header, const std::uint8_t* data, std::size_t size,
-                              std::vector<std::uint8_t>& bgra);
 
 } // namespace packsmith::targa

@@ -6,15 +6,15 @@
 #include <gtest/gtest.h>
 #include <random>
 
-#include "ByteOrder.h"
-#include "ExtractWac.h"
-#include "ExtractWas.h"
-#include "PackError.h"
-#include "RecordingHost.h"
-#include "TempDir.h"
-#include "WacEncoder.h"
-#include "WasDecoder.h"
-#include "WasEncoder.h"
+#include "decomp/ByteOrder.h"
+#include "formathandlers/handlers/ExtractWac.h"
+#include "formathandlers/handlers/ExtractWas.h"
+#include "io/PackError.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TempDir.h"
+#include "encode/WacEncoder.h"
+#include "decomp/WasDecoder.h"
+#include "encode/WasEncoder.h"
 
 namespace packsmith::test {
 namespace {
@@ -148,6 +148,7 @@ TEST_F(AudioExtractionTest, TruncatedWacKeepsTheBlocksBeforeTheCut)
     for (std::size_t length = 0; length < file.size(); ++length) {
         SCOPED_TRACE(length);
         const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+        std::filesystem::remove(run.TargetDirectory + "/cut.wav");
         EXPECT_EQ(Failure(ExtractWac, Input("cut.wac", cut)), "Stream read error");
         std::uint32_t whole = 0;
         while (whole < 3 && blockEnds[whole] <= length)
@@ -244,12 +245,13 @@ TEST_F(AudioExtractionTest, HostileWasSizesEndTheJobCleanly)
         Bytes whole = front;
         AddChunk(whole, size, 20, coded);
         const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        std::filesystem::remove(run.TargetDirectory + "/cut.wav");
         EXPECT_EQ(Failure(ExtractWas, Input("cut.was", cut)), length == 52 ? "" : "Stream read error") << length;
         EXPECT_EQ(Output("cut.wav").size(), length < 52 ? 0u : 44u) << length;
     }
 }
 
-TEST_F(AudioExtractionTest, AnInputThatCannotBeReadHarmsNoEarlierOutput)
+TEST_F(AudioExtractionTest, AFailedOrStoppedJobHarmsNoEarlierOutput)
 {
     const std::string earlier = "RIFF earlier output the user kept";
     dir.Write("out/gone.wav", earlier);
@@ -258,6 +260,21 @@ TEST_F(AudioExtractionTest, AnInputThatCannotBeReadHarmsNoEarlierOutput)
         EXPECT_EQ(Failure(handler, missing), "Cannot open file " + missing);
         EXPECT_EQ(Output("gone.wav"), earlier);
     }
+
+    // Cut in its second block: the partial output goes where no file was, never over one.
+    const Bytes whole = EncodeWacFile(Tone(768, 300));
+    const Bytes cut(whole.begin(), whole.begin() + 200);
+    const std::string output = run.TargetDirectory + "/cut.wav";
+    dir.Write("out/cut.wav", earlier);
+    EXPECT_EQ(Failure(ExtractWac, Input("cut.wac", cut)), "Stream read error; the earlier " + output + " was kept");
+    EXPECT_EQ(Output("cut.wav"), earlier);
+    // A stop leaves nothing of the job, and an earlier file as it was.
+    host.Stop = true;
+    EXPECT_THROW(ExtractWac(Input("cut.wac", whole), run, host), JobStopped);
+    EXPECT_THROW(ExtractWas(Input("new.was", EncodeWasFile(Tone(300))), run, host), JobStopped);
+    EXPECT_EQ(Output("cut.wav"), earlier);
+    EXPECT_FALSE(FileExists(run.TargetDirectory + "/new.wav"));
+    host.Stop = false;
 
     // An input that is its own output is refused before anything is written.
     const Bytes file = EncodeWacFile(Tone(256));

@@ -6,17 +6,17 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
-#include "ByteOrder.h"
-#include "CliApp.h"
-#include "FormatTables.h"
-#include "MainFormLogic.h"
-#include "ScriptedWindow.h"
-#include "ImageEncoder.h"
-#include "ImagePackBuilder.h"
-#include "PackFixtures.h"
-#include "TempDir.h"
-#include "WacEncoder.h"
-#include "WasEncoder.h"
+#include "decomp/ByteOrder.h"
+#include "cli/CliApp.h"
+#include "app/FormatTable.h"
+#include "app/MainFormLogic.h"
+#include "tests/support/ScriptedWindow.h"
+#include "encode/ImageEncoder.h"
+#include "encode/ImagePackBuilder.h"
+#include "tests/support/PackFixtures.h"
+#include "tests/support/TempDir.h"
+#include "encode/WacEncoder.h"
+#include "encode/WasEncoder.h"
 
 namespace packsmith::test {
 namespace {
@@ -121,10 +121,12 @@ std::string ThroughTheWindow(const std::string& input, const std::string& target
     ScriptedWindow window;
     MainFormLogic form(window);
     form.FormCreate();
-    window.Dialogs.OpenAnswers.push_back(OpenDialogResult{FilterPositionForFile(input), {input}});
+    window.Dialogs.OpenAnswers.push_back(OpenDialogResult{FilterPosition(*FormatForFile(input)), {input}});
     form.Execute([&] { form.BAddLogClick(); });
     window.Dialogs.DirectoryAnswers.push_back(target);
     form.Execute([&] { form.BProcessClick(); });
+    form.WaitForRun();
+    form.ShowRunReports();
     return window.Dialogs.ErrorBoxes.empty() ? std::string() : window.Dialogs.ErrorBoxes.front();
 }
 

@@ -4,17 +4,23 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <set>
+#include <map>
 #include <unistd.h>
 
-#include "CliApp.h"
-#include "CliOptions.h"
-#include "PackError.h"
-#include "TempDir.h"
-#include "ImageEncoder.h"
-#include "ImagePackBuilder.h"
-#include "WacEncoder.h"
-#include "WasEncoder.h"
+#include "cli/CliApp.h"
+#include "cli/CliOptions.h"
+#include "io/PackError.h"
+#include "io/TextFile.h"
+#include "tests/support/PackFixtures.h"
+#include "tests/support/TempDir.h"
+#include "encode/ImageEncoder.h"
+#include "encode/ImagePackBuilder.h"
+#include "encode/WacEncoder.h"
+#include "encode/WasEncoder.h"
 
 namespace packsmith::test {
 namespace {
@@ -25,23 +31,25 @@ struct CliResult {
     std::string Err;
 };
 
-CliResult Cli(std::vector<std::string> args, const std::function<void(Dispatcher&)>& attach = {})
+CliResult Cli(std::vector<std::string> args, Run::Handler handler = {})
 {
     std::ostringstream out, err;
     CliResult result;
-    result.Status = RunCli(args, out, err, attach);
+    result.Status = RunCli(args, out, err, std::move(handler));
     result.Out = out.str();
     result.Err = err.str();
     return result;
 }
 
-// Runs the real executable in directory cwd, with both output streams sent to files (so
-// neither is a terminal).
-CliResult RunBinary(const std::vector<std::string>& args, const TempDir& cwd)
+// Starts the real executable in directory cwd under the given umask, with both output
+// streams sent to files named after tag (so neither is a terminal).
+pid_t StartBinary(const std::vector<std::string>& args, const TempDir& cwd, mode_t mask = 022,
+                  const std::string& tag = "")
 {
-    const std::string outPath = cwd / ".stdout", errPath = cwd / ".stderr";
+    const std::string outPath = cwd / (".stdout" + tag), errPath = cwd / (".stderr" + tag);
     const pid_t child = fork();
     if (child == 0) {
+        umask(mask);
         if (chdir(cwd.Path().c_str()) != 0)
             _exit(99);
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -55,13 +63,23 @@ CliResult RunBinary(const std::vector<std::string>& args, const TempDir& cwd)
         execv(PACKSMITH_CLI, argv.data());
         _exit(98);
     }
+    return child;
+}
+
+CliResult WaitForBinary(pid_t child, const TempDir& cwd, const std::string& tag = "")
+{
     int status = 0;
     waitpid(child, &status, 0);
     CliResult result;
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.Out = ReadFileBytes(outPath);
-    result.Err = ReadFileBytes(errPath);
+    result.Out = ReadFileBytes(cwd / (".stdout" + tag));
+    result.Err = ReadFileBytes(cwd / (".stderr" + tag));
     return result;
+}
+
+CliResult RunBinary(const std::vector<std::string>& args, const TempDir& cwd, mode_t mask = 022)
+{
+    return WaitForBinary(StartBinary(args, cwd, mask), cwd);
 }
 
 std::string Bytes(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
@@ -120,6 +138,107 @@ TEST(CliBinary, MissingCodecLibraryIsNamedNotACrash)
               "packsmith-cli: Cannot load the TGA codec library " + (dir / "libtarga.so") + ".\n");
 }
 
+TEST(CliBinary, TwoRunsExtractingIntoOneDirectoryAtOnceLoseNothing)
+{
+    TempDir dir;
+    std::vector<std::string> names;
+    for (int i = 0; i < 10; ++i)
+        names.push_back("P" + std::to_string(i) + ".BMP");
+    const std::string pack = dir.Write("p.at3", Bytes(BuildImagePack(Named(names))));
+    ASSERT_EQ(RunBinary({"-q", "-o", "REF", pack}, dir).Status, 0);
+    std::vector<std::string> args = {"-q", "-o", "OUT"};
+    for (int i = 0; i < 100; ++i)
+        args.push_back(pack);
+    const pid_t first = StartBinary(args, dir, 022, "1");
+    const pid_t second = StartBinary(args, dir, 022, "2");
+    EXPECT_EQ(WaitForBinary(first, dir, "1").Status, 0);
+    EXPECT_EQ(WaitForBinary(second, dir, "2").Status, 0);
+
+    // 2 x 100 copies of every picture, each whole and under a name of its own.
+    std::map<std::string, int> copies;
+    for (const auto& item : std::filesystem::directory_iterator(dir / "OUT/BMP")) {
+        const std::string name = item.path().filename().string();
+        const std::string family = name.substr(0, 2);
+        ASSERT_EQ(ReadFileBytes(item.path().string()), ReadFileBytes(dir / ("REF/BMP/" + family + ".BMP.tga"))) << name;
+        ++copies[family];
+    }
+    ASSERT_EQ(copies.size(), names.size());
+    for (const auto& [family, count] : copies)
+        EXPECT_EQ(count, 200) << family;
+    // The log that won names a thousand distinct pictures, every one of them there.
+    std::set<std::string> listed;
+    for (const auto& line : SplitTextLines(ReadFileBytes(dir / "OUT/result.log"))) {
+        if (line[0] != '#') {
+            EXPECT_TRUE(listed.insert(line).second && FileExists(line)) << line;
+        }
+    }
+    EXPECT_EQ(listed.size(), 1000u);
+}
+
+TEST(CliBinary, OutputsReplaceLinksAndTakeTheUmasksPermissions)
+{
+    TempDir dir;
+    dir.Write("chord.wac", Bytes(EncodeWacFile(std::vector<std::int16_t>(600, 700))));
+    const std::string pack = dir.Write("p.at3", Bytes(BuildImagePack(Named({"a.bmp", "b.bmp"}))));
+    const std::string outside = dir.Write("outside.wav", "not to be touched");
+    std::filesystem::create_directories(dir / "OUT");
+    std::filesystem::create_symlink(outside, dir / "OUT/chord.wav");
+    ASSERT_EQ(RunBinary({"-o", "OUT", "chord.wac"}, dir).Status, 0);
+    EXPECT_EQ(ReadFileBytes(outside), "not to be touched");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "OUT/chord.wav"));
+    EXPECT_EQ(ReadFileBytes(dir / "OUT/chord.wav").size(), 44u + 3 * 512);
+
+    // A link in place of a picture's sub-directory is refused: it leads out of the target.
+    std::filesystem::create_directories(dir / "elsewhere");
+    std::filesystem::create_directories(dir / "LINKED");
+    std::filesystem::create_symlink(dir / "elsewhere", dir / "LINKED/BMP");
+    const auto refused = RunBinary({"-o", "LINKED", pack}, dir);
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_EQ(refused.Err, "packsmith-cli: Cannot create file " + (dir / "LINKED/BMP/a.bmp.tga") + ".\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
+
+    // Sound, pictures, logs and rebuilt packs: 0666 less the umask.
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        SCOPED_TRACE(mask);
+        const std::string out = "M" + std::to_string(mask), again = out + "R";
+        ASSERT_EQ(RunBinary({"-o", out, "chord.wac"}, dir, mask).Status, 0);
+        ASSERT_EQ(RunBinary({"-o", out, pack}, dir, mask).Status, 0);
+        ASSERT_EQ(RunBinary({"-o", again, out + "/result.log"}, dir, mask).Status, 0);
+        for (const std::string& file : {out + "/chord.wav", out + "/BMP/a.bmp.tga", out + "/result.log", again + "/p.at3"}) {
+            struct stat info {};
+            ASSERT_EQ(stat((dir / file).c_str(), &info), 0) << file;
+            EXPECT_EQ(info.st_mode & 0777, 0666u & ~mask) << file;
+        }
+    }
+}
+
+TEST(CliBinary, AKilledRunLeavesOnlyWholeFiles)
+{
+    TempDir dir;
+    const std::vector<std::int16_t> samples(256 * 2000, 300); // 1 MB of output each
+    const std::string wac = Bytes(EncodeWacFile(samples));
+    std::vector<std::string> args = {"-q", "-o", "OUT"};
+    for (int i = 0; i < 40; ++i)
+        args.push_back(dir.Write("s" + std::to_string(i) + ".wac", wac));
+    for (const int delayMs : {5, 30, 80}) {
+        SCOPED_TRACE(delayMs);
+        std::filesystem::remove_all(dir / "OUT");
+        const pid_t child = StartBinary(args, dir);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(child, SIGKILL);
+        WaitForBinary(child, dir);
+        if (!std::filesystem::exists(dir / "OUT"))
+            continue;
+        for (const auto& item : std::filesystem::directory_iterator(dir / "OUT")) {
+            const std::string name = item.path().filename().string();
+            EXPECT_NE(name[0], '.') << "a temporary file was left: " << name;
+            if (name != "result.log") {
+                EXPECT_EQ(std::filesystem::file_size(item.path()), 44u + 2 * samples.size()) << name;
+            }
+        }
+    }
+}
+
 TEST(CliBinary, ExitStatusesOfTheRealProgram)
 {
     TempDir dir;
@@ -175,7 +294,7 @@ TEST(CliOptions, FormatComesFromTheOptionOrTheFirstFile)
     };
     for (const auto& row : rows) {
         const CliOptions options = ParseCliOptions(row.args);
-        EXPECT_EQ(options.FilterPosition, row.position);
+        EXPECT_EQ(FilterPosition(*options.JobFormat), row.position);
         EXPECT_EQ(options.Files, row.files);
         EXPECT_EQ(options.TargetDirectory, "out");
     }
@@ -188,16 +307,13 @@ protected:
     void SetUp() override { EnterDirectory(dir.Path()); }
     static void EnterDirectory(const std::string& path) { ASSERT_EQ(chdir(path.c_str()), 0); }
 
-    // Handlers for every code that record their jobs and then do what the test says.
-    std::function<void(Dispatcher&)> Recording(std::function<void(const std::string&, JobHost&)> body = {})
+    // A handler for every job that records it and then does what the test says.
+    Run::Handler Recording(std::function<void(const std::string&, JobHost&)> body = {})
     {
-        return [this, body](Dispatcher& dispatcher) {
-            for (FormatCode code = 1; code <= 5; ++code)
-                dispatcher.Attach(code, [this, body](const std::string& path, RunContext&, JobHost& host) {
-                    jobs.push_back(path);
-                    if (body)
-                        body(path, host);
-                });
+        return [this, body](const std::string& path, RunContext&, JobHost& host) {
+            jobs.push_back(path);
+            if (body)
+                body(path, host);
         };
     }
 
@@ -262,7 +378,6 @@ TEST_F(CliRunTest, CtrlCStopsTheRunWith130AndKeepsFinishedJobsInTheLog)
                             Recording([](const std::string& path, JobHost& host) {
                                 if (path.ends_with("b.wac")) {
                                     std::raise(SIGINT);
-                                    host.ProcessMessages();
                                     CheckStop(host);
                                 }
                             }));

@@ -16,14 +16,14 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "EdgeOfMemory.h"
-#include "BitWriter.h"
-#include "ReferenceAudioDecoders.h"
-#include "WacDecoder.h"
-#include "WacEncoder.h"
-#include "WasDecoder.h"
-#include "WasEncoder.h"
-#include "WaveHeader.h"
+#include "tests/support/EdgeOfMemory.h"
+#include "encode/BitWriter.h"
+#include "tests/support/ReferenceAudioDecoders.h"
+#include "decomp/WacDecoder.h"
+#include "encode/WacEncoder.h"
+#include "decomp/WasDecoder.h"
+#include "encode/WasEncoder.h"
+#include "encode/WaveHeader.h"
 
 namespace packsmith::test {
 namespace {

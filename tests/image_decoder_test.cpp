@@ -14,13 +14,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "EdgeOfMemory.h"
-#include "BitReader.h"
-#include "BlockTable.h"
-#include "ByteOrder.h"
-#include "ImageDecoder.h"
-#include "ImageEncoder.h"
-#include "ImageRecord.h"
+#include "tests/support/EdgeOfMemory.h"
+#include "decomp/BitReader.h"
+#include "decomp/BlockTable.h"
+#include "decomp/ByteOrder.h"
+#include "decomp/ImageDecoder.h"
+#include "encode/ImageEncoder.h"
+#include "decomp/ImageRecord.h"
 
 namespace packsmith::test {
 namespace {

@@ -3,17 +3,17 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "Bitmap32.h"
-#include "ByteOrder.h"
-#include "ExtractAt3.h"
-#include "ImageEncoder.h"
-#include "ImagePack.h"
-#include "ImagePackBuilder.h"
-#include "PackError.h"
-#include "PackFixtures.h"
-#include "RecordingHost.h"
-#include "TempDir.h"
-#include "TgaCodec.h"
+#include "formathandlers/layout/Bitmap32.h"
+#include "decomp/ByteOrder.h"
+#include "formathandlers/handlers/ExtractAt3.h"
+#include "encode/ImageEncoder.h"
+#include "formathandlers/layout/ImagePack.h"
+#include "encode/ImagePackBuilder.h"
+#include "io/PackError.h"
+#include "tests/support/PackFixtures.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TempDir.h"
+#include "formathandlers/codec/TgaLibrary.h"
 
 namespace packsmith::test {
 namespace {
@@ -44,7 +44,7 @@ protected:
     std::vector<std::uint8_t> ReadBack(const std::string& path)
     {
         Bitmap32 bitmap;
-        TgaCodec().Read(path, *bitmap.ForCodec());
+        TgaLibrary().Read(path, *bitmap.ForCodec());
         std::vector<std::uint8_t> bytes;
         for (std::uint32_t y = 0; y < bitmap.Height(); ++y)
             bytes.insert(bytes.end(), bitmap.Row(y), bitmap.Row(y) + bitmap.RowBytes());
@@ -68,8 +68,7 @@ TEST_F(ImageExtractionTest, StoredNamesBecomeDirectoriesAndFileNames)
         Out("/BMP/TITLE_0002.tga"), Out("/PCX/logo.pcx.tga"),  Out("//TITLE.tga"),
         Out("//README.tga"),       Out("/PCX/A.B.PCX.tga"),    Out("//_0000.tga"),
     };
-    EXPECT_EQ(run.ResultList.Lines(), expected);
-    ASSERT_EQ(host.Outputs.size(), expected.size());
+    ASSERT_EQ(host.OutputPaths(), expected);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(host.Outputs[i].first, expected[i]);
         EXPECT_EQ(host.Outputs[i].second, fs::file_size(expected[i])) << expected[i];
@@ -78,13 +77,15 @@ TEST_F(ImageExtractionTest, StoredNamesBecomeDirectoriesAndFileNames)
     EXPECT_EQ(host.Statuses, std::vector<std::string>{"Processing menu.at3..."});
 
     // The same pack again: every first candidate is taken, so the suffixed names follow on.
-    run.ResultList.Clear();
+    host.Outputs.clear();
     ASSERT_EQ(Failure(pack), "");
-    EXPECT_EQ(run.ResultList.At(0), Out("/BMP/TITLE_0003.tga"));
-    EXPECT_EQ(run.ResultList.At(4), Out("/PCX/logo_0000.tga"));
-    EXPECT_EQ(run.ResultList.At(5), Out("//_0001.tga")); // TITLE has no "." and so no base name
-    EXPECT_EQ(run.ResultList.At(6), Out("//_0002.tga"));
-    for (const auto& line : run.ResultList.Lines())
+    const auto again = host.OutputPaths();
+    ASSERT_EQ(again.size(), expected.size());
+    EXPECT_EQ(again[0], Out("/BMP/TITLE_0003.tga"));
+    EXPECT_EQ(again[4], Out("/PCX/logo_0000.tga"));
+    EXPECT_EQ(again[5], Out("//_0001.tga")); // TITLE has no "." and so no base name
+    EXPECT_EQ(again[6], Out("//_0002.tga"));
+    for (const auto& line : again)
         EXPECT_TRUE(fs::exists(line)) << line;
 }
 
@@ -122,9 +123,9 @@ TEST_F(ImageExtractionTest, NoStoredNameLeadsOutsideTheTarget)
     };
     const std::string pack = Pack("evil.at3", BuildImagePack(Named(names)));
     ASSERT_EQ(Failure(pack), "");
-    ASSERT_EQ(run.ResultList.Count(), static_cast<int>(names.size()));
+    ASSERT_EQ(host.Outputs.size(), names.size());
     const fs::path target = fs::canonical(run.TargetDirectory);
-    for (const auto& line : run.ResultList.Lines()) {
+    for (const auto& line : host.OutputPaths()) {
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << "a control character would split the log";
         const fs::path written = fs::canonical(line);
         EXPECT_EQ(written.string().rfind(target.string() + "/", 0), 0u) << line;
@@ -143,7 +144,7 @@ TEST_F(ImageExtractionTest, ProgressAndAnEmptyPack)
     ASSERT_EQ(Failure(Pack("three.at3", BuildImagePack(Named({"a.x", "b.x", "c.x"})))), "");
     EXPECT_EQ(host.Progress, 66);
     EXPECT_EQ(host.ProgressMax, 100);
-    EXPECT_EQ(host.ProcessMessagesCalls, 1 + 2); // after the set-up, then at 33 and 66
+    EXPECT_EQ(host.ProgressChanges, 2); // at 33 and 66
 
     RecordingHost fresh;
     RunContext empty;
@@ -151,7 +152,7 @@ TEST_F(ImageExtractionTest, ProgressAndAnEmptyPack)
     fs::create_directories(empty.TargetDirectory);
     ExtractAt3(Pack("none.at3", BuildImagePack({})), empty, fresh);
     EXPECT_TRUE(fs::is_empty(empty.TargetDirectory));
-    EXPECT_TRUE(empty.ResultList.Empty());
+    EXPECT_TRUE(fresh.Outputs.empty());
     EXPECT_EQ(fresh.Progress, 0);
 }
 
@@ -189,7 +190,7 @@ TEST_F(ImageExtractionTest, RawRecordsGiveBackTheirStoredPixels)
     EXPECT_EQ(ReadBack(Out("/BMP/raw.bmp.tga")), source.Expected);
     EXPECT_NE(message.find("\"wrong.bmp\""), std::string::npos) << message;
     EXPECT_NE(message.find(pack), std::string::npos) << message;
-    EXPECT_EQ(run.ResultList.Count(), 1) << "the entry before the failure stays";
+    EXPECT_EQ(host.Outputs.size(), 1u) << "the entry before the failure stays";
 }
 
 TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
@@ -199,7 +200,7 @@ TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
     // The second record said to run past the end of the pack.
     StoreLE32(pack.data() + 32 + 256 + 247, 1u << 30);
     EXPECT_EQ(Failure(Pack("past-end.at3", pack)), "Stream read error");
-    EXPECT_EQ(run.ResultList.Count(), 1);
+    EXPECT_EQ(host.Outputs.size(), 1u);
 
     pictures[1].Record[211] = 0; // block width 0
     pictures[1].Record[212] = 0;
@@ -222,7 +223,7 @@ TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)
     dir.Write("out/BMP", "a file where the directory would go");
     const std::string pack = Pack("blocked.at3", BuildImagePack(Named({"x.bmp"})));
     EXPECT_EQ(Failure(pack), "Cannot create file " + Out("/BMP/x.bmp.tga"));
-    EXPECT_TRUE(run.ResultList.Empty()) << "no line for a file that was not written";
+    EXPECT_TRUE(host.Outputs.empty()) << "no report of a file that was not written";
 }
 
 TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
@@ -236,7 +237,7 @@ TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
     EXPECT_FALSE(fs::exists(marker));
 
     // The check can fail: loading the planted library does leave the marker.
-    { TgaCodec planted(run.TargetDirectory + "/libtarga.so"); }
+    { TgaLibrary planted(run.TargetDirectory + "/libtarga.so"); }
     EXPECT_TRUE(fs::exists(marker));
     unsetenv("PACKSMITH_PLANTED_MARKER");
 }
@@ -244,12 +245,12 @@ TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
 TEST(TgaCodecLibrary, MissingLibraryIsNamed)
 {
     try {
-        TgaCodec codec("/nonexistent/libtarga.so");
+        TgaLibrary codec("/nonexistent/libtarga.so");
         ADD_FAILURE();
     } catch (const PackError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot load the TGA codec library /nonexistent/libtarga.so");
     }
-    EXPECT_THROW(TgaCodec("libtarga.so"), PackError) << "a bare name would be looked up along a search path";
+    EXPECT_THROW(TgaLibrary("libtarga.so"), PackError) << "a bare name would be looked up along a search path";
 }
 
 } // namespace

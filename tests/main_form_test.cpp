@@ -1,13 +1,13 @@
 // The job list commands, their enabling rules and the application-level error display.
 #include <gtest/gtest.h>
 
-#include "ErrorText.h"
-#include "FormatTables.h"
-#include "MainFormLogic.h"
-#include "PackError.h"
-#include "RichText.h"
-#include "ScriptedWindow.h"
-#include "TempDir.h"
+#include "app/ErrorText.h"
+#include "app/FormatTable.h"
+#include "app/MainFormLogic.h"
+#include "io/PackError.h"
+#include "app/RichText.h"
+#include "tests/support/ScriptedWindow.h"
+#include "tests/support/TempDir.h"
 
 namespace packsmith::test {
 namespace {
@@ -63,37 +63,41 @@ TEST_F(MainFormTest, StartsWithOnlyAddAndExitEnabled)
     EXPECT_EQ(window.Total.Maximum, 100);
 }
 
-TEST(FormatTables, FilterPositionsMapToCodesAndNames)
+TEST(FormatTable, FilterPositionsOptionsAndExtensionsNameOneFormat)
 {
     const struct {
         int position;
         FormatCode code;
-        std::string_view name;
-    } rows[] = {{1, 1, "WAC"}, {2, 2, "WAS"}, {3, 3, "AT3"}, {4, 5, ""}, {5, 4, ""}};
+        std::string_view name, option, file;
+        bool rebuilds;
+    } rows[] = {{1, 1, "WAC", "wac", "/a/b.wac", false},  {2, 2, "WAS", "was", "B.WAS", false},
+                {3, 3, "AT3", "at3", "menu.At3", true},   {4, 5, "", "lst", "/x/jobs.lst", false},
+                {5, 4, "", "log", "result.LOG", false}};
     for (const auto& row : rows) {
-        EXPECT_EQ(FilterFormatCode(row.position), row.code) << row.position;
-        EXPECT_EQ(FormatName(row.code), row.name) << row.position;
+        SCOPED_TRACE(row.position);
+        const Format& format = FormatAtFilter(row.position);
+        EXPECT_EQ(format.Code, row.code);
+        EXPECT_EQ(format.LogName, row.name);
+        EXPECT_EQ(FormatByCode(row.code), &format);
+        EXPECT_EQ(FormatByOption(row.option), &format);
+        EXPECT_EQ(FormatForFile(row.file), &format);
+        EXPECT_EQ(FilterPosition(format), row.position);
+        EXPECT_EQ(RebuildFor(row.name) != nullptr, row.rebuilds);
     }
-    EXPECT_EQ(FormatName(6), "");
-    EXPECT_EQ(FormatName(0), "");
+    EXPECT_EQ(FormatByCode(kFormatNone), nullptr);
+    EXPECT_EQ(FormatByCode(6), nullptr);
+    EXPECT_EQ(RebuildFor("at3"), nullptr) << "names are compared exactly";
+    EXPECT_EQ(OptionNames(", ", " or "), "wac, was, at3, lst or log");
+    for (const char* path : {"picture.tga", "noext", "/dir.wac/file", "a.wac.bak"})
+        EXPECT_EQ(FormatForFile(path), nullptr) << path;
     for (const int bad : {0, 6, -1}) {
         try {
-            FilterFormatCode(bad);
+            FormatAtFilter(bad);
             ADD_FAILURE() << bad;
         } catch (const PackError& e) {
             EXPECT_EQ(std::string(e.what()), "List index out of bounds (" + std::to_string(bad) + ")");
         }
     }
-}
-
-TEST(FormatTables, FilterForFileMatchesExtensionWithoutCase)
-{
-    const std::pair<std::string, int> rows[] = {
-        {"/a/b.wac", 1},   {"B.WAS", 2}, {"menu.At3", 3}, {"/x/jobs.lst", 4}, {"result.LOG", 5},
-        {"picture.tga", 0}, {"noext", 0}, {"/dir.wac/file", 0}, {"a.wac.bak", 0},
-    };
-    for (const auto& [path, position] : rows)
-        EXPECT_EQ(FilterPositionForFile(path), position) << path;
 }
 
 TEST_F(MainFormTest, AddKeepsOneFormatAndAppendsDuplicates)
@@ -105,10 +109,10 @@ TEST_F(MainFormTest, AddKeepsOneFormatAndAppendsDuplicates)
 
     ASSERT_TRUE(Add(2, {"/w/c.was"}));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/c.was"}));
-    EXPECT_EQ(form.JobFormat(), kFormatWas);
+    EXPECT_EQ(form.JobFormat(), 2);
 
     ASSERT_TRUE(Add(5, {"/w/r.log"}));
-    EXPECT_EQ(form.JobFormat(), kFormatLog);
+    EXPECT_EQ(form.JobFormat(), 4);
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/r.log"}));
 }
 
@@ -119,7 +123,7 @@ TEST_F(MainFormTest, ProjectListReplacesTheWholeList)
     ASSERT_TRUE(Add(1, {"/w/a.wac"}));
 
     ASSERT_TRUE(Add(4, {first, second})); // only the first chosen file is read
-    EXPECT_EQ(form.JobFormat(), kFormatProjectList);
+    EXPECT_EQ(form.JobFormat(), 5);
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log", "/l/two with blank.log"}));
 
     ASSERT_TRUE(Add(4, {second})); // also when the list already held project-list entries
@@ -145,7 +149,7 @@ TEST_F(MainFormTest, CancelledAddRestoresButtonsOnlyForAFilledList)
     CancelAdd();
     ExpectListButtons(true, true, true, true);
     EXPECT_EQ(window.Items.size(), 1u);
-    EXPECT_EQ(form.JobFormat(), kFormatAt3);
+    EXPECT_EQ(form.JobFormat(), 3);
 }
 
 TEST_F(MainFormTest, UnreadableProjectListReportsAndLeavesButtonsDisabled)
@@ -165,7 +169,7 @@ TEST_F(MainFormTest, UnreadableProjectListReportsAndLeavesButtonsDisabled)
     ASSERT_TRUE(Add(1, {"/w/a.wac"}));
     EXPECT_FALSE(Add(4, {missing}));
     EXPECT_TRUE(window.Items.empty());
-    EXPECT_EQ(form.JobFormat(), kFormatProjectList);
+    EXPECT_EQ(form.JobFormat(), 5);
 }
 
 TEST_F(MainFormTest, RemoveDeletesTheSelectionAndFocusesTheLastEntry)
@@ -192,7 +196,7 @@ TEST_F(MainFormTest, ClearAllEmptiesTheListButKeepsTheFormat)
     ASSERT_TRUE(Add(2, {"/s/a.was", "/s/b.was"}));
     form.Execute([&] { form.BClearAllClick(); });
     EXPECT_TRUE(window.Items.empty());
-    EXPECT_EQ(form.JobFormat(), kFormatWas);
+    EXPECT_EQ(form.JobFormat(), 2);
     ExpectListButtons(false, false, false, false);
     EXPECT_TRUE(window.IsOn(Control::BAddLog));
 }
@@ -294,7 +298,7 @@ TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
     ASSERT_TRUE(Add(2, {"/s/x.was"}));
     EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/a.WAC", "/w/pic.tga", "/w/b.wac", "/w/c.was"}); }));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.WAC", "/w/b.wac"}));
-    EXPECT_EQ(form.JobFormat(), kFormatWac);
+    EXPECT_EQ(form.JobFormat(), 1);
     ExpectListButtons(true, true, true, true);
     EXPECT_EQ(window.Dialogs.ErrorBoxes,
               (std::vector<std::string>{"Cannot add /w/pic.tga: the dropped files must all be of one format."}));

@@ -6,22 +6,22 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "Bitmap32.h"
-#include "ByteOrder.h"
-#include "ExtractAt3.h"
-#include "ImageEncoder.h"
-#include "ImagePack.h"
-#include "ImagePackBuilder.h"
-#include "MainFormLogic.h"
-#include "PackError.h"
-#include "RebuildAt3.h"
-#include "PackFixtures.h"
-#include "RecordingHost.h"
-#include "ReplayLog.h"
-#include "ScriptedWindow.h"
-#include "TempDir.h"
-#include "TextFile.h"
-#include "TgaCodec.h"
+#include "formathandlers/layout/Bitmap32.h"
+#include "decomp/ByteOrder.h"
+#include "formathandlers/handlers/ExtractAt3.h"
+#include "encode/ImageEncoder.h"
+#include "formathandlers/layout/ImagePack.h"
+#include "encode/ImagePackBuilder.h"
+#include "app/FormatTable.h"
+#include "app/run/Run.h"
+#include "io/PackError.h"
+#include "formathandlers/handlers/RebuildAt3.h"
+#include "tests/support/PackFixtures.h"
+#include "tests/support/RecordingHost.h"
+#include "formathandlers/handlers/ReplayLog.h"
+#include "tests/support/TempDir.h"
+#include "io/TextFile.h"
+#include "formathandlers/codec/TgaLibrary.h"
 
 namespace packsmith::test {
 namespace {
@@ -69,7 +69,7 @@ Bytes FileBytes(const std::string& path)
 Bytes ReadBack(const std::string& path)
 {
     Bitmap32 bitmap;
-    TgaCodec().Read(path, *bitmap.ForCodec());
+    TgaLibrary().Read(path, *bitmap.ForCodec());
     Bytes bytes;
     for (std::uint32_t y = 0; y < bitmap.Height(); ++y)
         bytes.insert(bytes.end(), bitmap.Row(y), bitmap.Row(y) + bitmap.RowBytes());
@@ -85,7 +85,7 @@ Bytes WriteTga(const std::string& path, std::uint32_t width, std::uint32_t heigh
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width * 4; ++x)
             bitmap.Row(y)[x] = static_cast<std::uint8_t>(seed + y * 31 + x * 7);
-    TgaCodec().Write(path, *bitmap.ForCodec());
+    TgaLibrary().Write(path, *bitmap.ForCodec());
     return ReadBack(path);
 }
 
@@ -103,6 +103,7 @@ protected:
     void SetUp() override
     {
         run.TargetDirectory = dir / "new";
+        run.RebuildFor = RebuildFor;
         fs::create_directories(run.TargetDirectory);
     }
     std::string Pack(const std::string& name, const Bytes& bytes)
@@ -136,13 +137,6 @@ protected:
     {
         WriteTextFile(dir / name, lines);
         return dir / name;
-    }
-    bool NoPartials(const std::string& directory) const
-    {
-        for (const auto& name : Listing(directory))
-            if (name.find(".partial-") != std::string::npos)
-                return false;
-        return true;
     }
 
     TempDir dir;
@@ -201,7 +195,7 @@ TEST_F(ReplayTest, AListedFileBecomesARawRecordWithTheSourceHeader)
         bitmap.SetSize(16, 4);
         for (std::uint32_t y = 0; y < 4; ++y)
             std::copy_n(first.Expected.begin() + y * 64, 64, bitmap.Row(y));
-        TgaCodec().Write(unedited, *bitmap.ForCodec());
+        TgaLibrary().Write(unedited, *bitmap.ForCodec());
     }
     const Bytes sameRows = ReadBack(unedited);
     const Bytes otherRows = WriteTga(dir / "other.tga", 5, 3, 9);
@@ -250,7 +244,7 @@ TEST_F(ReplayTest, EmptyPacksShortListsAndBrokenTables)
     EXPECT_EQ(Failure([&] { Rebuild(three, {"log line", "", ""}, 1, New("three.at3")); }),
               "List index out of bounds (3)");
     EXPECT_FALSE(FileExists(New("three.at3")));
-    EXPECT_TRUE(NoPartials(run.TargetDirectory));
+    EXPECT_EQ(Listing(run.TargetDirectory), std::vector<std::string>{"empty.at3"}) << "nothing left behind";
 
     Bytes small = BuildImagePack(Named({"a.x", "b.x"}));
     StoreLE32(small.data() + 8, 300); // two 256-byte entries do not fit
@@ -283,6 +277,7 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
 
     // Lines that are not keyword lines, or keyword lines that select nothing.
     RunContext other;
+    other.RebuildFor = RebuildFor;
     other.TargetDirectory = dir / "other";
     fs::create_directories(other.TargetDirectory);
     std::vector<std::string> lines;
@@ -383,18 +378,17 @@ TEST_F(ReplayTest, AProjectListReplaysEachLogWithoutAResultLog)
     const std::string lst = Log("project.lst", {Log("first.log", first),
                                                 Log("second.log", {"#Format: AT3", "#Source: " + two,
                                                                    dir / "b.tga", dir / "none.tga"})});
-    ScriptedWindow window;
-    MainFormLogic form{window};
-    form.FormCreate();
-    int highest = 0;
-    window.OnProcessMessages = [&](int) { highest = std::max(highest, window.Progress.Position); };
-    window.Dialogs.OpenAnswers.push_back(OpenDialogResult{4, {lst}});
-    ASSERT_TRUE(form.Execute([&] { form.BAddLogClick(); }));
-    window.Dialogs.DirectoryAnswers.push_back(run.TargetDirectory);
-    ASSERT_TRUE(form.Execute([&] { form.BProcessClick(); }));
-    EXPECT_TRUE(window.Dialogs.ErrorBoxes.empty());
+    // The project list's lines are the jobs, each replayed as a log.
+    RecordingHost shown;
+    const Format& list = *FormatForFile(lst);
+    packsmith::Run replay(list, ReadTextFile(lst), run.TargetDirectory, shown);
+    const RunResult result = replay.Execute();
+    EXPECT_EQ(result.Outcome, RunOutcome::Completed) << result.Error;
     EXPECT_EQ(Listing(run.TargetDirectory), (std::vector<std::string>{"one.at3", "two.at3"}));
     EXPECT_EQ(FileBytes(New("one.at3")), FileBytes(one));
+    int highest = 0;
+    for (const auto& bar : shown.ProgressBars)
+        highest = std::max(highest, bar.Position);
     EXPECT_EQ(highest, 100) << "the Progress bar holds at its end";
 }
 
@@ -428,7 +422,7 @@ TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
     run.TargetDirectory = dir / "extracted";
     fs::create_directories(run.TargetDirectory);
     ExtractAt3(pack, run, host);
-    const std::vector<std::string> files = run.ResultList.Lines();
+    const std::vector<std::string> files = host.OutputPaths();
     ASSERT_EQ(files.size(), 3u);
 
     const std::string scratch = dir / "scratch.tga";
@@ -446,6 +440,7 @@ TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
     lines.insert(lines.end(), files.begin(), files.end());
     const std::string log = Log("result.log", lines);
     RunContext replay;
+    replay.RebuildFor = RebuildFor;
     replay.TargetDirectory = dir / "rebuilt";
     fs::create_directories(replay.TargetDirectory);
     ReplayLog(log, replay, host);
@@ -460,11 +455,13 @@ TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
     RunContext again;
     again.TargetDirectory = dir / "again";
     fs::create_directories(again.TargetDirectory);
-    ExtractAt3(rebuilt, again, host);
-    ASSERT_EQ(again.ResultList.Count(), 3);
-    EXPECT_EQ(ReadBack(again.ResultList.At(0)), edited[0]);
-    EXPECT_EQ(ReadBack(again.ResultList.At(1)), edited[1]);
-    EXPECT_EQ(ReadBack(again.ResultList.At(2)), Picture(3).Expected);
+    RecordingHost extracted;
+    ExtractAt3(rebuilt, again, extracted);
+    const std::vector<std::string> out = extracted.OutputPaths();
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(ReadBack(out[0]), edited[0]);
+    EXPECT_EQ(ReadBack(out[1]), edited[1]);
+    EXPECT_EQ(ReadBack(out[2]), Picture(3).Expected);
 }
 
 } // namespace

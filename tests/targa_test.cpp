@@ -12,8 +12,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "TempDir.h"
-#include "TgaBitmap.h"
+#include "tests/support/TempDir.h"
+#include "targa/TgaBitmap.h"
 
 extern "C" int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags);
 extern "C" int ReadTGA(const char* path, TgaBitmap* bitmap);
@@ -356,9 +356,13 @@ TEST(TargaErrors, FilesThatAreNotTgaOrNotWholeAreNotReadable)
         {"compressed type 32", Tga({32, 24, 0, 1, 1}, {}, {1, 2, 3})},
         {"true colour of 8 bits", Tga({2, 8, 0, 1, 1}, {}, {1})},
         {"colour-mapped without a map", Tga({1, 8, 0, 1, 1}, {}, {0})},
-        {"index past the map (loader path)", Tga({1, 8, 0, 2, 1, 1, 0, 2, 24}, map24, {0, 2})},
-        {"index past the map (own path)", Tga({1, 8, 0, 2, 1, 1, 0, 3, 16}, map24, {0, 3})},
+        {"index past a map of 24-bit entries", Tga({1, 8, 0, 2, 1, 1, 0, 2, 24}, map24, {0, 2})},
+        {"index past a map of 16-bit entries", Tga({1, 8, 0, 2, 1, 1, 0, 3, 16}, map24, {0, 3})},
         {"index below the first entry", Tga({1, 8, 0, 1, 1, 1, 4, 2, 24}, map24, {3})},
+        // 256: its low byte alone would name entry 0.
+        {"16-bit index past the map", Tga({1, 16, 0, 2, 1, 1, 0, 2, 24}, map24, {1, 0, 0, 1})},
+        {"16-bit index below the first entry", Tga({1, 16, 0, 1, 1, 1, 300, 2, 24}, map24, {0x2B, 0x01})},
+        {"RLE run of an index past the map", Tga({9, 8, 0, 3, 1, 1, 0, 2, 24}, map24, {0x00, 1, 0x81, 2})},
     };
     for (const auto& [name, file] : cases) {
         SCOPED_TRACE(name);
@@ -367,7 +371,7 @@ TEST(TargaErrors, FilesThatAreNotTgaOrNotWholeAreNotReadable)
         EXPECT_EQ(p.resizeCalls, 0);
     }
 
-    // Every cut-short copy of complete files, plain and RLE, through both decoding paths.
+    // Every cut-short copy of complete files, plain and RLE, true colour and colour-mapped.
     const Bytes whole[] = {
         Tga({2, 24, 0, 2, 2, 0, 0, 0, 0, "id"}, {}, Bytes(12, 7)),
         Tga({10, 32, 0x28, 3, 2}, {}, {0x82, 1, 2, 3, 4, 0x02, 5, 6, 7, 8, 1, 1, 1, 1, 2, 2, 2, 2}),

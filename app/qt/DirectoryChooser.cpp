@@ -1,4 +1,4 @@
-#include "DirectoryChooser.h"
+#include "app/qt/DirectoryChooser.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

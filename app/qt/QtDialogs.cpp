@@ -1,12 +1,12 @@
-#include "QtDialogs.h"
+#include "app/qt/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "DirectoryChooser.h"
-#include "FormatTables.h"
-#include "QtText.h"
+#include "app/qt/DirectoryChooser.h"
+#include "app/FormatTable.h"
+#include "app/qt/QtText.h"
 
 namespace packsmith::qt {
 
@@ -31,8 +31,8 @@ std::optional<std::string> SaveFile(QWidget* owner, const QString& title, const 
 std::optional<OpenDialogResult> QtDialogs::SelectLog()
 {
     QStringList filters;
-    for (const auto& filter : kOpenFilters)
-        filters << QString::fromLatin1(filter.Description.data(), static_cast<qsizetype>(filter.Description.size()));
+    for (const Format& format : Formats())
+        filters << QString::fromLatin1(format.Filter.data(), static_cast<qsizetype>(format.Filter.size()));
 
     QFileDialog dialog(owner_, "Select file...");
     dialog.setObjectName("SelectLog");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowOperations.h"
+#include "app/WindowOperations.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "TMainForm.h"
+#include "app/qt/TMainForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,9 +20,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "QtDialogs.h"
-#include "QtText.h"
-#include "ToolBarPictures.h"
+#include "app/qt/QtDialogs.h"
+#include "app/qt/QtText.h"
+#include "app/qt/ToolBarPictures.h"
 
 namespace packsmith::qt {
 
@@ -33,6 +33,7 @@ constexpr int kClientHeight = 464;
 constexpr int kToolBarHeight = 26;
 constexpr int kLogListHeight = 189;
 constexpr int kGroupBoxHeight = 66;
+constexpr int kReportsPerSecond = 25;
 
 // The local files of a drag, or none when anything in it is not a local file.
 QStringList LocalFiles(const QMimeData* data)
@@ -70,10 +71,19 @@ TMainForm::TMainForm(DialogOperations* dialogs, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
+    reportTimer_.setSingleShot(true);
+    connect(&reportTimer_, &QTimer::timeout, this, [this] {
+        reportsDue_ = false;
+        sinceReports_.restart();
+        logic_.ShowRunReports();
+    });
+    sinceReports_.start();
+
     logic_.FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+// A run still working is stopped and waited for before the controls it reports to go.
+TMainForm::~TMainForm() { logic_.Shutdown(); }
 
 QAction* TMainForm::ToolButton(int picture, const char* name, const QString& tip, const std::function<void()>& command)
 {
@@ -254,7 +264,18 @@ void TMainForm::SetFocusedItem(int index)
     LogList->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
 }
 
-void TMainForm::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TMainForm::RunReported()
+{
+    // Called on the run's thread: one queued call per batch of reports.
+    if (!reportsDue_.exchange(true))
+        QMetaObject::invokeMethod(this, &TMainForm::ShowRunReportsSoon, Qt::QueuedConnection);
+}
+
+void TMainForm::ShowRunReportsSoon()
+{
+    const qint64 interval = 1000 / kReportsPerSecond;
+    reportTimer_.start(static_cast<int>(std::max<qint64>(0, interval - sinceReports_.elapsed())));
+}
 
 void TMainForm::CloseWindow() { close(); }
 

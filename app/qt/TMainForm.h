@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 
-#include "MainFormLogic.h"
-#include "WindowOperations.h"
+#include "app/MainFormLogic.h"
+#include "app/WindowOperations.h"
 
 class QAction;
 class QGroupBox;
@@ -21,6 +24,8 @@ namespace packsmith::qt {
 // The one window. It builds the controls and implements the window operations on them;
 // everything it does on a click is the logic's. Each slot is the application level: it
 // runs its command through the logic's Execute, so no exception crosses Qt's dispatch.
+// A run works on a thread of its own; the window shows what it reports at most
+// kReportsPerSecond times a second and stays responsive meanwhile.
 class TMainForm final : public QMainWindow, public WindowOperations {
     Q_OBJECT
 public:
@@ -63,7 +68,7 @@ public:
     }
     void ErrorBox(const std::string& text) override { dialogs_->ErrorBox(text); }
 
-    void ProcessMessages() override;
+    void RunReported() override;
     void CloseWindow() override;
 
 protected:
@@ -71,6 +76,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ShowRunReportsSoon();
     void BuildToolBar();
     void BuildControls();
     QAction* ToolButton(int picture, const char* name, const QString& tip, const std::function<void()>& command);
@@ -84,6 +90,9 @@ private:
     std::unique_ptr<DialogOperations> ownDialogs_;
     DialogOperations* dialogs_;
     MainFormLogic logic_;
+    QTimer reportTimer_;         // single shot: when the run's reports are shown next
+    QElapsedTimer sinceReports_; // since they were shown last
+    std::atomic<bool> reportsDue_{false};
 
     QToolBar* ToolBar1 = nullptr;
     QAction* BAddLog = nullptr;

@@ -1,4 +1,4 @@
-#include "ToolBarPictures.h"
+#include "app/qt/ToolBarPictures.h"
 
 #include <QImage>
 #include <QPainter>

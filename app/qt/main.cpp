@@ -2,10 +2,10 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "ErrorText.h"
-#include "QtText.h"
-#include "TMainForm.h"
-#include "ToolBarPictures.h"
+#include "app/ErrorText.h"
+#include "app/qt/QtText.h"
+#include "app/qt/TMainForm.h"
+#include "app/qt/ToolBarPictures.h"
 
 int main(int argc, char** argv)
 {

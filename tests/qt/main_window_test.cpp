@@ -16,16 +16,21 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <gtest/gtest.h>
 
-#include "DirectoryChooser.h"
-#include "PackError.h"
-#include "QtDialogs.h"
-#include "ScriptedDialogs.h"
-#include "TMainForm.h"
-#include "TempDir.h"
-#include "ToolBarPictures.h"
+#include "app/qt/DirectoryChooser.h"
+#include "io/PackError.h"
+#include "app/qt/QtDialogs.h"
+#include "tests/support/Gate.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "app/qt/TMainForm.h"
+#include "tests/support/TempDir.h"
+#include "app/qt/ToolBarPictures.h"
 
 namespace packsmith::test {
 namespace {
@@ -61,15 +66,20 @@ protected:
         dialogs.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
         Click("BAddLog");
     }
-    // Attaches a handler for every code that records the job and runs body.
+    // Runs every job through a handler that records it and runs body (on the run's thread).
     void OnJob(std::function<void(const std::string&, RunContext&, JobHost&)> body)
     {
-        for (FormatCode code = 1; code <= 5; ++code)
-            form.Logic().Handlers().Attach(code, [this, body](const std::string& path, RunContext& run, JobHost& host) {
+        form.Logic().ReplaceHandler([this, body](const std::string& path, RunContext& run, JobHost& host) {
+            {
+                const std::lock_guard lock(jobsMutex);
                 jobs.push_back(path);
-                body(path, run, host);
-            });
+            }
+            body(path, run, host);
+        });
     }
+    // Handles the window's events until the run has ended and been shown.
+    void WaitForRunEnd() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form.Logic().Running(); }, 10000)); }
+    std::string Text(const char* label) { return Find<QLabel>(label)->text().toStdString(); }
     void Drop(const QStringList& files)
     {
         auto* data = new QMimeData;
@@ -89,6 +99,7 @@ protected:
     TempDir dir;
     ScriptedDialogs dialogs;
     TMainForm form{&dialogs};
+    std::mutex jobsMutex;
     std::vector<std::string> jobs;
     bool dropAccepted = false;
 };
@@ -221,9 +232,11 @@ TEST_F(MainWindowTest, KeyboardShortcutsReachTheCommands)
     OnJob([](const std::string&, RunContext&, JobHost&) {});
     dialogs.DirectoryAnswers.push_back(dir / "out");
     QTest::keyClick(&form, Qt::Key_F5);
+    WaitForRunEnd();
     EXPECT_EQ(jobs.size(), 1u);
     dialogs.DirectoryAnswers.push_back(dir / "out");
     QTest::keyClick(&form, Qt::Key_R, Qt::ControlModifier);
+    WaitForRunEnd();
     EXPECT_EQ(jobs.size(), 2u);
 
     QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
@@ -233,24 +246,31 @@ TEST_F(MainWindowTest, KeyboardShortcutsReachTheCommands)
 TEST_F(MainWindowTest, CompleteRunShowsItsProgressLiveAndWritesTheLog)
 {
     const std::string target = dir / "out";
+    Gate gates[2];
     OnJob([&](const std::string& path, RunContext& run, JobHost& host) {
         host.SetStatus("Extracting " + path);
         host.ShowFileProgress(50);
         host.ReportOutput(run.TargetDirectory + "/x.wav", 1044);
-        // What the window shows in the middle of the job.
+        gates[path == "/in/a.wac" ? 0 : 1].Arrive();
+    });
+    AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
+    dialogs.DirectoryAnswers.push_back(target);
+    Click("BProcess");
+    for (int job = 0; job < 2; ++job) {
+        // What the window shows in the middle of each job, while the job waits.
+        const std::string status = job == 0 ? "Extracting /in/a.wac" : "Extracting /in/b.wac";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Text("CurrentMessage") == status; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Extracted") == (job == 0 ? "Extracted: 1044" : "Extracted: 2088"); }, 10000));
         EXPECT_EQ(Find<QProgressBar>("Progress")->value(), 50);
-        EXPECT_EQ(Find<QLabel>("CurrentMessage")->text().toStdString(), "Extracting " + path);
-        EXPECT_EQ(Find<QLabel>("Extracted")->text(), jobs.size() == 1 ? "Extracted: 1044" : "Extracted: 2088");
         EXPECT_TRUE(On("Stop"));
         EXPECT_FALSE(On("SaveLog"));
         for (const char* name : {"BAddLog", "BRemLog", "BClearAll", "BProcess"})
             EXPECT_FALSE(On(name)) << name;
         EXPECT_TRUE(On("BSaveList"));
         EXPECT_TRUE(On("BExit"));
-    });
-    AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
-    dialogs.DirectoryAnswers.push_back(target);
-    Click("BProcess");
+        gates[job].Release();
+    }
+    WaitForRunEnd();
 
     EXPECT_EQ(jobs, (std::vector<std::string>{"/in/a.wac", "/in/b.wac"}));
     EXPECT_EQ(ReadFileBytes(target + "/result.log"),
@@ -278,17 +298,50 @@ TEST_F(MainWindowTest, CompleteRunShowsItsProgressLiveAndWritesTheLog)
     EXPECT_FALSE(On("SaveLog"));
 }
 
-TEST_F(MainWindowTest, StopButtonAnswersDuringARun)
+TEST_F(MainWindowTest, TheWindowAnswersDuringASlowJobAndStopEndsItAtOnce)
 {
+    // A job that would work for half a minute, checking for a stop between its blocks.
+    using Clock = std::chrono::steady_clock;
+    std::atomic<bool> started{false};
+    std::atomic<Clock::rep> stoppedAt{0};
     OnJob([&](const std::string&, RunContext&, JobHost& host) {
-        // A click on Stop waiting in the event queue, delivered while the job pumps events.
-        QMetaObject::invokeMethod(Find<QPushButton>("Stop"), "click", Qt::QueuedConnection);
-        host.ProcessMessages();
-        CheckStop(host);
+        host.SetStatus("Decoding");
+        started = true;
+        for (const auto end = Clock::now() + std::chrono::seconds(30); Clock::now() < end;) {
+            if (host.StopRequested()) {
+                stoppedAt = Clock::now().time_since_epoch().count();
+                CheckStop(host);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
     });
-    AddThroughButton(3, {"/p/a.at3", "/p/b.at3"});
+    AddThroughButton(1, {"/in/long.wac", "/in/next.wac"});
     dialogs.DirectoryAnswers.push_back(dir / "out");
     Click("BProcess");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.load() && Text("CurrentMessage") == "Decoding"; }, 10000));
+
+    // The window thread goes on handling events: timers fire, the window repaints, clicks
+    // reach their commands (saving the job list is allowed during a run).
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(5);
+    QTest::qWait(200);
+    EXPECT_GE(ticks, 10);
+    form.repaint();
+    const std::string saved = dir / "during.lst";
+    dialogs.SaveListAnswers.push_back(saved);
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadFileBytes(saved), "/in/long.wac\r\n/in/next.wac\r\n");
+    ASSERT_TRUE(form.Logic().Running());
+    ASSERT_TRUE(On("Stop"));
+
+    const auto clicked = Clock::now();
+    Click("Stop");
+    WaitForRunEnd();
+    ASSERT_NE(stoppedAt.load(), 0);
+    const auto reaction = Clock::time_point(Clock::duration(stoppedAt.load())) - clicked;
+    EXPECT_LT(reaction, std::chrono::milliseconds(100));
     EXPECT_EQ(jobs.size(), 1u);
     EXPECT_EQ(dialogs.InformationBoxes.back().Text, "Operation stopped.");
     EXPECT_FALSE(FileExists(dir / "out/result.log"));
@@ -297,16 +350,17 @@ TEST_F(MainWindowTest, StopButtonAnswersDuringARun)
 
 TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst)
 {
-    OnJob([&](const std::string&, RunContext&, JobHost& host) {
-        QMetaObject::invokeMethod(&form, "close", Qt::QueuedConnection);
-        host.ProcessMessages();
-        EXPECT_TRUE(form.isVisible()) << "closed under a running job";
-    });
+    Gate gate;
+    OnJob([&](const std::string&, RunContext&, JobHost&) { gate.Arrive(); });
     AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
     dialogs.DirectoryAnswers.push_back(dir / "out");
     Click("BProcess");
+    ASSERT_TRUE(gate.WaitForArrival());
+    form.close();
+    EXPECT_TRUE(form.isVisible()) << "closed under a running job";
+    gate.Release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 10000));
     EXPECT_EQ(jobs.size(), 1u);
-    EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBox)
@@ -315,6 +369,7 @@ TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBox)
     AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
     dialogs.DirectoryAnswers.push_back(dir / "out");
     Click("BProcess");
+    WaitForRunEnd();
     EXPECT_EQ(dialogs.ErrorBoxes, (std::vector<std::string>{"Cannot open file /in/a.wac."}));
     EXPECT_TRUE(dialogs.InformationBoxes.empty());
     EXPECT_TRUE(On("Stop"));

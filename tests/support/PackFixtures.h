@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ImageEncoder.h"
-#include "ImagePackBuilder.h"
+#include "encode/ImageEncoder.h"
+#include "encode/ImagePackBuilder.h"
 
 namespace packsmith::test {
 

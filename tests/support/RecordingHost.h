@@ -1,25 +1,54 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "JobHost.h"
+#include "app/run/RunHost.h"
+#include "formathandlers/handlers/JobHost.h"
 
 namespace packsmith::test {
 
-// A JobHost for calling handlers directly: it records what the handler shows and reports.
-class RecordingHost : public JobHost {
+// The tests' one host: as a JobHost it lets a handler be called directly and records what
+// the handler shows and reports; as a RunHost it records everything a run shows. Stop is
+// the stop request of both.
+class RecordingHost : public JobHost, public RunHost {
 public:
+    struct BarValue {
+        int Position = 0;
+        int Maximum = 100;
+    };
+
+    bool Stop = false;
+
+    // What a handler showed and reported.
     std::vector<std::string> Statuses;
     std::vector<std::pair<std::string, std::uint64_t>> Outputs;
+    std::vector<std::string> Details;
     int Progress = 0;
     int ProgressMax = 100;
     int Total = 0;
     int TotalMax = 100;
-    int ProcessMessagesCalls = 0;
-    bool Stop = false;
+    int ProgressChanges = 0; // how often ShowFileProgress moved the bar
 
+    // What a run showed.
+    std::vector<std::string> Messages;
+    std::vector<std::string> ExtractedTexts;
+    std::vector<std::string> ResultLines;
+    std::vector<BarValue> ProgressBars;
+    std::vector<BarValue> TotalBars;
+
+    std::vector<std::string> OutputPaths() const
+    {
+        std::vector<std::string> paths;
+        for (const auto& output : Outputs)
+            paths.push_back(output.first);
+        return paths;
+    }
+
+    // JobHost
     void SetStatus(const std::string& text) override { Statuses.push_back(text); }
     int ProgressPosition() const override { return Progress; }
     void SetProgressPosition(int position) override { Progress = position; }
@@ -30,18 +59,27 @@ public:
     {
         if (percent != Progress) {
             Progress = percent;
-            ++ProcessMessagesCalls;
+            ++ProgressChanges;
         }
     }
-    void ProcessMessages() override { ++ProcessMessagesCalls; }
-    bool StopRequested() const override { return Stop; }
     using JobHost::ReportOutput;
-    std::vector<std::string> Details;
     void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override
     {
         Outputs.emplace_back(path, bytes);
         Details.push_back(detail);
     }
+
+    // RunHost
+    void SetCurrentMessage(const std::string& text) override { Messages.push_back(text); }
+    void SetExtractedText(const std::string& text) override { ExtractedTexts.push_back(text); }
+    void ShowBar(Bar bar, int position, int maximum) override
+    {
+        (bar == Bar::Progress ? ProgressBars : TotalBars).push_back({position, maximum});
+    }
+    void AddResultLine(const std::string& line) override { ResultLines.push_back(line); }
+
+    // Both
+    bool StopRequested() const override { return Stop; }
 };
 
 } // namespace packsmith::test

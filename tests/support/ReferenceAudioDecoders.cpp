@@ -1,4 +1,4 @@
-#include "ReferenceAudioDecoders.h"
+#include "tests/support/ReferenceAudioDecoders.h"
 
 #include <array>
 #include <cstddef>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "WindowOperations.h"
+#include "app/WindowOperations.h"
 
 namespace packsmith::test {
 

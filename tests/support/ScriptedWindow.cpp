@@ -1,4 +1,4 @@
-#include "ScriptedWindow.h"
+#include "tests/support/ScriptedWindow.h"
 
 namespace packsmith::test {
 
@@ -24,13 +24,6 @@ void ScriptedWindow::ClearItems()
 {
     Items.clear();
     Selected.clear();
-}
-
-void ScriptedWindow::ProcessMessages()
-{
-    ++ProcessMessagesCalls;
-    if (OnProcessMessages)
-        OnProcessMessages(ProcessMessagesCalls);
 }
 
 } // namespace packsmith::test

@@ -1,19 +1,20 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "ScriptedDialogs.h"
-#include "WindowOperations.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "app/WindowOperations.h"
 
 namespace packsmith::test {
 
-// A window double: the dialogs are scripted, everything shown is recorded, and
-// ProcessMessages runs the test's hook, where a test "clicks" during a run.
+// A window double: the dialogs are scripted and everything shown is recorded. A test
+// lets a run's reports be shown by calling the logic's ShowRunReports itself.
 class ScriptedWindow final : public WindowOperations {
 public:
     struct BarValue {
@@ -23,9 +24,6 @@ public:
 
     // The dialogs' answers and the boxes shown.
     ScriptedDialogs Dialogs;
-    // Runs on every ProcessMessages, with the call's number (from 1).
-    std::function<void(int)> OnProcessMessages;
-
     // What the window shows.
     std::string CurrentMessage;
     std::string ExtractedText;
@@ -37,7 +35,7 @@ public:
     std::vector<std::string> Items;
     std::set<int> Selected;
     std::optional<int> FocusedItem;
-    int ProcessMessagesCalls = 0;
+    std::atomic<int> RunReportedCalls{0};
     int CloseCalls = 0;
     int ResultsFocusCalls = 0;
 
@@ -76,7 +74,7 @@ public:
     }
     void ErrorBox(const std::string& text) override { Dialogs.ErrorBox(text); }
 
-    void ProcessMessages() override;
+    void RunReported() override { ++RunReportedCalls; }
     void CloseWindow() override { ++CloseCalls; }
 
 };

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "ImageEncoder.h"
-#include "ImagePackBuilder.h"
-#include "WacEncoder.h"
-#include "WasEncoder.h"
+#include "encode/ImageEncoder.h"
+#include "encode/ImagePackBuilder.h"
+#include "encode/WacEncoder.h"
+#include "encode/WasEncoder.h"
 
 namespace {
 

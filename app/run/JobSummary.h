@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace packsmith {
+
+// A file a job reported writing.
+struct JobOutput {
+    std::string Path;
+    std::uint64_t Bytes = 0;
+    std::string Detail;
+};
+
+// The results pane's lines for one job: its input, what it wrote and how many bytes.
+// Files that come with a detail (rebuilt packs) get a line each; completed is false for a
+// job that a stop interrupted.
+std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& outputs,
+                                         bool completed);
+
+} // namespace packsmith

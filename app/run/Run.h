@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/FormatTable.h"
+#include "app/run/JobSummary.h"
+#include "app/run/RunHost.h"
+#include "formathandlers/handlers/JobHost.h"
+#include "formathandlers/handlers/RunContext.h"
+
+namespace packsmith {
+
+enum class RunOutcome {
+    None,      // no run yet, or the job list was empty
+    Cancelled, // the directory chooser was cancelled
+    Completed,
+    Stopped,
+    Failed,
+};
+
+struct RunResult {
+    RunOutcome Outcome = RunOutcome::None;
+    std::string Error; // what failed, for a failed run
+};
+
+// One processing run, apart from any window: every job of the list in order, each through
+// its format's handler, the results lines, the "Extracted" count, the bars, and at the end
+// "result.log" in the target directory. It runs on whatever thread calls Execute, reports
+// through its host and stops when the host asks it to. The window and packsmith-cli both
+// run their jobs through it.
+class Run final : private JobHost {
+public:
+    using Handler = std::function<void(const std::string& path, RunContext& run, JobHost& host)>;
+
+    // targetDirectory: existing, absolute, without a trailing separator.
+    Run(const Format& format, std::vector<std::string> jobs, std::string targetDirectory, RunHost& host);
+
+    // Runs every job in place of the format's own handler (the tests' fakes).
+    void ReplaceHandler(Handler handler) { handler_ = std::move(handler); }
+
+    // Runs the jobs; never throws. A failure ends the run at once: the remaining jobs are
+    // not run and no "result.log" is written.
+    RunResult Execute();
+
+    const RunContext& Context() const { return context_; }
+    std::int64_t ExtractedBytes() const { return extractedBytes_; }
+
+private:
+    struct BarState {
+        int Position = 0;
+        int Maximum = 100;
+    };
+
+    void RunJob(const std::string& path, bool& completed);
+    void SetBar(Bar bar, int position, int maximum);
+    BarState& BarOf(Bar bar) { return bar == Bar::Progress ? progress_ : total_; }
+    void WriteResultLog();
+
+    // JobHost, for the handlers.
+    void SetStatus(const std::string& text) override;
+    int ProgressPosition() const override { return progress_.Position; }
+    void SetProgressPosition(int position) override;
+    void SetProgressMax(int maximum) override;
+    void SetTotalPosition(int position) override;
+    void SetTotalMax(int maximum) override;
+    void ShowFileProgress(int percent) override;
+    bool StopRequested() const override;
+    void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
+
+    const Format& format_;
+    std::vector<std::string> jobs_;
+    RunHost& host_;
+    Handler handler_;
+    RunContext context_;
+    BarState progress_;
+    BarState total_;
+    std::int64_t extractedBytes_ = 0;
+    std::vector<JobOutput> outputs_; // of the job in progress
+};
+
+} // namespace packsmith

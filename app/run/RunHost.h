@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace packsmith {
+
+enum class Bar { Progress, Total };
+
+// What a run shows while it works, and where it learns that it should stop. The window
+// and packsmith-cli each provide one; in the window the run calls it from its own thread.
+// Positions and maxima arrive already clamped.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+
+    virtual void SetCurrentMessage(const std::string& text) = 0;
+    virtual void SetExtractedText(const std::string& text) = 0;
+    virtual void ShowBar(Bar bar, int position, int maximum) = 0;
+    virtual void AddResultLine(const std::string& line) = 0;
+    virtual bool StopRequested() const = 0;
+};
+
+} // namespace packsmith

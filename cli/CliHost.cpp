@@ -1,0 +1,85 @@
+#include "cli/CliHost.h"
+
+#include "cli/StopSignal.h"
+
+namespace packsmith {
+
+namespace {
+
+constexpr int kBarWidth = 24;
+
+std::string BarText(int percent)
+{
+    const int filled = percent * kBarWidth / 100;
+    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
+           std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "]";
+}
+
+} // namespace
+
+CliHost::CliHost(std::ostream& out, std::ostream& err, Settings settings)
+    : out_(out), err_(err), settings_(settings)
+{
+}
+
+void CliHost::SetCurrentMessage(const std::string& text)
+{
+    if (text == status_)
+        return;
+    status_ = text;
+    if (settings_.ProgressLine)
+        DrawProgressLine();
+    else if (!text.empty())
+        Print(text);
+}
+
+void CliHost::ShowBar(Bar bar, int position, int maximum)
+{
+    const int percent = maximum > 0 ? static_cast<int>(static_cast<long long>(position) * 100 / maximum) : 0;
+    (bar == Bar::Progress ? progress_ : total_) = percent;
+    if (settings_.ProgressLine)
+        DrawProgressLine();
+}
+
+bool CliHost::StopRequested() const { return StopSignal::Raised(); }
+
+void CliHost::Print(const std::string& line)
+{
+    if (settings_.Quiet)
+        return;
+    ClearProgressLine();
+    out_ << line << '\n' << std::flush;
+    if (settings_.ProgressLine)
+        DrawProgressLine();
+}
+
+void CliHost::PrintError(const std::string& message)
+{
+    ClearProgressLine();
+    err_ << "packsmith-cli: " << message << '\n' << std::flush;
+}
+
+// Redraws the progress line when what it shows has changed; with both bars at 0 and no
+// status (before and after a run) there is no line at all.
+void CliHost::DrawProgressLine()
+{
+    if (progress_ == 0 && total_ == 0 && status_.empty()) {
+        ClearProgressLine();
+        return;
+    }
+    std::string line = BarText(progress_) + ' ' + BarText(total_) + ' ' + status_;
+    if (line == drawnLine_)
+        return;
+    err_ << "\r\033[K" << line << std::flush;
+    drawnLine_ = std::move(line);
+}
+
+void CliHost::ClearProgressLine()
+{
+    if (drawnLine_.empty())
+        return;
+    err_ << "\r\033[K" << std::flush;
+    drawnLine_.clear();
+}
+
+} // namespace packsmith

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "io/FileStream.h"
+#include "io/StringList.h"
+
+namespace packsmith {
+
+class JobHost;
+struct RunContext;
+
+// What replaying the lines of one format in a result log does: rebuild the file the
+// "#Source:" line names into newPath from the lines that follow it, starting at firstLine;
+// returns the index of the first line after those it used.
+using RebuildFunction = int (*)(const std::string& newPath, int firstLine, RunContext& run, JobHost& host);
+// The rebuild for the format a "#Format:" line names; null when that format has none (or
+// the name is none of the formats).
+using RebuildLookup = RebuildFunction (*)(std::string_view logName);
+
+// The state that a run shares with its handlers, owned by the run: the target directory,
+// the lines of the future "result.log" (only the run writes them), the lines of the log
+// being replayed, the open source pack of a replay, and how a replay finds the rebuild of
+// a format.
+struct RunContext {
+    std::string TargetDirectory;
+    StringList ResultList;
+    StringList ReplayList;
+    std::unique_ptr<FileStream> SourcePackStream;
+    RebuildLookup RebuildFor = nullptr;
+};
+
+} // namespace packsmith

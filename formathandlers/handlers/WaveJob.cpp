@@ -1,0 +1,115 @@
+#include "formathandlers/handlers/WaveJob.h"
+
+#include <algorithm>
+
+#include "decomp/ByteOrder.h"
+#include "formathandlers/layout/WaveFile.h"
+#include "io/PackError.h"
+#include "io/PathUtils.h"
+
+namespace packsmith {
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 1 << 20;
+
+std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
+{
+    return JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(inputPath), ".wav"));
+}
+
+// Refuses an output that names the input itself: decoding a file over itself is never
+// what the user meant.
+const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath)
+{
+    if (SameFile(outputPath, inputPath))
+        ThrowCannotCreate(outputPath);
+    return outputPath;
+}
+
+} // namespace
+
+WaveJob::WaveJob(const std::string& inputPath, const RunContext& run)
+    : inputPath_(inputPath), outputPath_(OutputPathFor(inputPath, run)), input_(inputPath),
+      output_(CheckedOutput(outputPath_, inputPath))
+{
+    buffer_.reserve(kBufferBytes);
+}
+
+void WaveJob::Decode(const std::function<void()>& decode)
+{
+    try {
+        decode();
+    } catch (const JobStopped&) {
+        throw; // nothing of a stopped job stays
+    } catch (...) {
+        KeepPartial();
+    }
+}
+
+// Puts what was decoded before the failure at the output's name if that name is free,
+// then passes the failure on; an earlier file of the name stays, and the message says so.
+void WaveJob::KeepPartial()
+{
+    const std::exception_ptr failure = std::current_exception();
+    bool kept = false;
+    try {
+        Flush();
+        kept = output_.CommitIfFree();
+    } catch (...) {
+        // The partial output is lost; the failure that matters is the first one.
+        std::rethrow_exception(failure);
+    }
+    if (kept)
+        std::rethrow_exception(failure);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const PackError& e) {
+        throw PackError(std::string(e.what()) + "; the earlier " + outputPath_ + " was kept");
+    }
+}
+
+std::uint32_t WaveJob::CopyWaveHeader()
+{
+    const auto front = input_.Take(kWaveDataAt);
+    Append(front.subspan(kWavePrefixBytes));
+    return LoadLE32(front.data());
+}
+void WaveJob::Append(std::span<const std::uint8_t> bytes)
+{
+    const auto space = Extend(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), space.begin());
+}
+
+std::span<std::uint8_t> WaveJob::Extend(std::uint64_t count)
+{
+    if (!buffer_.empty() && buffer_.size() + count > kBufferBytes)
+        Flush();
+    // A piece larger than the buffer grows it for the time being; its size is bounded by
+    // what the input can stand for.
+    const std::size_t at = buffer_.size();
+    ResizeBuffer(buffer_, at + count);
+    return {buffer_.data() + at, static_cast<std::size_t>(count)};
+}
+
+void WaveJob::Flush()
+{
+    if (buffer_.empty())
+        return;
+    // Emptied whatever happens, so a failed write is not tried again on the way out.
+    struct Emptied {
+        ByteBuffer& buffer;
+        ~Emptied() { buffer.clear(); }
+    } emptied{buffer_};
+    output_.Stream().WriteBuffer(buffer_);
+    written_ += buffer_.size();
+}
+
+void WaveJob::Finish(JobHost& host)
+{
+    Flush();
+    output_.Commit();
+    host.ReportOutput(outputPath_, written_);
+}
+
+} // namespace packsmith

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "formathandlers/handlers/JobHost.h"
+#include "formathandlers/handlers/RunContext.h"
+#include "io/BufferedReader.h"
+#include "io/ByteBuffer.h"
+#include "io/OutputFile.h"
+
+namespace packsmith {
+
+// What the two packed wave handlers share: the input read front to back, the ".wav" of the
+// same name in the target directory, the header copied from offset 8, and the decoded
+// samples written through a buffer.
+//
+// The ".wav" gets its name only when the job is done, so an earlier file of the name is
+// replaced only by a complete one. A job that fails keeps what it decoded, as the tool
+// always has, but only where no earlier file of the name was there: an earlier file is
+// never destroyed by a failed job, and the message says that it was kept. A stopped job
+// leaves nothing.
+class WaveJob {
+public:
+    WaveJob(const std::string& inputPath, const RunContext& run);
+    WaveJob(const WaveJob&) = delete;
+    WaveJob& operator=(const WaveJob&) = delete;
+
+    BufferedReader& Input() { return input_; }
+    const std::string& InputPath() const { return inputPath_; }
+
+    // Runs decode, which reads the input and appends to the output, and settles what is
+    // left of the output when it fails.
+    void Decode(const std::function<void()>& decode);
+    // Reads the 8 + 44 bytes in front of the samples and writes the wave header among them;
+    // returns the first 4, which the packed wave format uses for its block count.
+    std::uint32_t CopyWaveHeader();
+    void Append(std::span<const std::uint8_t> bytes);
+    // The next count bytes of the output, for the caller to fill before its next call.
+    // Everything that can fail before they are filled must be done before asking for them,
+    // or a failure would leave them unfilled in the output.
+    std::span<std::uint8_t> Extend(std::uint64_t count);
+    // Puts the finished output in place and reports it to the run.
+    void Finish(JobHost& host);
+
+private:
+    void Flush();
+    [[noreturn]] void KeepPartial();
+
+    std::string inputPath_;
+    std::string outputPath_;
+    BufferedReader input_;
+    OutputFile output_;
+    ByteBuffer buffer_;
+    std::uint64_t written_ = 0;
+};
+
+} // namespace packsmith

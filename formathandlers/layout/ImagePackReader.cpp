@@ -1,0 +1,82 @@
+#include "formathandlers/layout/ImagePackReader.h"
+
+#include <algorithm>
+#include <array>
+
+#include "decomp/ByteOrder.h"
+#include "decomp/ImageRecord.h"
+#include "formathandlers/layout/OutputNames.h"
+#include "io/PackError.h"
+
+namespace packsmith {
+
+namespace {
+
+// A raw record's pixels, stored bottom row first, into bitmap.
+void ReadRaw(std::span<const std::uint8_t> record, const ImageHeader& header, Bitmap32& bitmap)
+{
+    const std::uint32_t pixelBytes = LoadLE32(record.data() + raw_image_record::kPixelBytesAt);
+    const std::uint64_t wanted = std::uint64_t{header.PictureWidth} * header.PictureHeight * 4;
+    if (pixelBytes != wanted)
+        throw ImageRecordError("it stores " + std::to_string(pixelBytes) + " bytes of pixels, not the " +
+                               std::to_string(wanted) + " of a picture of " + std::to_string(header.PictureWidth) +
+                               " x " + std::to_string(header.PictureHeight) + " pixels");
+    const std::uint8_t* from = record.data() + image_record::kHeaderBytes;
+    for (std::uint32_t y = bitmap.Height(); y-- > 0; from += bitmap.RowBytes())
+        std::copy_n(from, bitmap.RowBytes(), bitmap.Row(y));
+}
+
+} // namespace
+
+ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
+    : pack_(pack), packPath_(std::move(packPath)), packSize_(static_cast<std::uint64_t>(pack.Size()))
+{
+    using namespace image_pack;
+    std::array<std::uint8_t, kHeaderBytes> headerBytes;
+    pack_.SetPosition(0);
+    pack_.ReadBuffer(headerBytes);
+    header_ = ParsePackHeader(headerBytes);
+    if (header_.EntryCount > 0 && header_.EntrySize < kMinEntrySize)
+        throw PackError("The entries of " + packPath_ + " are " + std::to_string(header_.EntrySize) +
+                        " bytes long, fewer than the " + std::to_string(kMinEntrySize) + " an entry needs");
+    // Nothing is sized for a table that the file cannot hold.
+    if (header_.EntryCount > 0 && header_.EntrySize > packSize_)
+        ThrowReadError();
+    ResizeBuffer(entryBytes_, header_.EntryCount > 0 ? header_.EntrySize : 0);
+    nextEntryAt_ = kHeaderBytes;
+}
+
+PackEntry ImagePackReader::NextEntry()
+{
+    pack_.SetPosition(nextEntryAt_);
+    pack_.ReadBuffer(entryBytes_);
+    nextEntryAt_ = pack_.Position();
+    return ParsePackEntry(entryBytes_);
+}
+
+void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
+{
+    if (std::uint64_t{entry.DataOffset} + entry.DataLength > packSize_)
+        ThrowReadError();
+    ResizeBuffer(record_, entry.DataLength);
+    pack_.SetPosition(entry.DataOffset);
+    pack_.ReadBuffer(record_);
+    try {
+        const ImageHeader header = ReadImageHeader(record_);
+        // Refused before any bitmap is sized for it.
+        if (!PictureFits(header.PictureWidth, header.PictureHeight))
+            throw ImageRecordError("its picture of " + std::to_string(header.PictureWidth) + " x " +
+                                   std::to_string(header.PictureHeight) + " pixels is larger than " +
+                                   std::to_string(image_record::kMaxPixels) + " pixels");
+        bitmap.SetSize(header.PictureWidth, header.PictureHeight);
+        if (IsRawImageRecord(record_))
+            ReadRaw(record_, header, bitmap);
+        else
+            decoder_.DecodeImageRecord(record_, bitmap.ForDecoder());
+    } catch (const ImageRecordError& e) {
+        throw PackError("Cannot decode the image \"" + PrintableName(entry.Name) + "\" in " + packPath_ + ": " +
+                        e.what());
+    }
+}
+
+} // namespace packsmith

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "formathandlers/layout/Bitmap32.h"
+#include "io/ByteBuffer.h"
+#include "decomp/ImageDecoder.h"
+#include "formathandlers/layout/ImagePack.h"
+#include "io/Stream.h"
+
+namespace packsmith {
+
+// Reads an image pack entry by entry: the entry records in table order, and each entry's
+// picture, from a raw record's stored pixels or through the decoder. It reads from any
+// stream and writes nothing. Every failure is an exception with the user's message; one
+// about a picture names the pack and the entry.
+class ImagePackReader {
+public:
+    ImagePackReader(Stream& pack, std::string packPath);
+
+    std::uint32_t EntryCount() const { return header_.EntryCount; }
+    // The next entry record (call at most EntryCount times).
+    PackEntry NextEntry();
+    // The entry's picture, with bitmap sized to it.
+    void ReadPicture(const PackEntry& entry, Bitmap32& bitmap);
+
+private:
+    Stream& pack_;
+    std::string packPath_;
+    std::uint64_t packSize_;
+    PackHeader header_;
+    std::int64_t nextEntryAt_;
+    ByteBuffer entryBytes_;
+    ByteBuffer record_;
+    ImageDecoder decoder_;
+};
+
+} // namespace packsmith

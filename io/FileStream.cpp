@@ -1,0 +1,111 @@
+#include "io/FileStream.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+#include "io/PackError.h"
+
+namespace packsmith {
+
+namespace {
+
+bool IsRegularFile(int fd)
+{
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int OpenFlags(FileStream::Mode mode)
+{
+    switch (mode) {
+    case FileStream::Mode::OpenRead:
+        return O_RDONLY;
+    case FileStream::Mode::OpenReadWrite:
+        return O_RDWR;
+    case FileStream::Mode::Create:
+        return O_RDWR | O_CREAT | O_TRUNC;
+    }
+    return O_RDONLY;
+}
+
+} // namespace
+
+FileStream::FileStream(const std::string& path, Mode mode) : path_(path)
+{
+    // O_NONBLOCK keeps a FIFO named as input from blocking the open; it is dropped again
+    // below, and a FIFO is refused as not being a regular file anyway.
+    const int flags = OpenFlags(mode) | O_CLOEXEC | O_NOCTTY | (mode == Mode::Create ? 0 : O_NONBLOCK);
+    do
+        fd_ = ::open(path.c_str(), flags, 0666);
+    while (fd_ < 0 && errno == EINTR);
+
+    const bool ok = fd_ >= 0 && IsRegularFile(fd_);
+    if (!ok) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        if (mode == Mode::Create)
+            ThrowCannotCreate(path);
+        ThrowCannotOpen(path);
+    }
+    if (mode != Mode::Create)
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+}
+
+FileStream::FileStream(int fd, std::string path) : path_(std::move(path)), fd_(fd) {}
+
+FileStream::~FileStream()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::size_t FileStream::Read(std::span<std::uint8_t> buffer)
+{
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::read(fd_, buffer.data() + done, buffer.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t FileStream::Write(std::span<const std::uint8_t> buffer)
+{
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::write(fd_, buffer.data() + done, buffer.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::int64_t FileStream::Seek(std::int64_t offset, Origin origin)
+{
+    const int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
+    const off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (result < 0)
+        ThrowReadError();
+    return result;
+}
+
+std::int64_t FileStream::Size()
+{
+    struct stat info {};
+    if (fstat(fd_, &info) != 0)
+        ThrowReadError();
+    return info.st_size;
+}
+
+} // namespace packsmith

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "io/Stream.h"
+
+namespace packsmith {
+
+// A stream on a file of this machine. Opening fails with "Cannot open file %s", creating
+// with "Cannot create file %s"; only regular files are opened, so a directory or a device
+// named where a file is expected is refused at once rather than read forever.
+class FileStream final : public Stream {
+public:
+    enum class Mode {
+        OpenRead,      // an existing file, for reading
+        OpenReadWrite, // an existing file, for reading and writing
+        Create,        // a new file, replacing any file of the name, for reading and writing
+    };
+
+    FileStream(const std::string& path, Mode mode);
+    // Adopts fd, an open regular file, and closes it when the stream goes; path names the
+    // file for messages.
+    FileStream(int fd, std::string path);
+    ~FileStream() override;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    std::size_t Read(std::span<std::uint8_t> buffer) override;
+    std::size_t Write(std::span<const std::uint8_t> buffer) override;
+    std::int64_t Seek(std::int64_t offset, Origin origin) override;
+    std::int64_t Size() override;
+
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+} // namespace packsmith
