@@ -151,13 +151,17 @@ int Write(const char* path, const TgaBitmap* bitmap)
     std::memcpy(footer + 8, FooterSignature, sizeof FooterSignature);
 
     BufferedWriter out; // allocated first: nothing below the open can throw
-    FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
     if (file.Get() < 0)
         return TgaCannotCreate;
     // Only a regular file is removed after a failure: never a device or pipe named as the
     // target.
     struct stat info {};
     const bool regular = ::fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode);
+    // Truncated only when there is something to cut: the tool hands over new, empty files,
+    // and truncating one of those still costs the file system a journal entry.
+    if (regular && info.st_size > 0 && ::ftruncate(file.Get(), 0) != 0)
+        return TgaCannotCreate;
 
     out.Attach(file.Get());
     out.Put(header, sizeof header);
