@@ -241,8 +241,15 @@ void MainFormLogic::BProcessClick()
     window_.FocusResults();
     Enable(Control::SaveLog, false);
     Enable(Control::Stop, true);
-    run_ = std::make_unique<BackgroundRun>(*format, std::move(jobs), std::move(target),
-                                           [this] { window_.RunReported(); }, handler_);
+    try {
+        run_ = std::make_unique<BackgroundRun>(*format, std::move(jobs), std::move(target),
+                                               [this] { window_.RunReported(); }, handler_);
+    } catch (...) {
+        // No thread to run on: the window stays as it was before the click.
+        Enable(Control::Stop, false);
+        ReleaseListCommands();
+        throw;
+    }
 }
 
 void MainFormLogic::ShowRunReports()
