@@ -57,14 +57,14 @@ TEST_F(RunTest, JobsRunInOrderAndTheLogNamesEach)
     EXPECT_EQ(host.ExtractedTexts, (Lines{"Extracted: 0", ""}));
 }
 
-TEST_F(RunTest, TotalBarAfterThreeJobsReads0_33_66ThenReturnsTo0)
+TEST_F(RunTest, TotalBarAfterThreeJobsReads33_66_100ThenReturnsTo0)
 {
     ASSERT_EQ(Execute(3, {"/p/a.at3", "/p/b.at3", "/p/c.at3"}).Outcome, RunOutcome::Completed);
     std::vector<int> positions;
     for (const auto& bar : host.TotalBars)
         positions.push_back(bar.Position);
     // Set to 0 at the start, once after each job, and back to 0 at the end.
-    EXPECT_EQ(positions, (std::vector<int>{0, 0, 33, 66, 0}));
+    EXPECT_EQ(positions, (std::vector<int>{0, 33, 66, 100, 0}));
     EXPECT_EQ(host.ProgressBars.back().Position, 0);
 }
 
@@ -101,8 +101,8 @@ TEST_F(RunTest, OnlyAFormatThatLogsItsOutputsListsThemAndBytesAreCounted)
                                     "/in/two.at3 -> 2 files (3000000018 bytes)",
                                     "Total 3000001062 bytes extracted.",
                                 }));
-    EXPECT_EQ(host.ExtractedTexts, (Lines{"Extracted: 0", "Extracted: 1044", "Extracted: 3000001044",
-                                          "Extracted: 3000001062", ""}));
+    EXPECT_EQ(host.ExtractedTexts, (Lines{"Extracted: 0", "Extracted: 1,044", "Extracted: 3,000,001,044",
+                                          "Extracted: 3,000,001,062", ""}));
     EXPECT_EQ(extracted, 3000001062);
 
     // Sound is reported the same way, but its log names only the sources.

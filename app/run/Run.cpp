@@ -9,6 +9,24 @@
 
 namespace packsmith {
 
+namespace {
+
+// 1234567 as "1,234,567": a byte count of a whole run is long enough to need reading aids.
+std::string GroupedDigits(std::int64_t value)
+{
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    const std::size_t first = digits[0] == '-' ? 1 : 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > first && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+} // namespace
+
 Run::Run(const Format& format, std::vector<std::string> jobs, std::string targetDirectory, RunHost& host)
     : format_(format), jobs_(std::move(jobs)), host_(host), handler_(format.Job)
 {
@@ -26,7 +44,8 @@ RunResult Run::Execute()
         for (int i = 0; i < count && !stopped; ++i) {
             bool completed = true;
             RunJob(jobs_[static_cast<std::size_t>(i)], completed);
-            SetBar(Bar::Total, static_cast<int>(std::int64_t{i} * 100 / count), total_.Maximum);
+            // The bar shows the jobs done, so it is full once the last one is.
+            SetBar(Bar::Total, static_cast<int>(std::int64_t{i + 1} * 100 / count), total_.Maximum);
             stopped = !completed || host_.StopRequested();
         }
         host_.SetCurrentMessage("");
@@ -103,7 +122,7 @@ void Run::ReportOutput(const std::string& path, std::uint64_t bytes, const std::
 {
     outputs_.push_back({path, bytes, detail});
     extractedBytes_ += static_cast<std::int64_t>(bytes);
-    host_.SetExtractedText("Extracted: " + std::to_string(extractedBytes_));
+    host_.SetExtractedText("Extracted: " + GroupedDigits(extractedBytes_));
 }
 
 } // namespace packsmith

@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, CompleteRunShowsItsProgressLiveAndWritesTheLog)
         // What the window shows in the middle of each job, while the job waits.
         const std::string status = job == 0 ? "Extracting /in/a.wac" : "Extracting /in/b.wac";
         ASSERT_TRUE(QTest::qWaitFor([&] { return Text("CurrentMessage") == status; }, 10000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Extracted") == (job == 0 ? "Extracted: 1044" : "Extracted: 2088"); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Text("Extracted") == (job == 0 ? "Extracted: 1,044" : "Extracted: 2,088"); }, 10000));
         EXPECT_EQ(Find<QProgressBar>("Progress")->value(), 50);
         EXPECT_TRUE(On("Stop"));
         EXPECT_FALSE(On("SaveLog"));
