@@ -5,6 +5,7 @@
 #include "app/run/TargetDirectory.h"
 #include "io/PackError.h"
 #include "io/PathUtils.h"
+#include "formathandlers/handlers/ListedPath.h"
 #include "io/TextFile.h"
 
 namespace packsmith {
@@ -109,7 +110,7 @@ void MainFormLogic::AddJobs(const std::optional<OpenDialogResult>& choice)
         if (format.ListsJobs) {
             if (!choice->Files.empty()) {
                 // Read first, so that a list that cannot be read leaves the job list alone.
-                const auto lines = ReadTextFile(choice->Files.front());
+                const auto lines = ReadJobList(choice->Files.front());
                 window_.ClearItems();
                 for (const auto& line : lines)
                     window_.AddItem(line);
@@ -185,9 +186,27 @@ void MainFormLogic::SaveLogClick()
     const auto path = window_.SaveRes();
     if (!path)
         return;
-    SaveResultsAsRtf(*path, window_.ResultLines());
+    SaveResults(*path, window_.ResultLines());
     window_.InformationBox(ExtractFileName(*path), "Operation status");
+    saveWhenFilled_ = false;
     Enable(Control::SaveLog, false);
+}
+
+void MainFormLogic::ResultsChanged()
+{
+    // During a run the pane fills line by line, and Save results waits for the run's end.
+    if (Running())
+        return;
+    const bool filled = window_.ResultLineCount() > 0;
+    if (!filled && IsEnabled(Control::SaveLog)) {
+        saveWhenFilled_ = true;
+        Enable(Control::SaveLog, false);
+    } else if (filled && saveWhenFilled_) {
+        // The user deleted everything and got it back (an undo, a paste): saving is as
+        // welcome as before. A pane already saved stays so until the next run.
+        saveWhenFilled_ = false;
+        Enable(Control::SaveLog, true);
+    }
 }
 
 void MainFormLogic::HoldListCommands()
@@ -214,6 +233,8 @@ void MainFormLogic::BProcessClick()
 
     HoldListCommands();
     window_.ClearResults();
+    // The old results are gone for good, not merely deleted by the user.
+    saveWhenFilled_ = false;
     lastRun_.reset();
     std::optional<std::string> chosen;
     std::string target;
@@ -268,10 +289,14 @@ void MainFormLogic::Show(RunReports::Pending reports)
         window_.SetCurrentMessage(*reports.CurrentMessage);
     if (reports.ExtractedText)
         window_.SetExtractedText(*reports.ExtractedText);
-    if (reports.Progress)
+    if (reports.Progress) {
+        progressMaximum_ = reports.Progress->Maximum;
         window_.ShowBar(Bar::Progress, reports.Progress->Position, reports.Progress->Maximum);
-    if (reports.Total)
+    }
+    if (reports.Total) {
+        totalMaximum_ = reports.Total->Maximum;
         window_.ShowBar(Bar::Total, reports.Total->Position, reports.Total->Maximum);
+    }
     for (const std::string& line : reports.ResultLines)
         window_.AddResultLine(line);
 }
@@ -285,14 +310,16 @@ void MainFormLogic::FinishRun()
     lastOutcome_ = result.Outcome;
     ReleaseListCommands();
 
+    Enable(Control::Stop, false);
+    saveWhenFilled_ = false;
+    Enable(Control::SaveLog, window_.ResultLineCount() > 0);
     if (result.Outcome == RunOutcome::Failed) {
-        // As after any failure: the status line, the bars and the label keep what they
-        // showed, and Stop and SaveLog keep their states.
+        // A failed run left off in the middle of a job. While its box is up, the status
+        // line, the label and the bars still show where; then the window is idle, as
+        // after any other run.
         window_.ErrorBox(ErrorBoxText(result.Error));
+        ShowIdle();
     } else {
-        Enable(Control::Stop, false);
-        if (window_.ResultLineCount() > 0)
-            Enable(Control::SaveLog, true);
         window_.InformationBox(result.Outcome == RunOutcome::Stopped ? "Operation stopped." : "Operation complete!",
                                "Process status:");
     }
@@ -301,6 +328,15 @@ void MainFormLogic::FinishRun()
         closePending_ = false;
         window_.CloseWindow();
     }
+}
+
+// What a run that ends normally reports last; the bars keep the maxima it gave them.
+void MainFormLogic::ShowIdle()
+{
+    window_.SetCurrentMessage("");
+    window_.SetExtractedText("");
+    window_.ShowBar(Bar::Progress, 0, progressMaximum_);
+    window_.ShowBar(Bar::Total, 0, totalMaximum_);
 }
 
 bool MainFormLogic::WaitForRun(std::chrono::milliseconds timeout) const

@@ -41,7 +41,11 @@ public:
     void BProcessClick();
     void BExitClick();
     void StopClick();
+    // Saves the results pane in the form the chosen name's extension asks for.
     void SaveLogClick();
+    // The results pane's text changed, by the user's hand or the window's: an empty pane
+    // has nothing to save.
+    void ResultsChanged();
 
     // The window's close box: true when the window may close now. During a run it stops
     // the run and answers false; the window is closed once the run has ended.
@@ -91,12 +95,16 @@ private:
     void ReleaseListCommands();
     void Show(RunReports::Pending reports);
     void FinishRun();
+    void ShowIdle();
     void ShowError(const std::exception_ptr& error);
 
     WindowOperations& window_;
     FormatCode jobFormat_ = kFormatNone;
     std::array<bool, kControlCount> enabled_{};
     std::array<bool, kControlCount> held_{}; // list commands' states before the run
+    int progressMaximum_ = 100;              // the bars' maxima as the run last set them
+    int totalMaximum_ = 100;
+    bool saveWhenFilled_ = false;            // SaveLog went off only because the pane emptied
     std::unique_ptr<BackgroundRun> run_;     // the run that works now
     std::unique_ptr<BackgroundRun> lastRun_; // the run that ended last
     Run::Handler handler_;

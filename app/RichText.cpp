@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "io/OutputFile.h"
+#include "io/PathUtils.h"
 
 namespace packsmith {
 
@@ -93,11 +94,24 @@ std::string ResultsAsRtf(const std::vector<std::string>& lines)
     return out;
 }
 
-void SaveResultsAsRtf(const std::string& path, const std::vector<std::string>& lines)
+std::string ResultsAsText(const std::vector<std::string>& lines)
 {
-    const std::string rtf = ResultsAsRtf(lines);
+    std::string out;
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+void SaveResults(const std::string& path, const std::vector<std::string>& lines)
+{
+    // The name decides, not the filter the dialog showed: a user who types "x.rtf" under
+    // the text filter still gets what the name promises.
+    const std::string content =
+        UpperCaseAscii(ExtractFileExt(path)) == ".RTF" ? ResultsAsRtf(lines) : ResultsAsText(lines);
     OutputFile file(path);
-    file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(rtf.data()), rtf.size()});
+    file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(content.data()), content.size()});
     file.Commit();
 }
 

@@ -45,6 +45,8 @@ public:
     virtual void SetExtractedText(const std::string& text) = 0;
     virtual void ShowBar(Bar bar, int position, int maximum) = 0;
 
+    // The results pane, which the user may edit too. Whenever its text changes, by these
+    // operations or by the user, the window calls MainFormLogic::ResultsChanged.
     virtual void ClearResults() = 0;
     virtual void AddResultLine(const std::string& line) = 0;
     virtual int ResultLineCount() const = 0;

@@ -8,7 +8,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/StopSignal.h"
-#include "io/TextFile.h"
+#include "formathandlers/handlers/ListedPath.h"
 
 namespace packsmith {
 
@@ -17,6 +17,7 @@ namespace {
 constexpr int kExitCompleted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitWarnings = 3;
 constexpr int kExitStopped = 130;
 
 // Jobs are full paths, as the window's open dialog gives them.
@@ -31,7 +32,7 @@ std::string FullPath(const std::string& path)
 std::vector<std::string> JobList(const CliOptions& options)
 {
     if (options.JobFormat->ListsJobs)
-        return ReadTextFile(FullPath(options.Files.front()));
+        return ReadJobList(FullPath(options.Files.front()));
     std::vector<std::string> jobs;
     for (const auto& file : options.Files)
         jobs.push_back(FullPath(file));
@@ -84,7 +85,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitStopped;
     default:
         host.Print("Operation complete!");
-        return kExitCompleted;
+        return result.Warnings > 0 ? kExitWarnings : kExitCompleted;
     }
 }
 

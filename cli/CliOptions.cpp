@@ -17,7 +17,8 @@ std::string CliUsage()
            "  --version   show the version and exit\n"
            "\n"
            "Exit status: 0 when the run completed, 1 when a job failed, 2 for a usage error,\n"
-           "130 when stopped with Ctrl+C.\n";
+           "3 when the run completed with warnings (something was passed over; the results\n"
+           "say what), 130 when stopped with Ctrl+C.\n";
 }
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args)
@@ -67,6 +68,11 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
         options.JobFormat = FormatForFile(options.Files.front());
         if (options.JobFormat == nullptr)
             throw UsageError("cannot tell the format of " + options.Files.front() + " from its extension; use -f");
+        // One run takes one format; a file of another kind would be read as the first's.
+        for (const auto& file : options.Files)
+            if (FormatForFile(file) != options.JobFormat)
+                throw UsageError(file + " is not a " + std::string(options.JobFormat->Extension) + " file like " +
+                                 options.Files.front() + "; give -f to take every file as one format");
     }
     return options;
 }

@@ -1,7 +1,9 @@
-// Any bytes as a ".tga" file read by the codec, from a file in memory; and the same bytes
-// decoded without the completeness check that ReadTGA makes first, since the decoder must
-// stay within its buffers on its own.
+// Any bytes as a ".tga" file read by the codec, from a file in memory, once as they are and
+// once behind a TGA 2.0 trailer, so that every run reaches the trailer's reading; and the
+// same bytes decoded without the completeness check that ReadTGA makes first, since the
+// decoder must stay within its buffers on its own.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -41,7 +43,41 @@ void DecodeUnchecked(const std::uint8_t* data, std::size_t size)
         return;
     // The rows exactly as large as the picture, so that a write past them is caught.
     std::vector<std::uint8_t> rows(header.PixelCount() * 4);
-    Decode(header, data, size, rows.data(), std::size_t{header.Width} * 4);
+    Decode(header, static_cast<AlphaMeaning>(data[size - 1] % 4), data, size, rows.data(), std::size_t{header.Width} * 4);
+}
+
+void ReadAsFile(const std::vector<std::uint8_t>& bytes)
+{
+    static const int file = memfd_create("tga", 0);
+    if (file < 0 || ftruncate(file, 0) != 0 || pwrite(file, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+        return;
+    Pixels pixels;
+    TgaBitmap bitmap{0, 0, 0, nullptr, &pixels, &Resize};
+    ReadTGA(("/proc/self/fd/" + std::to_string(file)).c_str(), &bitmap);
+}
+
+// The bytes, an extension area and a footer with the signature. The input's last bytes choose
+// the attributes type, and whether the footer points right after the input or wherever the
+// four bytes before say, which may be inside the picture, the trailer or past the file.
+std::vector<std::uint8_t> WithTrailer(const std::uint8_t* data, std::size_t size)
+{
+    using namespace packsmith::targa;
+    std::vector<std::uint8_t> file(data, data + size);
+    const std::uint8_t choice = size > 0 ? data[size - 1] : 0;
+    std::uint32_t offset = static_cast<std::uint32_t>(size);
+    if ((choice & 0x80) != 0 && size >= 5)
+        std::memcpy(&offset, data + size - 5, 4);
+    std::uint8_t extension[ExtensionSize] = {};
+    extension[0] = ExtensionSize & 0xFF;
+    extension[1] = ExtensionSize >> 8;
+    extension[ExtensionAttributesType] = choice & 7;
+    file.insert(file.end(), extension, extension + ExtensionSize);
+    std::uint8_t footer[FooterSize] = {};
+    for (int i = 0; i < 4; ++i)
+        footer[i] = static_cast<std::uint8_t>(offset >> (8 * i));
+    std::memcpy(footer + 8, FooterSignature, sizeof FooterSignature);
+    file.insert(file.end(), footer, footer + FooterSize);
+    return file;
 }
 
 } // namespace
@@ -49,11 +85,7 @@ void DecodeUnchecked(const std::uint8_t* data, std::size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     DecodeUnchecked(data, size);
-    static const int file = memfd_create("tga", 0);
-    if (file < 0 || ftruncate(file, 0) != 0 || pwrite(file, data, size, 0) != static_cast<ssize_t>(size))
-        return 0;
-    Pixels pixels;
-    TgaBitmap bitmap{0, 0, 0, nullptr, &pixels, &Resize};
-    ReadTGA(("/proc/self/fd/" + std::to_string(file)).c_str(), &bitmap);
+    ReadAsFile(std::vector<std::uint8_t>(data, data + size));
+    ReadAsFile(WithTrailer(data, size));
     return 0;
 }

@@ -19,6 +19,7 @@ public:
     std::uint64_t Size() const { return size_; }
     std::uint64_t Position() const { return position_; }
     bool AtEnd() const { return position_ >= size_; }
+    std::uint64_t Remaining() const { return size_ - position_; }
 
     // The next count bytes, valid until the next call; "Stream read error" when fewer remain
     // in the file, before anything is allocated for them.

@@ -42,14 +42,15 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path)
         fd_ = ::open(path.c_str(), flags, 0666);
     while (fd_ < 0 && errno == EINTR);
 
-    const bool ok = fd_ >= 0 && IsRegularFile(fd_);
-    if (!ok) {
+    // A directory, device or pipe named where a file is expected is refused.
+    const int error = fd_ < 0 ? errno : IsRegularFile(fd_) ? 0 : kNotRegularFile;
+    if (error != 0) {
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = -1;
         if (mode == Mode::Create)
-            ThrowCannotCreate(path);
-        ThrowCannotOpen(path);
+            ThrowCannotCreate(path, error);
+        ThrowCannotOpen(path, error);
     }
     if (mode != Mode::Create)
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
@@ -84,8 +85,11 @@ std::size_t FileStream::Write(std::span<const std::uint8_t> buffer)
         const ssize_t n = ::write(fd_, buffer.data() + done, buffer.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            // A write of nothing at all leaves no error number; it is a full disk.
+            writeError_ = n < 0 ? errno : ENOSPC;
             break;
+        }
         done += static_cast<std::size_t>(n);
     }
     return done;

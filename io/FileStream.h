@@ -29,12 +29,14 @@ public:
     std::size_t Write(std::span<const std::uint8_t> buffer) override;
     std::int64_t Seek(std::int64_t offset, Origin origin) override;
     std::int64_t Size() override;
+    int WriteErrorNumber() const override { return writeError_; }
 
     const std::string& Path() const { return path_; }
 
 private:
     std::string path_;
     int fd_ = -1;
+    int writeError_ = 0;
 };
 
 } // namespace packsmith

@@ -166,11 +166,11 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::ma
     impl.directoryPrefix = path_.substr(0, path_.rfind('/') + 1);
     impl.fileName = path_.substr(impl.directoryPrefix.size());
     if (!IsPlainName(impl.fileName) || path_.find('\0') != std::string::npos)
-        ThrowCannotCreate(path_);
+        ThrowCannotCreate(path_, impl.fileName.empty() ? EISDIR : EINVAL);
     const std::string directory = impl.directoryPrefix.empty() ? "." : impl.directoryPrefix;
     impl.directory = UniqueFd(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (impl.directory.Get() < 0)
-        ThrowCannotCreate(path_);
+        ThrowCannotCreate(path_, errno);
 
     // Mode 0666 on creation lets the kernel apply the umask (or the directory's default
     // ACL), the same for the unnamed file as for the hidden name. Without O_EXCL, so that
@@ -180,7 +180,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::ma
         file = UniqueFd(::openat(impl.directory.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
         // EISDIR: a kernel that predates O_TMPFILE sees a directory opened for writing.
         if (file.Get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            ThrowCannotCreate(path_);
+            ThrowCannotCreate(path_, errno);
     }
     if (file.Get() >= 0) {
         impl.writablePath = "/proc/self/fd/" + std::to_string(file.Get());
@@ -192,7 +192,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::ma
             if (file.Get() >= 0)
                 impl.temporaryName = std::move(name);
             else if (errno != EEXIST || attempt + 1 == kMaxNameAttempts)
-                ThrowCannotCreate(path_);
+                ThrowCannotCreate(path_, errno);
         }
         impl.writablePath = impl.directoryPrefix + impl.temporaryName;
     }
@@ -221,7 +221,7 @@ void OutputFile::Commit()
     const int dir = impl.directory.Get();
     if (!impl.temporaryName.empty()) {
         if (::renameat(dir, impl.temporaryName.c_str(), dir, impl.fileName.c_str()) != 0)
-            ThrowCannotCreate(path_);
+            ThrowCannotCreate(path_, errno);
         impl.temporaryName.clear();
     } else {
         // Linux has no link that replaces: the unnamed file gets a hidden name first, which
@@ -234,10 +234,11 @@ void OutputFile::Commit()
             error = impl.LinkNew(hidden);
         }
         if (error != 0)
-            ThrowCannotCreate(path_);
+            ThrowCannotCreate(path_, error);
         if (::renameat(dir, hidden.c_str(), dir, impl.fileName.c_str()) != 0) {
+            const int renameError = errno;
             ::unlinkat(dir, hidden.c_str(), 0);
-            ThrowCannotCreate(path_);
+            ThrowCannotCreate(path_, renameError);
         }
     }
     impl.Finish();
@@ -245,12 +246,18 @@ void OutputFile::Commit()
 
 std::string OutputFile::CommitFree(const std::function<std::string(unsigned long)>& name)
 {
+    unsigned long first = 0;
+    return CommitFree(name, first);
+}
+
+std::string OutputFile::CommitFree(const std::function<std::string(unsigned long)>& name, unsigned long& next)
+{
     Impl& impl = *impl_;
     impl.CheckWritable();
     // A name function that comes back to an earlier name would otherwise try it forever.
     std::unordered_set<std::string> tried;
     std::string candidatePath;
-    for (unsigned long n = 0; n < kMaxCandidates; ++n) {
+    for (unsigned long n = next; n - next < kMaxCandidates; ++n) {
         std::string candidate = name(n);
         candidatePath = impl.directoryPrefix + candidate;
         if (!IsPlainName(candidate) || !tried.insert(candidate).second)
@@ -258,10 +265,11 @@ std::string OutputFile::CommitFree(const std::function<std::string(unsigned long
         const int error = impl.LinkNew(candidate);
         if (error == 0) {
             impl.Finish();
+            next = n + 1;
             return candidatePath;
         }
         if (error != EEXIST)
-            ThrowCannotCreate(candidatePath);
+            ThrowCannotCreate(candidatePath, error);
     }
     ThrowCannotCreate(candidatePath);
 }
@@ -276,7 +284,7 @@ bool OutputFile::CommitIfFree()
         return false;
     }
     if (error != 0)
-        ThrowCannotCreate(path_);
+        ThrowCannotCreate(path_, error);
     impl.Finish();
     return true;
 }

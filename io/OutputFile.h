@@ -54,6 +54,10 @@ public:
     // file %s" with the candidate's path when the directory refuses it, when name(n) breaks
     // those rules, or when 2^20 candidates are all taken.
     std::string CommitFree(const std::function<std::string(unsigned long)>& name);
+    // The same, trying name(next), name(next + 1), ... only; next is then the number after
+    // the one taken. A caller that writes many files of one name keeps next from file to
+    // file, so that each takes one try rather than one for every file before it.
+    std::string CommitFree(const std::function<std::string(unsigned long)>& name, unsigned long& next);
     // Names the file path only if nothing (not even a dangling link) holds that name; true
     // when it did. When it is taken, the content is discarded and false returned; other
     // failures are "Cannot create file %s" (path).

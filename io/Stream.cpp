@@ -16,7 +16,7 @@ void Stream::ReadBuffer(std::span<std::uint8_t> buffer)
 void Stream::WriteBuffer(std::span<const std::uint8_t> buffer)
 {
     if (Write(buffer) != buffer.size())
-        ThrowWriteError();
+        ThrowWriteError(WriteErrorNumber());
 }
 
 void Stream::CopyFrom(Stream& source, std::uint64_t count)

@@ -20,12 +20,16 @@ public:
     virtual std::int64_t Seek(std::int64_t offset, Origin origin) = 0;
     virtual std::int64_t Size() = 0;
 
+    // The error number of the last failed Write, 0 when there is none to tell.
+    virtual int WriteErrorNumber() const { return 0; }
+
     std::int64_t Position() { return Seek(0, Origin::Current); }
     void SetPosition(std::int64_t position) { Seek(position, Origin::Begin); }
 
     // Fails with "Stream read error" when fewer bytes remain than asked for.
     void ReadBuffer(std::span<std::uint8_t> buffer);
-    // Fails with "Stream write error" when not every byte could be written.
+    // Fails with "Stream write error" when not every byte could be written, and says why
+    // ("No space left on device") where the system told.
     void WriteBuffer(std::span<const std::uint8_t> buffer);
     // Copies exactly count bytes from source's position to this stream's position, in pieces,
     // so that a large copy never needs a buffer of its size. A count of 0 copies nothing.

@@ -1,5 +1,8 @@
 #include "io/TextFile.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 #include "io/MemoryStream.h"
 #include "io/OutputFile.h"
 
@@ -26,12 +29,71 @@ std::vector<std::string> SplitTextLines(std::string_view text)
     return lines;
 }
 
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 text (after its mark) as UTF-8, the way file names are kept. A unit that is half a
+// pair on its own becomes U+FFFD; an odd last byte is dropped.
+std::string Utf16ToUtf8(std::span<const std::uint8_t> bytes, bool bigEndian)
+{
+    const auto unit = [&](std::size_t i) {
+        return static_cast<char32_t>(bigEndian ? bytes[i] << 8 | bytes[i + 1] : bytes[i + 1] << 8 | bytes[i]);
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string DecodeText(std::span<const std::uint8_t> bytes)
+{
+    // Editors mark UTF-8 and UTF-16 files; the tool's own files carry no mark.
+    const auto startsWith = [&](std::initializer_list<std::uint8_t> mark) {
+        return bytes.size() >= mark.size() && std::equal(mark.begin(), mark.end(), bytes.begin());
+    };
+    if (startsWith({0xEF, 0xBB, 0xBF}))
+        bytes = bytes.subspan(3);
+    else if (startsWith({0xFF, 0xFE}))
+        return Utf16ToUtf8(bytes.subspan(2), false);
+    else if (startsWith({0xFE, 0xFF}))
+        return Utf16ToUtf8(bytes.subspan(2), true);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 std::vector<std::string> ReadTextFile(const std::string& path)
 {
     MemoryStream content;
     content.LoadFromFile(path);
-    const auto bytes = content.Bytes();
-    return SplitTextLines(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return SplitTextLines(DecodeText(content.Bytes()));
 }
 
 void WriteTextFile(const std::string& path, const std::vector<std::string>& lines)

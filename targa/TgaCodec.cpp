@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
@@ -28,13 +29,10 @@ static_assert(std::is_same_v<decltype(&ReadTGA), ReadTgaFunction>);
 namespace packsmith::targa {
 namespace {
 
-// TGA 2.0 trailer: an extension area that says the alpha channel holds straight alpha, and
-// the footer that points at it. Readers that look at it keep the alpha; the rest skip it.
-constexpr std::size_t ExtensionSize = 495;
+// The written files end in a TGA 2.0 trailer whose extension area says the alpha channel
+// holds straight alpha: readers that look at it keep the alpha whatever it holds, zeros
+// everywhere included; the rest skip it.
 constexpr std::size_t ExtensionSoftwareId = 2 + 41 + 324 + 12 + 41 + 6;
-constexpr std::size_t ExtensionAttributesType = ExtensionSize - 1;
-constexpr std::uint8_t AttributesStraightAlpha = 3;
-constexpr char FooterSignature[18] = "TRUEVISION-XFILE.";
 
 void PutLe16(std::uint8_t* p, unsigned v)
 {
@@ -146,7 +144,7 @@ int Write(const char* path, const TgaBitmap* bitmap)
     std::memcpy(extension + ExtensionSoftwareId, "Packsmith", 9);
     extension[ExtensionAttributesType] = AttributesStraightAlpha;
 
-    std::uint8_t footer[26] = {};
+    std::uint8_t footer[FooterSize] = {};
     PutLe32(footer, static_cast<std::uint32_t>(HeaderSize + rowBytes * height));
     std::memcpy(footer + 8, FooterSignature, sizeof FooterSignature);
 
@@ -178,12 +176,13 @@ int Write(const char* path, const TgaBitmap* bitmap)
     return TgaWriteFailed;
 }
 
-// Reads up to n bytes; returns how many, or -1 on a read error.
-long long ReadUpTo(int fd, std::uint8_t* p, std::size_t n)
+// Reads up to n bytes, from where the file stands or, when given, from offset at; returns how
+// many, or -1 on a read error.
+long long ReadUpTo(int fd, std::uint8_t* p, std::size_t n, std::optional<off_t> at = std::nullopt)
 {
     std::size_t got = 0;
     while (got < n) {
-        const ssize_t done = ::read(fd, p + got, n - got);
+        const ssize_t done = at ? ::pread(fd, p + got, n - got, *at + static_cast<off_t>(got)) : ::read(fd, p + got, n - got);
         if (done < 0 && errno == EINTR)
             continue;
         if (done < 0)
@@ -193,6 +192,32 @@ long long ReadUpTo(int fd, std::uint8_t* p, std::size_t n)
         got += static_cast<std::size_t>(done);
     }
     return static_cast<long long>(got);
+}
+
+// What the file's trailer says of the alpha, for a file of fileSize bytes whose picture ends
+// at pictureEnd: Unstated when the file has no trailer that makes sense. False on a read
+// error. Two small reads at the end of the file, whatever lies between.
+bool ReadAlphaMeaning(int fd, std::uint64_t fileSize, std::size_t pictureEnd, AlphaMeaning& alpha)
+{
+    alpha = AlphaMeaning::Unstated;
+    if (fileSize < FooterSize)
+        return true;
+    std::uint8_t footer[FooterSize];
+    long long got = ReadUpTo(fd, footer, FooterSize, static_cast<off_t>(fileSize - FooterSize));
+    if (got < 0)
+        return false;
+    // Short when the file shrank since its size was taken: then there is no trailer to trust.
+    const std::optional<std::uint64_t> offset =
+        got == static_cast<long long>(FooterSize) ? ExtensionOffset(footer, fileSize, pictureEnd) : std::nullopt;
+    if (!offset)
+        return true;
+    std::uint8_t extension[ExtensionSize];
+    got = ReadUpTo(fd, extension, ExtensionSize, static_cast<off_t>(*offset));
+    if (got < 0)
+        return false;
+    if (got == static_cast<long long>(ExtensionSize))
+        alpha = ExtensionAlpha(extension);
+    return true;
 }
 
 int Read(const char* path, TgaBitmap* bitmap)
@@ -217,19 +242,24 @@ int Read(const char* path, TgaBitmap* bitmap)
         return TgaTooLarge;
 
     // Only the part of the file the picture can take is read: what follows it (the TGA 2.0
-    // areas, or anything else) is of no use, however large. The buffer is not cleared first:
-    // only the bytes read are ever looked at.
+    // areas, or anything else) is of no use, however large, but for the trailer's word on the
+    // alpha. The buffer is not cleared first: only the bytes read are ever looked at.
     const std::size_t capacity = header.PixelsOffset() + header.MaxStreamBytes();
     const auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
     std::memcpy(data.get(), headerBytes, HeaderSize);
     const long long rest = ReadUpTo(file.Get(), data.get() + HeaderSize, capacity - HeaderSize);
     if (rest < 0)
         return TgaCannotOpen;
-    file.Close();
     const std::size_t size = HeaderSize + static_cast<std::size_t>(rest);
     // Checked whole before the bitmap is touched: a file that fails leaves it as it was.
-    if (!Complete(header, data.get(), size))
+    const std::optional<std::size_t> pictureEnd = Complete(header, data.get(), size);
+    if (!pictureEnd)
         return TgaNotReadable;
+    // Only a regular file can be read at its end; anything else goes without its trailer.
+    AlphaMeaning alpha = AlphaMeaning::Unstated;
+    if (S_ISREG(info.st_mode) && !ReadAlphaMeaning(file.Get(), static_cast<std::uint64_t>(info.st_size), *pictureEnd, alpha))
+        return TgaCannotOpen;
+    file.Close();
 
     const std::size_t rowBytes = std::size_t{header.Width} * 4;
     if (bitmap->Resize(bitmap, header.Width, header.Height) == 0)
@@ -239,7 +269,7 @@ int Read(const char* path, TgaBitmap* bitmap)
         (header.PixelCount() > 0 && (bitmap->Pixels == nullptr || bitmap->Stride < rowBytes)))
         return TgaOutOfMemory;
     // After Complete, Decode does not fail; were it to, the file is still reported as such.
-    return Decode(header, data.get(), size, bitmap->Pixels, bitmap->Stride) ? TgaOk : TgaNotReadable;
+    return Decode(header, alpha, data.get(), size, bitmap->Pixels, bitmap->Stride) ? TgaOk : TgaNotReadable;
 }
 
 } // namespace

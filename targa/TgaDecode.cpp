@@ -1,6 +1,8 @@
 #include "targa/TgaDecode.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "targa/TgaPixels.h"
@@ -59,9 +61,94 @@ void MirrorRows(std::uint8_t* rows, std::size_t stride, std::size_t width, std::
     }
 }
 
+// The alpha byte of a pixel loaded as one 32-bit word, whatever the machine's byte order.
+constexpr std::uint32_t AlphaMask = std::endian::native == std::endian::little ? 0xFF000000u : 0x000000FFu;
+
+// These two take each pixel as one word, in loops the compiler can vectorize.
+bool NoAlphaAnywhere(const std::uint8_t* rows, std::size_t stride, std::size_t width, std::size_t height)
+{
+    for (std::size_t y = 0; y < height; ++y) {
+        const std::uint8_t* row = rows + y * stride;
+        std::uint32_t any = 0;
+        for (std::size_t x = 0; x < width; ++x) {
+            std::uint32_t word;
+            std::memcpy(&word, row + x * 4, 4);
+            any |= word;
+        }
+        // Row by row, so that a picture with alpha is told apart early.
+        if ((any & AlphaMask) != 0)
+            return false;
+    }
+    return true;
+}
+
+void MakeOpaque(std::uint8_t* rows, std::size_t stride, std::size_t width, std::size_t height)
+{
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t* row = rows + y * stride;
+        for (std::size_t x = 0; x < width; ++x) {
+            std::uint32_t word;
+            std::memcpy(&word, row + x * 4, 4);
+            word |= AlphaMask;
+            std::memcpy(row + x * 4, &word, 4);
+        }
+    }
+}
+
+// round(c * 255 / a) is (510 * c + a) / (2 * a) rounded down; the division is done as a
+// multiplication by 2^32 / (2 * a) rounded up, then a shift, which is exact while the
+// numerator stays below 2^18, as it does for every c and a up to 255.
+constexpr std::array<std::uint64_t, 256> HalfReciprocal = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (std::uint64_t a = 1; a < 256; ++a)
+        table[a] = ((std::uint64_t{1} << 32) + 2 * a - 1) / (2 * a);
+    return table;
+}();
+
+// Straight colours from premultiplied ones. A colour above its alpha cannot have been
+// multiplied by it; it comes out as 255. A transparent pixel's colour is kept as stored: its
+// straight colour cannot be had back, and keeping what the file gave loses nothing more.
+void Unpremultiply(std::uint8_t* rows, std::size_t stride, std::size_t width, std::size_t height)
+{
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t* pixel = rows + y * stride;
+        for (std::size_t x = 0; x < width; ++x, pixel += 4) {
+            const std::uint64_t a = pixel[3];
+            if (a == 0 || a == 255)
+                continue;
+            for (int c = 0; c < 3; ++c) {
+                const std::uint64_t straight = ((510 * pixel[c] + a) * HalfReciprocal[a]) >> 32;
+                pixel[c] = static_cast<std::uint8_t>(std::min<std::uint64_t>(straight, 255));
+            }
+        }
+    }
+}
+
+void SettleAlpha(const Header& header, AlphaMeaning alpha, std::uint8_t* rows, std::size_t stride)
+{
+    if (!header.HasAlpha())
+        return; // opaque already
+    switch (alpha) {
+    case AlphaMeaning::Straight:
+        break;
+    case AlphaMeaning::None:
+        MakeOpaque(rows, stride, header.Width, header.Height);
+        break;
+    case AlphaMeaning::Premultiplied:
+        Unpremultiply(rows, stride, header.Width, header.Height);
+        break;
+    case AlphaMeaning::Unstated:
+        // Many writers fill the alpha with zeros when they have none to give, and a picture
+        // meant to be invisible throughout is not one anybody stores.
+        if (NoAlphaAnywhere(rows, stride, header.Width, header.Height))
+            MakeOpaque(rows, stride, header.Width, header.Height);
+        break;
+    }
+}
+
 } // namespace
 
-bool Complete(const Header& header, const std::uint8_t* data, std::size_t size)
+std::optional<std::size_t> Complete(const Header& header, const std::uint8_t* data, std::size_t size)
 {
     if (!header.Indexed())
         return WalkPackets(header, data, size, [](const std::uint8_t*, std::size_t, bool) { return true; });
@@ -70,7 +157,8 @@ bool Complete(const Header& header, const std::uint8_t* data, std::size_t size)
     });
 }
 
-bool Decode(const Header& header, const std::uint8_t* data, std::size_t size, std::uint8_t* rows, std::size_t stride)
+bool Decode(const Header& header, AlphaMeaning alpha, const std::uint8_t* data, std::size_t size, std::uint8_t* rows,
+            std::size_t stride)
 {
     if (size < header.PixelsOffset())
         return false;
@@ -93,10 +181,13 @@ bool Decode(const Header& header, const std::uint8_t* data, std::size_t size, st
                 std::memcpy(out + i * 4, pixel, 4);
             return true;
         });
-    });
-    if (whole && header.RightToLeft())
+    }).has_value();
+    if (!whole)
+        return false;
+    if (header.RightToLeft())
         MirrorRows(rows, stride, header.Width, header.Height);
-    return whole;
+    SettleAlpha(header, alpha, rows, stride);
+    return true;
 }
 
 } // namespace packsmith::targa

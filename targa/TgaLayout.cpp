@@ -1,10 +1,14 @@
 #include "targa/TgaLayout.h"
 
+#include <cstring>
+
 namespace packsmith::targa {
 
 namespace {
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | std::uint32_t{Le16(p + 2)} << 16; }
 
 bool ColourBits(unsigned bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
 
@@ -42,6 +46,36 @@ bool ParseHeader(const std::uint8_t* b, Header& h)
         return h.Grey() ? (h.PixelBits == 8 || h.PixelBits == 16) : ColourBits(h.PixelBits);
     default:
         return false;
+    }
+}
+
+std::optional<std::uint64_t> ExtensionOffset(const std::uint8_t* footer, std::uint64_t fileSize, std::size_t pictureEnd)
+{
+    // An offset of 0 says there is no extension area; the picture's end is past the header,
+    // so the check against it turns that away too.
+    if (std::memcmp(footer + 8, FooterSignature, sizeof FooterSignature) != 0 || fileSize < FooterSize)
+        return std::nullopt;
+    const std::uint64_t offset = Le32(footer);
+    if (offset < pictureEnd || offset + ExtensionSize > fileSize - FooterSize)
+        return std::nullopt;
+    return offset;
+}
+
+AlphaMeaning ExtensionAlpha(const std::uint8_t* extension)
+{
+    if (Le16(extension) != ExtensionSize)
+        return AlphaMeaning::Unstated;
+    switch (extension[ExtensionAttributesType]) {
+    case 0: // no alpha
+    case 1: // undefined data, to be ignored
+    case 2: // undefined data, to be kept
+        return AlphaMeaning::None;
+    case AttributesStraightAlpha:
+        return AlphaMeaning::Straight;
+    case 4:
+        return AlphaMeaning::Premultiplied;
+    default:
+        return AlphaMeaning::Unstated;
     }
 }
 

@@ -149,18 +149,34 @@ TEST_F(AudioExtractionTest, TruncatedWacKeepsTheBlocksBeforeTheCut)
         SCOPED_TRACE(length);
         const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
         std::filesystem::remove(run.TargetDirectory + "/cut.wav");
-        EXPECT_EQ(Failure(ExtractWac, Input("cut.wac", cut)), "Stream read error");
+        const std::string path = Input("cut.wac", cut);
         std::uint32_t whole = 0;
         while (whole < 3 && blockEnds[whole] <= length)
             ++whole;
-        EXPECT_EQ(Output("cut.wav"), length < 52 ? "" : DecodedWac(file, whole));
+        // Too short for its header; too short for the sizes of its blocks, so no packed wave
+        // file at all; or cut inside a block, keeping the blocks before it.
+        const std::string message =
+            length < 52       ? "Stream read error (the file ends inside its header)"
+            : length < 52 + 6 ? path + " is not a Packed WAV file: its 3 blocks cannot fit its " +
+                                    std::to_string(length) + " bytes"
+                              : "Stream read error (the file ends inside block " + std::to_string(whole + 1) + " of 3)";
+        EXPECT_EQ(Failure(ExtractWac, path), message);
+        EXPECT_EQ(Output("cut.wav"), length < 52 + 6 ? "" : DecodedWac(file, whole));
     }
 
-    // A count far beyond the blocks present fails after them, without asking for memory.
+    // Counts that cannot be true, a text file, and a packed music file under the extension
+    // are no packed wave files; nothing is written for them.
     Bytes huge = file;
     StoreLE32(huge.data(), 0xFFFFFFFF);
-    EXPECT_EQ(Failure(ExtractWac, Input("huge.wac", huge)), "Stream read error");
-    EXPECT_EQ(Output("huge.wav"), DecodedWac(file, 3));
+    const std::string hugePath = Input("huge.wac", huge);
+    EXPECT_EQ(Failure(ExtractWac, hugePath), hugePath + " is not a Packed WAV file: its 4294967295 blocks cannot fit its " +
+                                                 std::to_string(huge.size()) + " bytes");
+    const std::string text = dir.Write("notes.wac", "These are my notes on the level's sounds, not a sound at all.");
+    EXPECT_NE(Failure(ExtractWac, text).find(text + " is not a Packed WAV file"), std::string::npos);
+    const std::string music = Input("music.wac", EncodeWasFile(Tone(600), {}, 256));
+    EXPECT_EQ(Failure(ExtractWac, music), music + " is not a Packed WAV file: it holds the chunks of a Packed Music file");
+    for (const char* name : {"huge.wav", "notes.wav", "music.wav"})
+        EXPECT_FALSE(FileExists(run.TargetDirectory + "/" + name)) << name;
     EXPECT_TRUE(host.Outputs.empty()) << "a failed job reports no finished output";
 }
 
@@ -209,14 +225,15 @@ TEST_F(AudioExtractionTest, HostileWasSizesEndTheJobCleanly)
     const Bytes front = EncodeWasFile({}); // the 52 bytes in front of the chunks
     const Bytes coded = EncodeWasChunk(Tone(10));
     const auto size = static_cast<std::int32_t>(coded.size());
+    const std::string second = "the chunk at offset " + std::to_string(52 + 8 + size);
     const struct {
         const char* name;
         std::int32_t compressed, decompressed;
         std::string message;
     } rows[] = {
-        {"negative-coded.was", -1, 20, "Stream read error"},
-        {"negative-decoded.was", size, -20, "Stream read error"},
-        {"past-end.was", size + 1, 20, "Stream read error"},
+        {"negative-coded.was", -1, 20, "Stream read error (" + second + " gives a negative size)"},
+        {"negative-decoded.was", size, -20, "Stream read error (" + second + " gives a negative size)"},
+        {"past-end.was", size + 1, 20, "Stream read error (the file ends inside " + second + ")"},
         {"too-large.was", size, 8 * size + 2, ""}, // names the file, below
         {"gigabytes.was", 4, 0x7FFFFFFF, ""},
     };
@@ -246,7 +263,11 @@ TEST_F(AudioExtractionTest, HostileWasSizesEndTheJobCleanly)
         AddChunk(whole, size, 20, coded);
         const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
         std::filesystem::remove(run.TargetDirectory + "/cut.wav");
-        EXPECT_EQ(Failure(ExtractWas, Input("cut.was", cut)), length == 52 ? "" : "Stream read error") << length;
+        EXPECT_EQ(Failure(ExtractWas, Input("cut.was", cut)),
+                  length < 52    ? "Stream read error (the file ends inside its header)"
+                  : length == 52 ? ""
+                                 : "Stream read error (the file ends inside the chunk at offset 52)")
+            << length;
         EXPECT_EQ(Output("cut.wav").size(), length < 52 ? 0u : 44u) << length;
     }
 }
@@ -257,16 +278,18 @@ TEST_F(AudioExtractionTest, AFailedOrStoppedJobHarmsNoEarlierOutput)
     dir.Write("out/gone.wav", earlier);
     for (const auto handler : {ExtractWac, ExtractWas}) {
         const std::string missing = dir / "gone.wac";
-        EXPECT_EQ(Failure(handler, missing), "Cannot open file " + missing);
+        EXPECT_EQ(Failure(handler, missing), "Cannot open file " + missing + " (No such file or directory)");
         EXPECT_EQ(Output("gone.wav"), earlier);
     }
 
     // Cut in its second block: the partial output goes where no file was, never over one.
     const Bytes whole = EncodeWacFile(Tone(768, 300));
-    const Bytes cut(whole.begin(), whole.begin() + 200);
+    const std::size_t secondBlock = 52 + 2 + LoadLE16(whole.data() + 52);
+    const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(secondBlock + 10));
     const std::string output = run.TargetDirectory + "/cut.wav";
     dir.Write("out/cut.wav", earlier);
-    EXPECT_EQ(Failure(ExtractWac, Input("cut.wac", cut)), "Stream read error; the earlier " + output + " was kept");
+    EXPECT_EQ(Failure(ExtractWac, Input("cut.wac", cut)),
+              "Stream read error (the file ends inside block 2 of 3); the earlier " + output + " was kept");
     EXPECT_EQ(Output("cut.wav"), earlier);
     // A stop leaves nothing of the job, and an earlier file as it was.
     host.Stop = true;
@@ -279,14 +302,14 @@ TEST_F(AudioExtractionTest, AFailedOrStoppedJobHarmsNoEarlierOutput)
     // An input that is its own output is refused before anything is written.
     const Bytes file = EncodeWacFile(Tone(256));
     const std::string self = dir.Write("out/self.wav", AsString(file));
-    EXPECT_EQ(Failure(ExtractWac, self), "Cannot create file " + self);
+    EXPECT_EQ(Failure(ExtractWac, self), "Cannot create file " + self + " (it is the file being read)");
     EXPECT_EQ(Output("self.wav"), AsString(file));
     std::filesystem::create_symlink(self, dir / "link.wav");
     run.TargetDirectory = dir.Path();
     std::filesystem::create_directories(dir / "o2");
     std::filesystem::create_symlink(dir / "out", dir / "o2/via");
     run.TargetDirectory = dir / "o2/via";
-    EXPECT_EQ(Failure(ExtractWas, self), "Cannot create file " + run.TargetDirectory + "/self.wav");
+    EXPECT_EQ(Failure(ExtractWas, self), "Cannot create file " + run.TargetDirectory + "/self.wav (it is the file being read)");
     EXPECT_EQ(ReadFileBytes(self), AsString(file));
 }
 

@@ -57,20 +57,20 @@ std::vector<Row> Rows()
     const std::string log = "#Format: AT3\r\n#Source: ";
     return {
         {"wac truncated in its header", "a.wac", [=](auto&) { return Text(Bytes(wac.begin(), wac.begin() + 30)); }, 1,
-         "Stream read error."},
+         "a.wac: Stream read error (the file ends inside its header)"},
         {"wac with a huge block count", "a.wac", [=](auto&) { return Text(Patched(wac, 0, 0xFFFFFFFF)); }, 1,
-         "Stream read error."},
+         "a.wac is not a Packed WAV file: its 4294967295 blocks cannot fit"},
         {"was with a negative coded size", "a.was", [=](auto&) { return Text(Patched(was, 52, 0x80000000u)); }, 1,
-         "Stream read error."},
+         "a.was: Stream read error (the chunk at offset 52 gives a negative size)"},
         {"was claiming gigabytes", "a.was", [=](auto&) { return Text(Patched(was, 56, 0x7FFFFFFF)); }, 1,
          "a.was: 2147483647 decoded bytes"},
         {"pack with a huge entry count", "p.at3", [=](auto&) { return Text(Patched(pack, 12, 0xFFFFFFFF)); }, 1,
-         "Stream read error."},
+         "p.at3: Stream read error (the entry table runs past the end of the file)"},
         {"pack with entries below 251 bytes", "p.at3", [=](auto&) { return Text(Patched(pack, 16, 250)); }, 1,
          "fewer than the 251"},
         {"pack whose record overflows 32 bits", "p.at3",
          [=](auto&) { return Text(Patched(Patched(pack, 32 + 243, 0xFFFFFFF0u), 32 + 247, 0x20)); }, 1,
-         "Stream read error."},
+         "p.at3: Stream read error (the picture of \"one.bmp\" lies past the end of the file)"},
         {"pack with a picture above the limit", "p.at3",
          [=](auto&) {
              auto big = pack;
@@ -80,7 +80,7 @@ std::vector<Row> Rows()
          },
          1, "\"one.bmp\""},
         {"pack truncated in its table", "p.at3", [=](auto&) { return Text(Bytes(pack.begin(), pack.begin() + 100)); },
-         1, "Stream read error."},
+         1, "p.at3: Stream read error (the entry table runs past the end of the file)"},
         {"log of binary garbage", "g.log",
          [](auto&) {
              std::string garbage;
@@ -95,7 +95,7 @@ std::vector<Row> Rows()
         {"log naming a directory as its pack", "d.log", [=](const TempDir& d) { return log + d.Path() + "\r\n"; }, 1,
          "Cannot open file "},
         {"log naming a device as its pack", "z.log", [=](auto&) { return log + "/dev/zero\r\n"; }, 1,
-         "Cannot open file /dev/zero."},
+         "z.log: Cannot open file /dev/zero (not a regular file)"},
         {"project list that lists itself", "self.lst", [](const TempDir& d) { return d / "self.lst"; }, 0, ""},
         {"log listing one pack twice", "twice.log",
          [=](const TempDir& d) {
@@ -103,7 +103,7 @@ std::vector<Row> Rows()
              const std::string block = log + packPath + "\r\n/none/1.tga\r\n/none/2.tga\r\n";
              return block + block;
          },
-         0, ""},
+         1, "more than once"},
         {"pack with a picture of width 0", "p.at3",
          [=](auto&) {
              auto empty = pack;

@@ -135,7 +135,7 @@ TEST(CliBinary, MissingCodecLibraryIsNamedNotACrash)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(ReadFileBytes(dir / "err.txt"),
-              "packsmith-cli: Cannot load the TGA codec library " + (dir / "libtarga.so") + ".\n");
+              "packsmith-cli: " + (dir / "p.at3") + ": Cannot load the TGA codec library " + (dir / "libtarga.so") + ".\n");
 }
 
 TEST(CliBinary, TwoRunsExtractingIntoOneDirectoryAtOnceLoseNothing)
@@ -194,7 +194,8 @@ TEST(CliBinary, OutputsReplaceLinksAndTakeTheUmasksPermissions)
     std::filesystem::create_symlink(dir / "elsewhere", dir / "LINKED/BMP");
     const auto refused = RunBinary({"-o", "LINKED", pack}, dir);
     EXPECT_EQ(refused.Status, 1);
-    EXPECT_EQ(refused.Err, "packsmith-cli: Cannot create file " + (dir / "LINKED/BMP/a.bmp.tga") + ".\n");
+    EXPECT_EQ(refused.Err, "packsmith-cli: " + pack + ": Cannot create file " + (dir / "LINKED/BMP/a.bmp.tga") +
+                               " (its folder is a link, which may lead out of the target)\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
 
     // Sound, pictures, logs and rebuilt packs: 0666 less the umask.
@@ -244,14 +245,14 @@ TEST(CliBinary, ExitStatusesOfTheRealProgram)
     TempDir dir;
     const auto missing = RunBinary({"-o", "OUT", "missing.wac"}, dir);
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "packsmith-cli: Cannot open file " + (dir / "missing.wac") + ".\n");
+    EXPECT_EQ(missing.Err, "packsmith-cli: Cannot open file " + (dir / "missing.wac") + " (No such file or directory)\n");
     EXPECT_FALSE(FileExists(dir / "OUT/missing.wav"));
     const auto usage = RunBinary({"missing.wac"}, dir);
     EXPECT_EQ(usage.Status, 2);
     EXPECT_EQ(usage.Err.rfind("packsmith-cli: ", 0), 0u);
     const auto failed = RunBinary({"-o", "OUT", "missing.lst"}, dir);
     EXPECT_EQ(failed.Status, 1);
-    EXPECT_EQ(failed.Err, "packsmith-cli: Cannot open file " + (dir / "missing.lst") + ".\n");
+    EXPECT_EQ(failed.Err, "packsmith-cli: Cannot open file " + (dir / "missing.lst") + " (No such file or directory)\n");
     const auto help = RunBinary({"--help"}, dir);
     EXPECT_EQ(help.Status, 0);
     EXPECT_EQ(help.Out.rfind("Usage: packsmith-cli", 0), 0u);
@@ -271,6 +272,7 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"-f", "wav", "-o", "out", "a.wac"}, "unknown format 'wav' (use wac, was, at3, lst or log)"},
         {{"-o", "out", "-x", "a.wac"}, "unknown option -x"},
         {{"-o", "out", "picture.tga"}, "cannot tell the format of picture.tga from its extension; use -f"},
+        {{"-o", "out", "a.wac", "B.WAC", "c.was"}, "c.was is not a .wac file like a.wac; give -f to take every file as one format"},
     };
     for (const auto& row : rows) {
         const auto result = Cli(row.args);
@@ -287,7 +289,8 @@ TEST(CliOptions, FormatComesFromTheOptionOrTheFirstFile)
         int position;
         std::vector<std::string> files;
     } rows[] = {
-        {{"-o", "out", "A.WAS", "b.wac"}, 2, {"A.WAS", "b.wac"}},
+        {{"-o", "out", "A.WAS", "b.was"}, 2, {"A.WAS", "b.was"}},
+        {{"-f", "wac", "-o", "out", "a.was", "b.wac"}, 1, {"a.was", "b.wac"}},
         {{"-f", "log", "-o", "out", "jobs.txt"}, 5, {"jobs.txt"}},
         {{"x.at3", "-q", "-o", "out", "--", "-named.at3"}, 3, {"x.at3", "-named.at3"}},
         {{"-o", "out", "-f", "lst", "-"}, 4, {"-"}},
@@ -402,13 +405,28 @@ TEST_F(CliRunTest, SecondCtrlCEndsTheProcessAtOnce)
                 ::testing::ExitedWithCode(130), "");
 }
 
-TEST_F(CliRunTest, EmptyProjectListRunsNothing)
+TEST_F(CliRunTest, ProjectListLinesAreJobsRelativeToTheList)
 {
-    dir.Write("empty.lst", "");
-    const auto result = Cli({"-o", "out", "empty.lst"}, Recording());
-    EXPECT_EQ(result.Status, 0);
-    EXPECT_TRUE(jobs.empty());
+    dir.Write("empty.lst", "\r\n  \r\n");
+    const auto empty = Cli({"-o", "out", "empty.lst"}, Recording());
+    EXPECT_EQ(empty.Status, 0);
+    EXPECT_TRUE(jobs.empty()) << "a blank line is no job";
     EXPECT_FALSE(FileExists(dir / "out"));
+
+    dir.Write("lists/jobs.lst", "r.log\r\n\r\n../logs/s.log\r\n/abs/t.log\r\n");
+    EnterDirectory("/");
+    EXPECT_EQ(Cli({"-o", dir / "out", dir / "lists/jobs.lst"}, Recording()).Status, 0);
+    EXPECT_EQ(jobs, (std::vector<std::string>{dir / "lists/r.log", dir / "logs/s.log", "/abs/t.log"}));
+}
+
+TEST_F(CliRunTest, APackTheLogNamesButThatIsMissingEndsWithWarnings)
+{
+    dir.Write("r.log", "#Format: AT3\r\n#Source: " + (dir / "gone.at3") + "\r\n" + (dir / "x.tga") + "\r\n");
+    const auto result = Cli({"-o", "out", "r.log"});
+    EXPECT_EQ(result.Status, 3);
+    EXPECT_EQ(result.Out, "Processing r.log...\n" + (dir / "r.log") + ": the pack " + (dir / "gone.at3") +
+                              " was not found; nothing was rebuilt from it\n" + (dir / "r.log") +
+                              ": nothing written\nOperation complete!\n");
 }
 
 } // namespace

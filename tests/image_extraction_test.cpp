@@ -199,7 +199,7 @@ TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
     auto pack = BuildImagePack(pictures);
     // The second record said to run past the end of the pack.
     StoreLE32(pack.data() + 32 + 256 + 247, 1u << 30);
-    EXPECT_EQ(Failure(Pack("past-end.at3", pack)), "Stream read error");
+    EXPECT_EQ(Failure(Pack("past-end.at3", pack)), "Stream read error (the picture of \"bad.bmp\" lies past the end of the file)");
     EXPECT_EQ(host.Outputs.size(), 1u);
 
     pictures[1].Record[211] = 0; // block width 0
@@ -214,15 +214,15 @@ TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
     EXPECT_NE(Failure(Pack("short.at3", shortEntries)).find("fewer than the 251"), std::string::npos);
     auto hugeEntries = BuildImagePack(pictures);
     StoreLE32(hugeEntries.data() + 16, 0xFFFFFFF0u);
-    EXPECT_EQ(Failure(Pack("huge.at3", hugeEntries)), "Stream read error");
-    EXPECT_EQ(Failure(dir / "missing.at3"), "Cannot open file " + (dir / "missing.at3"));
+    EXPECT_EQ(Failure(Pack("huge.at3", hugeEntries)), "Stream read error (the entry table runs past the end of the file)");
+    EXPECT_EQ(Failure(dir / "missing.at3"), "Cannot open file " + (dir / "missing.at3") + " (No such file or directory)");
 }
 
 TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)
 {
     dir.Write("out/BMP", "a file where the directory would go");
     const std::string pack = Pack("blocked.at3", BuildImagePack(Named({"x.bmp"})));
-    EXPECT_EQ(Failure(pack), "Cannot create file " + Out("/BMP/x.bmp.tga"));
+    EXPECT_EQ(Failure(pack), "Cannot create file " + Out("/BMP/x.bmp.tga") + " (a part of the path is not a directory)");
     EXPECT_TRUE(host.Outputs.empty()) << "no report of a file that was not written";
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -82,22 +83,25 @@ TEST(FileStreamTest, RefusesWhatIsNoRegularFile)
     const std::string plain = dir.Write("plain.bin", "x");
 
     using enum FileStream::Mode;
+    // Each message names the file and says why.
     const struct {
         std::string path;
         FileStream::Mode mode;
+        std::string cause;
     } cases[] = {
-        {dir / "missing.bin", OpenRead},
-        {subdir, OpenRead},
-        {subdir, OpenReadWrite},
-        {"/dev/zero", OpenRead},
-        {fifo, OpenRead}, // refused at once, not waited on
-        {dir / "nodir/out.bin", Create},
-        {subdir, Create},
-        {plain + "/x", Create},
+        {dir / "missing.bin", OpenRead, "No such file or directory"},
+        {subdir, OpenRead, "not a regular file"},
+        {subdir, OpenReadWrite, "it is a directory"},
+        {"/dev/zero", OpenRead, "not a regular file"},
+        {fifo, OpenRead, "not a regular file"}, // refused at once, not waited on
+        {dir / "nodir/out.bin", Create, "No such file or directory"},
+        {subdir, Create, "it is a directory"},
+        {plain + "/x", Create, "a part of the path is not a directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        const std::string message = (c.mode == Create ? "Cannot create file " : "Cannot open file ") + c.path;
+        const std::string message =
+            (c.mode == Create ? "Cannot create file " : "Cannot open file ") + c.path + " (" + c.cause + ")";
         ExpectPackError([&] { FileStream stream(c.path, c.mode); }, message);
     }
 }
@@ -139,6 +143,15 @@ TEST(FileStreamTest, OpenReadWriteKeepsTheRest)
 }
 
 // ---- Stream ----
+
+TEST(StreamTest, AFullDiskIsNamedInTheWriteError)
+{
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full < 0)
+        GTEST_SKIP() << "no /dev/full here";
+    FileStream stream(full, "/dev/full");
+    ExpectPackError([&] { stream.WriteBuffer(AsBytes("x")); }, "Stream write error (No space left on device)");
+}
 
 TEST(StreamTest, WriteBufferFailsOnShortWrite)
 {
@@ -258,7 +271,7 @@ TEST(MemoryStreamTest, LoadsFromFileAndStream)
     EXPECT_EQ(part.Position(), 0);
     EXPECT_EQ(stream.Position(), 15);
 
-    ExpectPackError([&] { stream.LoadFromFile(dir / "none.bin"); }, "Cannot open file " + (dir / "none.bin"));
+    ExpectPackError([&] { stream.LoadFromFile(dir / "none.bin"); }, "Cannot open file " + (dir / "none.bin") + " (No such file or directory)");
 }
 
 // ---- Text files and StringList ----
@@ -285,6 +298,19 @@ TEST(TextFileTest, SplitsAtEveryLineEnding)
         SCOPED_TRACE(testing::PrintToString(c.text));
         EXPECT_EQ(SplitTextLines(c.text), c.lines);
     }
+
+    // Files saved by other editors: a UTF-8 mark is dropped, UTF-16 (either byte order, with
+    // its mark) becomes UTF-8, zero bytes and all; a pair of units is one character.
+    const std::pair<std::string, std::string> marked[] = {
+        {"\xEF\xBB\xBF#Source: /a", "#Source: /a"},
+        {std::string("\xFF\xFE#\0S\0\xE9\0\r\0\n\0/\0\x3D\xD8\x00\xDE", 18), "#S\xC3\xA9\r\n/\xF0\x9F\x98\x80"},
+        {std::string("\xFE\xFF\0#\0S\0\xE9\xD8\x3D", 10), "#S\xC3\xA9\xEF\xBF\xBD"},
+        {"\xEF\xBB", "\xEF\xBB"},
+    };
+    for (const auto& [bytes, text] : marked) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        EXPECT_EQ(DecodeText(AsBytes(bytes)), text);
+    }
 }
 
 TEST(TextFileTest, WritesCrLfAfterEveryLineAndReadsBack)
@@ -304,8 +330,8 @@ TEST(TextFileTest, WritesCrLfAfterEveryLineAndReadsBack)
     const std::string zero = dir.Write("zero.txt", std::string("a\nb\0c\n", 6));
     EXPECT_EQ(ReadTextFile(zero), (Lines{"a", "b"}));
 
-    ExpectPackError([&] { ReadTextFile(dir / "none.txt"); }, "Cannot open file " + (dir / "none.txt"));
-    ExpectPackError([&] { WriteTextFile(dir / "no/x.txt", lines); }, "Cannot create file " + (dir / "no/x.txt"));
+    ExpectPackError([&] { ReadTextFile(dir / "none.txt"); }, "Cannot open file " + (dir / "none.txt") + " (No such file or directory)");
+    ExpectPackError([&] { WriteTextFile(dir / "no/x.txt", lines); }, "Cannot create file " + (dir / "no/x.txt") + " (No such file or directory)");
 }
 
 TEST(StringListTest, IndexOutsideTheListFails)
@@ -360,7 +386,7 @@ TEST(StringListTest, SavesAndLoadsWithTextFileRules)
     loaded.Add("stale");
     loaded.LoadFromFile(dir / "edited.log");
     EXPECT_EQ(loaded.Lines(), (Lines{"x", "y", "", "z"}));
-    ExpectPackError([&] { loaded.LoadFromFile(dir / "gone.log"); }, "Cannot open file " + (dir / "gone.log"));
+    ExpectPackError([&] { loaded.LoadFromFile(dir / "gone.log"); }, "Cannot open file " + (dir / "gone.log") + " (No such file or directory)");
 }
 
 // ---- Paths ----

@@ -1,4 +1,5 @@
 // The job list commands, their enabling rules and the application-level error display.
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "app/ErrorText.h"
@@ -6,6 +7,7 @@
 #include "app/MainFormLogic.h"
 #include "io/PackError.h"
 #include "app/RichText.h"
+#include "io/PathUtils.h"
 #include "tests/support/ScriptedWindow.h"
 #include "tests/support/TempDir.h"
 
@@ -16,7 +18,11 @@ constexpr Control kListButtons[] = {Control::BSaveList, Control::BRemLog, Contro
 
 class MainFormTest : public ::testing::Test {
 protected:
-    void SetUp() override { form.FormCreate(); }
+    void SetUp() override
+    {
+        window.OnResultsChanged = [this] { form.ResultsChanged(); };
+        form.FormCreate();
+    }
 
     bool Add(int filter, std::vector<std::string> files)
     {
@@ -161,7 +167,8 @@ TEST_F(MainFormTest, UnreadableProjectListReportsAndLeavesButtonsDisabled)
     ASSERT_TRUE(Add(4, {good}));
     EXPECT_FALSE(Add(4, {missing}));
     ASSERT_EQ(window.Dialogs.ErrorBoxes.size(), 1u);
-    EXPECT_EQ(window.Dialogs.ErrorBoxes[0], "Cannot open file " + missing + ".");
+    // The io layer may add the system's reason after the name.
+    EXPECT_EQ(window.Dialogs.ErrorBoxes[0].rfind("Cannot open file " + missing, 0), 0u);
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
     ExpectListButtons(false, false, true, false);
 
@@ -220,31 +227,46 @@ TEST_F(MainFormTest, SavedJobListLoadsBackAsAProjectList)
     const std::string unwritable = dir / "no/such/dir/jobs.lst";
     window.Dialogs.SaveListAnswers.push_back(unwritable);
     EXPECT_FALSE(form.Execute([&] { form.BSaveListClick(); }));
-    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot create file " + unwritable + ".");
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back().rfind("Cannot create file " + unwritable, 0), 0u);
 }
 
-TEST_F(MainFormTest, SaveResultsWritesRtfAndNamesTheFile)
+TEST_F(MainFormTest, SaveResultsWritesTheFormTheExtensionNamesAndNamesTheFile)
 {
-    window.Results = {"/w/a.wac -> /out/a.wav (1044 bytes)", "Total 1044 bytes extracted."};
-    window.SetEnabled(Control::SaveLog, true);
-    const std::string path = dir / "b.txt";
-    window.Dialogs.SaveResultsAnswers.push_back(path);
-    ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
-
-    const std::string rtf = ReadFileBytes(path);
-    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
-    EXPECT_NE(rtf.find("/w/a.wac -> /out/a.wav (1044 bytes)\\par"), std::string::npos);
-    EXPECT_NE(rtf.find("Total 1044 bytes extracted.\\par"), std::string::npos);
-    ASSERT_EQ(window.Dialogs.InformationBoxes.size(), 1u);
-    EXPECT_EQ(window.Dialogs.InformationBoxes[0].Text, "b.txt");
-    EXPECT_EQ(window.Dialogs.InformationBoxes[0].Caption, "Operation status");
-    EXPECT_FALSE(window.IsOn(Control::SaveLog));
+    const std::vector<std::string> lines = {"/w/a.wac -> /out/a.wav (1044 bytes)", "caf\xC3\xA9 {x}\\y\tz",
+                                            "Total 1044 bytes extracted."};
+    const std::string text = "/w/a.wac -> /out/a.wav (1044 bytes)\r\ncaf\xC3\xA9 {x}\\y\tz\r\n"
+                             "Total 1044 bytes extracted.\r\n";
+    std::filesystem::create_directory(dir / "d.rtf");
+    const struct {
+        std::string name;
+        bool rtf;
+    } rows[] = {{"b.txt", false},     {"c.rtf", true},   {"C.RtF", true},        {"plain", false},
+                {"e.rtf.txt", false}, {"f.rtfx", false}, {"d.rtf/inside", false}};
+    window.Results = lines;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        window.SetEnabled(Control::SaveLog, true);
+        window.Dialogs.SaveResultsAnswers.push_back(dir / row.name);
+        ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
+        EXPECT_EQ(ReadFileBytes(dir / row.name), row.rtf ? ResultsAsRtf(lines) : text);
+        EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, ExtractFileName(row.name));
+        EXPECT_EQ(window.Dialogs.InformationBoxes.back().Caption, "Operation status");
+        EXPECT_FALSE(window.IsOn(Control::SaveLog));
+    }
+    EXPECT_EQ(window.Dialogs.InformationBoxes.size(), std::size(rows));
 
     // Cancelled: nothing written, nothing changes.
     window.SetEnabled(Control::SaveLog, true);
     window.Dialogs.SaveResultsAnswers.push_back(std::nullopt);
     ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
-    EXPECT_EQ(window.Dialogs.InformationBoxes.size(), 1u);
+    EXPECT_EQ(window.Dialogs.InformationBoxes.size(), std::size(rows));
+    EXPECT_TRUE(window.IsOn(Control::SaveLog));
+
+    // A file that cannot be written is reported, and the pane stays to be saved elsewhere.
+    const std::string unwritable = dir / "no/such/dir/r.rtf";
+    window.Dialogs.SaveResultsAnswers.push_back(unwritable);
+    EXPECT_FALSE(form.Execute([&] { form.SaveLogClick(); }));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back().rfind("Cannot create file " + unwritable, 0), 0u);
     EXPECT_TRUE(window.IsOn(Control::SaveLog));
 }
 

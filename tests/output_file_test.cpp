@@ -266,19 +266,28 @@ TEST_P(OutputFileTest, ARefusingDirectoryGivesCannotCreateAndLeavesNothing)
     dir_.Write("file.txt", "x");
     ASSERT_EQ(::mkdir((dir_ / "sub").c_str(), 0755), 0);
     const auto before = List(dir_.Path());
-    for (const std::string& path : {dir_ / "missing/out.bin", dir_ / "file.txt/out.bin", dir_ / "sub/"})
-        EXPECT_EQ(CreateError([&] { OutputFile file(path); }), "Cannot create file " + path);
+    // Each refusal says why.
+    const std::pair<std::string, std::string> refused[] = {
+        {dir_ / "missing/out.bin", "No such file or directory"},
+        {dir_ / "file.txt/out.bin", "a part of the path is not a directory"},
+        {dir_ / "sub/", "it is a directory"},
+        {dir_ / std::string(300, 'n'), "File name too long"},
+    };
+    for (const auto& [path, cause] : refused)
+        EXPECT_EQ(CreateError([&] { OutputFile file(path); Put(file, "x"); file.Commit(); }),
+                  "Cannot create file " + path + " (" + cause + ")");
     {
         OutputFile file(dir_ / "sub");
         Put(file, "x");
-        EXPECT_EQ(CreateError([&] { file.Commit(); }), "Cannot create file " + (dir_ / "sub"));
+        EXPECT_EQ(CreateError([&] { file.Commit(); }), "Cannot create file " + (dir_ / "sub") + " (it is a directory)");
     }
     EXPECT_EQ(List(dir_.Path()), before);
 
     if (::geteuid() == 0)
         return; // root writes into a read-only directory all the same
     ASSERT_EQ(::chmod((dir_ / "sub").c_str(), 0555), 0);
-    EXPECT_EQ(CreateError([&] { OutputFile file(dir_ / "sub/out"); }), "Cannot create file " + (dir_ / "sub/out"));
+    EXPECT_EQ(CreateError([&] { OutputFile file(dir_ / "sub/out"); }),
+              "Cannot create file " + (dir_ / "sub/out") + " (Permission denied)");
     EXPECT_TRUE(List(dir_ / "sub").empty());
     ::chmod((dir_ / "sub").c_str(), 0755);
 }

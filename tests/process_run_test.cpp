@@ -133,8 +133,12 @@ TEST_F(RunTest, FailingJobEndsTheRunWithItsMessage)
 
 TEST_F(RunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
 {
+    // The jobs write real pictures: the interrupted job's go with its lines.
+    std::filesystem::create_directories(target + "/PIC");
     const auto job = [&](const std::string& path, RunContext& run, JobHost& host) {
-        host.ReportOutput(run.TargetDirectory + "/PIC/" + path.substr(4) + ".tga", 10);
+        const std::string picture = run.TargetDirectory + "/PIC/" + path.substr(4) + ".tga";
+        dir.Write("out/PIC/" + path.substr(4) + ".tga", "0123456789");
+        host.ReportOutput(picture, 10);
         if (path == "/in/b.at3") {
             this->host.Stop = true;
             CheckStop(host);
@@ -145,6 +149,8 @@ TEST_F(RunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
     EXPECT_EQ(jobs, (Lines{"/in/a.at3", "/in/b.at3"}));
     EXPECT_EQ(ResultLog(), "#Format: AT3\r\n#Source: /in/a.at3\r\n" + target + "/PIC/a.at3.tga\r\n");
     EXPECT_EQ(host.ResultLines[1], "/in/b.at3 -> " + target + "/PIC/b.at3.tga (10 bytes), stopped");
+    EXPECT_TRUE(FileExists(target + "/PIC/a.at3.tga"));
+    EXPECT_FALSE(FileExists(target + "/PIC/b.at3.tga")) << "on disk but in no log";
 
     // A stop during a job that finishes ends the run before the next job.
     host = {};
@@ -173,7 +179,7 @@ TEST_F(RunTest, ResultLogThatCannotBeCreatedFailsTheRun)
     std::filesystem::create_directories(target + "/result.log");
     const RunResult result = Execute(1, {"/in/a.wac"});
     EXPECT_EQ(result.Outcome, RunOutcome::Failed);
-    EXPECT_EQ(result.Error, "Cannot create file " + target + "/result.log");
+    EXPECT_EQ(result.Error, "Cannot create file " + target + "/result.log (it is a directory)");
 }
 
 // ---- The run as the window starts it ----
@@ -182,6 +188,7 @@ class WindowRunTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        window.OnResultsChanged = [this] { form.ResultsChanged(); };
         form.FormCreate();
         form.ReplaceHandler([this](const std::string& path, RunContext& run, JobHost& host) {
             {
@@ -259,6 +266,9 @@ TEST_F(WindowRunTest, CancelledChooserRunsNothingButStillCompletes)
     EXPECT_TRUE(window.Results.empty());
     EXPECT_EQ(form.LastRun(), nullptr);
     EXPECT_EQ(window.CurrentMessage, "left by someone");
+    EXPECT_FALSE(window.IsOn(Control::SaveLog)) << "the pane was emptied";
+    window.ChangeResults({"typed"});
+    EXPECT_FALSE(window.IsOn(Control::SaveLog)) << "the old results are gone for good";
     EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation complete!");
     EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Cancelled);
     // The chooser opened where the previous run left the current directory.
@@ -291,24 +301,62 @@ TEST_F(WindowRunTest, TargetIsCreatedWithItsParentsAndLosesItsTrailingSlash)
     EXPECT_TRUE(window.IsOn(Control::BProcess));
 }
 
-TEST_F(WindowRunTest, FailingRunShowsItsMessageAndLeavesTheWindowUsable)
+TEST_F(WindowRunTest, FailingRunShowsItsMessageAndLeavesTheWindowIdle)
 {
-    handler = [](const std::string& path, RunContext&, JobHost& host) {
-        host.SetStatus("Working on " + path);
-        if (path == "/in/b.wac")
-            throw PackError("Cannot open file /in/b.wac");
-    };
-    Add(1, {"/in/a.wac", "/in/b.wac", "/in/c.wac"});
+    // The second job fails after the first left a results line; then the first job fails,
+    // before any line.
+    for (const std::string failing : {"/in/b.wac", "/in/a.wac"}) {
+        SCOPED_TRACE(failing);
+        handler = [&](const std::string& path, RunContext& run, JobHost& host) {
+            host.SetStatus("Working on " + path);
+            host.SetProgressMax(400);
+            host.SetProgressPosition(300);
+            if (path == failing)
+                throw PackError("Cannot open file " + path);
+            host.ReportOutput(run.TargetDirectory + "/a.wav", 1044);
+        };
+        window.Dialogs.ErrorBoxes.clear();
+        Add(1, {"/in/a.wac", "/in/b.wac", "/in/c.wac"});
+        ASSERT_TRUE(Start(target));
+        Finish();
+        EXPECT_EQ(window.Dialogs.ErrorBoxes, (Lines{"Cannot open file " + failing + "."}));
+        EXPECT_TRUE(window.Dialogs.InformationBoxes.empty());
+        EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Failed);
+        EXPECT_EQ(window.CurrentMessage, "");
+        EXPECT_EQ(window.ExtractedText, "");
+        EXPECT_EQ(window.Progress.Position, 0);
+        EXPECT_EQ(window.Progress.Maximum, 400) << "the bar keeps the maximum the run gave it";
+        EXPECT_EQ(window.Total.Position, 0);
+        EXPECT_FALSE(window.IsOn(Control::Stop));
+        EXPECT_EQ(window.IsOn(Control::SaveLog), failing == "/in/b.wac") << "only a pane with lines is saved";
+        for (const Control control : {Control::BAddLog, Control::BRemLog, Control::BClearAll, Control::BProcess})
+            EXPECT_TRUE(window.IsOn(control)) << static_cast<int>(control);
+    }
+}
+
+TEST_F(WindowRunTest, SaveResultsIsOffWhileThePaneIsEmpty)
+{
+    // Typing into the pane before any run offers nothing to save.
+    window.ChangeResults({"typed"});
+    EXPECT_FALSE(window.IsOn(Control::SaveLog));
+
+    Add(1, {"/in/a.wac"});
     ASSERT_TRUE(Start(target));
     Finish();
-    EXPECT_EQ(window.Dialogs.ErrorBoxes, (Lines{"Cannot open file /in/b.wac."}));
-    EXPECT_TRUE(window.Dialogs.InformationBoxes.empty());
-    EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Failed);
-    EXPECT_EQ(window.CurrentMessage, "Working on /in/b.wac");
-    EXPECT_TRUE(window.IsOn(Control::Stop));
+    ASSERT_TRUE(window.IsOn(Control::SaveLog));
+    // The user deletes everything, and gets it back (an undo).
+    window.ChangeResults({});
     EXPECT_FALSE(window.IsOn(Control::SaveLog));
-    for (const Control control : {Control::BAddLog, Control::BRemLog, Control::BClearAll, Control::BProcess})
-        EXPECT_TRUE(window.IsOn(control)) << static_cast<int>(control);
+    EXPECT_FALSE(form.IsEnabled(Control::SaveLog));
+    window.ChangeResults({"/in/a.wac: nothing written"});
+    EXPECT_TRUE(window.IsOn(Control::SaveLog));
+
+    // Once saved, the pane stays saved until the next run, whatever is done to it.
+    window.Dialogs.SaveResultsAnswers.push_back(dir / "r.txt");
+    ASSERT_TRUE(form.Execute([&] { form.SaveLogClick(); }));
+    window.ChangeResults({});
+    window.ChangeResults({"again"});
+    EXPECT_FALSE(window.IsOn(Control::SaveLog));
 }
 
 TEST_F(WindowRunTest, ListCommandsAndASecondRunAreRefusedWhileARunWorks)

@@ -153,7 +153,7 @@ TEST_F(ReplayTest, WithNoListedFileTheRecordsAreKeptAndCompacted)
     EXPECT_EQ(FileBytes(New("compact.at3")), compact) << "a compacted pack comes out unchanged";
     ASSERT_EQ(host.Outputs.size(), 1u);
     EXPECT_EQ(host.Outputs[0], std::make_pair(New("compact.at3"), std::uint64_t{compact.size()}));
-    EXPECT_EQ(host.Details[0], "0 replaced, 3 kept");
+    EXPECT_EQ(host.Details[0], "0 replaced, 0 unchanged, 3 kept");
 
     // Records in reverse order, with gaps and a table region larger than the table.
     const std::vector<Bytes> records = {Picture(1).Record, Bytes{}, Picture(3, 8, 2).Record};
@@ -183,13 +183,13 @@ TEST_F(ReplayTest, WithNoListedFileTheRecordsAreKeptAndCompacted)
     EXPECT_EQ(FileBytes(messy), scattered);
 }
 
-TEST_F(ReplayTest, AListedFileBecomesARawRecordWithTheSourceHeader)
+TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecord)
 {
     const std::vector<PackPicture> pictures = Named({"same.bmp", "other.bmp", "kept.bmp"});
     const std::string source = Pack("p.at3", BuildImagePack(pictures));
     const std::string unedited = dir / "same.tga";
     {
-        // The picture exactly as extraction would write it: replaced all the same.
+        // The picture exactly as extraction would write it: its record stays byte for byte.
         const EncodedImage first = Picture(1);
         Bitmap32 bitmap;
         bitmap.SetSize(16, 4);
@@ -197,40 +197,45 @@ TEST_F(ReplayTest, AListedFileBecomesARawRecordWithTheSourceHeader)
             std::copy_n(first.Expected.begin() + y * 64, 64, bitmap.Row(y));
         TgaLibrary().Write(unedited, *bitmap.ForCodec());
     }
-    const Bytes sameRows = ReadBack(unedited);
     const Bytes otherRows = WriteTga(dir / "other.tga", 5, 3, 9);
 
     EXPECT_EQ(Rebuild(source, {unedited, dir / "other.tga", dir / "kept.tga"}, 0, New("p.at3")), 3);
     const Bytes rebuilt = FileBytes(New("p.at3"));
-    EXPECT_EQ(host.Details, std::vector<std::string>{"2 replaced, 1 kept"});
+    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced, 1 unchanged, 1 kept"});
 
-    const std::uint32_t widths[] = {16, 5}, heights[] = {4, 3};
-    const Bytes* rows[] = {&sameRows, &otherRows};
     std::uint32_t at = 32 + 3 * 256;
-    for (std::size_t i = 0; i < 2; ++i) {
-        SCOPED_TRACE(i);
-        const Bytes& from = pictures[i].Record;
-        const std::uint32_t pixelBytes = widths[i] * 4 * heights[i];
-        const std::uint8_t* entry = rebuilt.data() + 32 + i * 256;
-        ASSERT_EQ(LoadLE32(entry + 243), at);
-        ASSERT_EQ(LoadLE32(entry + 247), 248 + pixelBytes);
-        const Bytes record(rebuilt.begin() + at, rebuilt.begin() + at + 248 + pixelBytes);
-        EXPECT_EQ(Bytes(record.begin(), record.begin() + 7), (Bytes{'D', 'D', 'N', 'H', 0, 0, 0}));
-        EXPECT_EQ(Bytes(record.begin() + 7, record.begin() + 201), Bytes(from.begin() + 7, from.begin() + 201));
-        EXPECT_EQ(LoadLE32(record.data() + 201), pixelBytes);
-        EXPECT_EQ(LoadLE32(record.data() + 205), pixelBytes);
-        EXPECT_EQ(Bytes(record.begin() + 209, record.begin() + 248), Bytes(from.begin() + 209, from.begin() + 248));
-        EXPECT_EQ(LoadLE32(record.data() + 17), 16u) << "the width field keeps the source's value";
-        EXPECT_EQ(LoadLE32(record.data() + 21), 4u) << "the height field keeps the source's value";
-        const std::size_t rowBytes = widths[i] * 4;
-        for (std::uint32_t y = 0; y < heights[i]; ++y) // bottom row first
-            EXPECT_EQ(Bytes(record.begin() + 248 + y * rowBytes, record.begin() + 248 + (y + 1) * rowBytes),
-                      Bytes(rows[i]->begin() + (heights[i] - 1 - y) * rowBytes,
-                            rows[i]->begin() + (heights[i] - y) * rowBytes)) << "row " << y;
-        at += 248 + pixelBytes;
-    }
+    EXPECT_EQ(LoadLE32(rebuilt.data() + 32 + 243), at);
+    EXPECT_EQ(Bytes(rebuilt.begin() + at, rebuilt.begin() + at + pictures[0].Record.size()), pictures[0].Record);
+    at += static_cast<std::uint32_t>(pictures[0].Record.size());
+
+    // The edited one: the source's header with tag and sizes, then its rows bottom row first.
+    const Bytes& from = pictures[1].Record;
+    const std::uint32_t pixelBytes = 5 * 4 * 3;
+    const std::uint8_t* entry = rebuilt.data() + 32 + 256;
+    ASSERT_EQ(LoadLE32(entry + 243), at);
+    ASSERT_EQ(LoadLE32(entry + 247), 248 + pixelBytes);
+    const Bytes record(rebuilt.begin() + at, rebuilt.begin() + at + 248 + pixelBytes);
+    EXPECT_EQ(Bytes(record.begin(), record.begin() + 7), (Bytes{'D', 'D', 'N', 'H', 0, 0, 0}));
+    EXPECT_EQ(Bytes(record.begin() + 7, record.begin() + 201), Bytes(from.begin() + 7, from.begin() + 201));
+    EXPECT_EQ(LoadLE32(record.data() + 201), pixelBytes);
+    EXPECT_EQ(LoadLE32(record.data() + 205), pixelBytes);
+    EXPECT_EQ(Bytes(record.begin() + 209, record.begin() + 248), Bytes(from.begin() + 209, from.begin() + 248));
+    EXPECT_EQ(LoadLE32(record.data() + 17), 16u) << "the width field keeps the source's value";
+    EXPECT_EQ(LoadLE32(record.data() + 21), 4u) << "the height field keeps the source's value";
+    for (std::uint32_t y = 0; y < 3; ++y) // bottom row first
+        EXPECT_EQ(Bytes(record.begin() + 248 + y * 20, record.begin() + 248 + (y + 1) * 20),
+                  Bytes(otherRows.begin() + (2 - y) * 20, otherRows.begin() + (3 - y) * 20)) << "row " << y;
+    at += 248 + pixelBytes;
     EXPECT_EQ(LoadLE32(rebuilt.data() + 32 + 2 * 256 + 243), at);
     EXPECT_EQ(Bytes(rebuilt.begin() + at, rebuilt.end()), pictures[2].Record);
+
+    // Rebuilt again from the rebuilt pack, the raw record's own picture is unchanged too.
+    // (A raw record of another size than its header's cannot be shown, so the picture put
+    // back again replaces it again, the same way.)
+    host.Details.clear();
+    EXPECT_EQ(Rebuild(New("p.at3"), {unedited, dir / "other.tga", ""}, 0, dir / "again.at3"), 3);
+    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced, 1 unchanged, 1 kept"});
+    EXPECT_EQ(FileBytes(dir / "again.at3"), rebuilt);
 }
 
 TEST_F(ReplayTest, EmptyPacksShortListsAndBrokenTables)
@@ -242,7 +247,7 @@ TEST_F(ReplayTest, EmptyPacksShortListsAndBrokenTables)
     // Three entries but only two lines from the first line on.
     const std::string three = Pack("three.at3", BuildImagePack(Named({"a.x", "b.x", "c.x"})));
     EXPECT_EQ(Failure([&] { Rebuild(three, {"log line", "", ""}, 1, New("three.at3")); }),
-              "List index out of bounds (3)");
+              "The log no longer fits " + three + ": it lists 2 pictures for the pack's 3 entries, none for entry 3 \"c.x\"");
     EXPECT_FALSE(FileExists(New("three.at3")));
     EXPECT_EQ(Listing(run.TargetDirectory), std::vector<std::string>{"empty.at3"}) << "nothing left behind";
 
@@ -267,7 +272,7 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
     ASSERT_EQ(host.Outputs.size(), 2u);
     EXPECT_EQ(host.Outputs[0].first, New("one.at3"));
     EXPECT_EQ(host.Outputs[1].first, New("two.at3"));
-    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced, 1 kept", "0 replaced, 1 kept"}));
+    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced, 0 unchanged, 1 kept", "0 replaced, 0 unchanged, 1 kept"}));
     EXPECT_EQ(FileBytes(New("two.at3")), FileBytes(two));
     EXPECT_EQ(host.TotalMax, 100);
     EXPECT_EQ(host.Statuses.front(), "Processing result.log...");
@@ -318,7 +323,7 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
     EXPECT_EQ(Failure([&] {
                   ReplayLog(Log("folder.log", {"#Format: AT3", "#Source: " + (dir / "folder.at3")}), other, host);
               }),
-              "Cannot open file " + (dir / "folder.at3"));
+              "Cannot open file " + (dir / "folder.at3") + " (not a regular file)");
 }
 
 TEST_F(ReplayTest, TheSourceDirectoryAsTargetLeavesTheSourceAlone)
@@ -332,7 +337,8 @@ TEST_F(ReplayTest, TheSourceDirectoryAsTargetLeavesTheSourceAlone)
     for (const std::string& target : {dir / "src", dir / "link"}) {
         SCOPED_TRACE(target);
         run.TargetDirectory = target;
-        EXPECT_EQ(Failure([&] { ReplayLog(log, run, host); }), "Cannot create file " + target + "/p.at3");
+        EXPECT_EQ(Failure([&] { ReplayLog(log, run, host); }),
+                  About(source, "Cannot create file " + target + "/p.at3 (it is the pack being read)"));
         EXPECT_EQ(FileBytes(source), bytes);
         EXPECT_EQ(Listing(dir / "src"), std::vector<std::string>{"p.at3"});
     }
@@ -372,9 +378,11 @@ TEST_F(ReplayTest, AProjectListReplaysEachLogWithoutAResultLog)
     const std::string one = Pack("one.at3", BuildImagePack(Named({"a.bmp"})));
     const std::string two = Pack("two.at3", BuildImagePack(Named({"b.bmp", "c.bmp"})));
     WriteTga(dir / "b.tga", 4, 4, 5);
-    std::vector<std::string> first = {"#Format: AT3", "#Source: " + one, dir / "none.tga"};
+    std::vector<std::string> first;
     for (int i = 0; i < 150; ++i) // enough lines to take the Progress bar to its end
         first.push_back("; note " + std::to_string(i));
+    for (const std::string& line : {std::string("#Format: AT3"), "#Source: " + one, dir / "none.tga"})
+        first.push_back(line);
     const std::string lst = Log("project.lst", {Log("first.log", first),
                                                 Log("second.log", {"#Format: AT3", "#Source: " + two,
                                                                    dir / "b.tga", dir / "none.tga"})});
@@ -413,6 +421,76 @@ bool EditWithTool(const std::string& from, const std::string& to, bool rle24Bott
         return std::system(command.c_str()) == 0;
     }
     return false;
+}
+
+TEST_F(ReplayTest, ALogThatNoLongerFitsItsPackIsRefusedBeforeAnythingIsWritten)
+{
+    const std::string pack = Pack("menu.at3", BuildImagePack(Named({"A.BMP", "B.BMP", "C.BMP"})));
+    run.TargetDirectory = dir / "out";
+    fs::create_directories(run.TargetDirectory);
+    ExtractAt3(pack, run, host);
+    std::vector<std::string> lines = {"#Format: AT3", "#Source: " + pack};
+    for (const auto& picture : host.OutputPaths())
+        lines.push_back(picture);
+    const std::string log = Log("result.log", lines);
+
+    // The pack lost its first entry: every line would give an entry its neighbour's picture.
+    Pack("menu.at3", BuildImagePack(Named({"B.BMP", "C.BMP"})));
+    run.TargetDirectory = dir / "new";
+    EXPECT_EQ(Failure([&] { ReplayLog(log, run, host); }),
+              "The log no longer fits " + pack + ": entry 1 \"B.BMP\" is listed as " + (dir / "out/BMP/A.BMP.tga") +
+                  ", the picture of another entry");
+    EXPECT_TRUE(fs::is_empty(run.TargetDirectory));
+
+    // Lines of the user's own files fit any entry; one line too many does not.
+    const std::string own = Log("own.log", {"#Format: AT3", "#Source: " + pack, dir / "mine.tga", dir / "B_0007.tga"});
+    EXPECT_EQ(Failure([&] { ReplayLog(own, run, host); }), "");
+    const std::string extra = Log("extra.log", {"#Format: AT3", "#Source: " + pack, "", "", dir / "mine.tga", ""});
+    EXPECT_EQ(Failure([&] { ReplayLog(extra, run, host); }),
+              "The log no longer fits " + pack + ": it lists 3 pictures for the pack's 2 entries, and " + (dir / "mine.tga") +
+                  " belongs to none");
+}
+
+// A text in UTF-16, little-endian, with its mark, as some editors save it.
+std::string Utf16(const std::string& ascii)
+{
+    std::string text = "\xFF\xFE";
+    for (const char c : ascii)
+        text += {c, '\0'};
+    return text;
+}
+
+TEST_F(ReplayTest, ALogMovedWithItsPicturesOrSavedByAnotherEditorStillReplays)
+{
+    const std::string pack = Pack("menu.at3", BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"})));
+    run.TargetDirectory = dir / "out";
+    fs::create_directories(run.TargetDirectory);
+    ExtractAt3(pack, run, host);
+    const Bytes edited = WriteTga(host.OutputPaths()[0], 16, 4, 77);
+
+    // The whole output folder moved; the log saved as UTF-16 with a relative "#Source:"
+    // path and blanks after it; a second listing of a pack that is not there.
+    fs::rename(dir / "out", dir / "moved");
+    std::string text = "#Format: AT3\r\n#Source: ../menu.at3  \r\n";
+    for (const auto& picture : host.OutputPaths())
+        text += picture + "\r\n";
+    text += "#Format: AT3\r\n#Source: " + (dir / "gone.at3") + "\r\n";
+    const std::string log = dir.Write("moved/result.log", Utf16(text));
+    RecordingHost replayed;
+    run.TargetDirectory = dir / "new";
+    fs::create_directories(run.TargetDirectory);
+    EXPECT_EQ(Failure([&] { ReplayLog(log, run, replayed); }), "");
+    EXPECT_EQ(replayed.Details, std::vector<std::string>{"1 replaced, 2 unchanged, 0 kept"});
+    EXPECT_EQ(replayed.Warnings,
+              std::vector<std::string>{log + ": the pack " + (dir / "gone.at3") + " was not found; nothing was rebuilt from it"});
+
+    RunContext again;
+    again.TargetDirectory = dir / "again";
+    fs::create_directories(again.TargetDirectory);
+    RecordingHost extracted;
+    ExtractAt3(New("menu.at3"), again, extracted);
+    EXPECT_EQ(ReadBack(extracted.OutputPaths()[0]), edited);
+    EXPECT_EQ(ReadBack(extracted.OutputPaths()[1]), Picture(2).Expected);
 }
 
 TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)

@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <vector>
 
 #include "app/qt/DirectoryChooser.h"
 #include "app/FormatTable.h"
@@ -12,18 +16,73 @@ namespace packsmith::qt {
 
 namespace {
 
-std::optional<std::string> SaveFile(QWidget* owner, const QString& title, const QString& suffix, const QString& filter)
+// A file type the save dialog offers, and the extension a name typed without one gets.
+struct SaveType {
+    QString Filter;
+    QString Suffix;
+};
+
+// The save dialog. A name typed without an extension takes the one of the filter chosen when
+// the user confirms, so that the file is written as the filter shown promised.
+class SaveDialog final : public QFileDialog {
+public:
+    SaveDialog(QWidget* owner, const QString& title, std::vector<SaveType> types)
+        : QFileDialog(owner, title), types_(std::move(types))
+    {
+    }
+
+    void accept() override
+    {
+        for (const SaveType& type : types_)
+            if (type.Filter == selectedNameFilter())
+                setDefaultSuffix(type.Suffix);
+        QFileDialog::accept();
+    }
+
+private:
+    std::vector<SaveType> types_;
+};
+
+std::optional<std::string> SaveFile(QWidget* owner, const QString& title, const std::vector<SaveType>& types,
+                                    const SaveType& initial)
 {
-    QFileDialog dialog(owner, title);
+    SaveDialog dialog(owner, title, types);
     dialog.setObjectName("SaveDialog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(suffix);
-    dialog.setNameFilter(filter);
+    QStringList filters;
+    for (const SaveType& type : types)
+        filters << type.Filter;
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(initial.Filter);
+    dialog.setDefaultSuffix(initial.Suffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return FromQt(dialog.selectedFiles().front());
+}
+
+// A message box is only as wide as its text and buttons, and a window manager elides the
+// caption of a narrower title bar ("Proce... tatus:"). This widens the box to hold the
+// caption in the title bar's font (taken bold, as title bars draw the active window), with
+// room for the window's icon and up to four title bar buttons, each about a square as tall
+// as the bar, and a margin of two characters at each end of the caption.
+void FitCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr)
+        return;
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int barHeight = metrics.height() + 8;
+    const int width = metrics.horizontalAdvance(box.windowTitle()) + 5 * barHeight + 4 * metrics.averageCharWidth();
+    // A spacer the width of the whole box, less the layout's margins, in a row of its own;
+    // being empty, the row adds no height. The box keeps its layout's minimum width
+    // whenever it lays itself out again.
+    const QMargins margins = grid->contentsMargins();
+    grid->addItem(new QSpacerItem(width - margins.left() - margins.right(), 0, QSizePolicy::Fixed, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 } // namespace
@@ -54,12 +113,16 @@ std::optional<OpenDialogResult> QtDialogs::SelectLog()
 
 std::optional<std::string> QtDialogs::SaveLST()
 {
-    return SaveFile(owner_, "Select file...", "lst", "Project list files (*.lst)");
+    const SaveType lists{"Project list files (*.lst)", "lst"};
+    return SaveFile(owner_, "Select file...", {lists}, lists);
 }
 
 std::optional<std::string> QtDialogs::SaveRes()
 {
-    return SaveFile(owner_, "Select target...", "txt", "Text files (*.txt)");
+    // Text stays the first choice: a name typed without an extension is saved as before.
+    const SaveType rich{"Rich text files (*.rtf)", "rtf"};
+    const SaveType text{"Text files (*.txt)", "txt"};
+    return SaveFile(owner_, "Select target...", {rich, text}, text);
 }
 
 std::optional<std::string> QtDialogs::SelectDirectory(const std::string& start)
@@ -73,12 +136,14 @@ std::optional<std::string> QtDialogs::SelectDirectory(const std::string& start)
 void QtDialogs::InformationBox(const std::string& text, const std::string& caption)
 {
     QMessageBox box(QMessageBox::Information, ToQt(caption), ToQt(text), QMessageBox::Ok, owner_);
+    FitCaption(box);
     box.exec();
 }
 
 void QtDialogs::ErrorBox(const std::string& text)
 {
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), ToQt(text), QMessageBox::Ok, owner_);
+    FitCaption(box);
     box.exec();
 }
 

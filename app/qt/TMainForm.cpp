@@ -83,7 +83,12 @@ TMainForm::TMainForm(DialogOperations* dialogs, QWidget* parent)
 }
 
 // A run still working is stopped and waited for before the controls it reports to go.
-TMainForm::~TMainForm() { logic_.Shutdown(); }
+TMainForm::~TMainForm()
+{
+    logic_.Shutdown();
+    // The pane goes after the logic; whatever it signals on its way must not reach it.
+    Results->disconnect(this);
+}
 
 QAction* TMainForm::ToolButton(int picture, const char* name, const QString& tip, const std::function<void()>& command)
 {
@@ -139,6 +144,10 @@ void TMainForm::BuildControls()
     Results->setObjectName("Results");
     Results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Results->setAcceptRichText(true);
+    // Tab moves on to the next control, as everywhere else in the window; the lines a run
+    // writes never hold a typed tab.
+    Results->setTabChangesFocus(true);
+    OnSignal(Results, &QTextEdit::textChanged, [this] { logic_.ResultsChanged(); });
 
     GroupBox1 = new QGroupBox(" Process ", client);
     GroupBox1->setObjectName("GroupBox1");

@@ -1,9 +1,11 @@
 #include "app/run/Run.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 #include "app/ErrorText.h"
 #include "formathandlers/layout/ResultLog.h"
+#include "io/PackError.h"
 #include "io/PathUtils.h"
 #include "io/TextFile.h"
 
@@ -37,13 +39,16 @@ Run::Run(const Format& format, std::vector<std::string> jobs, std::string target
 RunResult Run::Execute()
 {
     bool stopped = false;
+    std::string job; // the job in progress, which a failure is about
     try {
         SetBar(Bar::Total, 0, 100);
         host_.SetExtractedText("Extracted: 0");
         const int count = static_cast<int>(jobs_.size());
         for (int i = 0; i < count && !stopped; ++i) {
             bool completed = true;
-            RunJob(jobs_[static_cast<std::size_t>(i)], completed);
+            job = jobs_[static_cast<std::size_t>(i)];
+            RunJob(job, completed);
+            job.clear();
             // The bar shows the jobs done, so it is full once the last one is.
             SetBar(Bar::Total, static_cast<int>(std::int64_t{i + 1} * 100 / count), total_.Maximum);
             stopped = !completed || host_.StopRequested();
@@ -58,9 +63,9 @@ RunResult Run::Execute()
         if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty())
             WriteResultLog();
     } catch (...) {
-        return {RunOutcome::Failed, MessageOf(std::current_exception())};
+        return {RunOutcome::Failed, About(job, MessageOf(std::current_exception())), warnings_};
     }
-    return {stopped ? RunOutcome::Stopped : RunOutcome::Completed, {}};
+    return {stopped ? RunOutcome::Stopped : RunOutcome::Completed, {}, warnings_};
 }
 
 void Run::RunJob(const std::string& path, bool& completed)
@@ -76,8 +81,13 @@ void Run::RunJob(const std::string& path, bool& completed)
         completed = false;
     }
     if (!completed) {
-        // An interrupted job takes back its lines, so the log stays safe to replay.
+        // An interrupted job takes back its lines, so the log stays safe to replay, and
+        // takes away the files that the log would have listed, so that the log and what is
+        // on disk agree.
         context_.ResultList.Truncate(linesBefore);
+        if (format_.LogsOutputs)
+            for (const JobOutput& output : outputs_)
+                ::unlink(output.Path.c_str());
     } else if (format_.LogsOutputs) {
         for (const JobOutput& output : outputs_)
             context_.ResultList.Add(output.Path);
@@ -117,6 +127,12 @@ void Run::ShowFileProgress(int percent)
 }
 
 bool Run::StopRequested() const { return host_.StopRequested(); }
+
+void Run::ReportWarning(const std::string& text)
+{
+    ++warnings_;
+    host_.AddResultLine(text);
+}
 
 void Run::ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
 {

@@ -23,7 +23,8 @@ enum class RunOutcome {
 
 struct RunResult {
     RunOutcome Outcome = RunOutcome::None;
-    std::string Error; // what failed, for a failed run
+    std::string Error; // what failed, for a failed run, naming the file it is about
+    int Warnings = 0;  // results lines about something passed over (a pack not found, ...)
 };
 
 // One processing run, apart from any window: every job of the list in order, each through
@@ -69,6 +70,7 @@ private:
     void ShowFileProgress(int percent) override;
     bool StopRequested() const override;
     void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
+    void ReportWarning(const std::string& text) override;
 
     const Format& format_;
     std::vector<std::string> jobs_;
@@ -78,6 +80,7 @@ private:
     BarState progress_;
     BarState total_;
     std::int64_t extractedBytes_ = 0;
+    int warnings_ = 0;
     std::vector<JobOutput> outputs_; // of the job in progress
 };
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unordered_map>
 
 #include "formathandlers/codec/TgaLibrary.h"
 #include "formathandlers/layout/Bitmap32.h"
@@ -25,7 +26,8 @@ void MakeTypeDirectory(const std::string& directory, const std::string& firstCan
     if (lstat(directory.c_str(), &info) != 0)
         mkdir(directory.c_str(), 0777);
     else if (S_ISLNK(info.st_mode))
-        ThrowCannotCreate(JoinPath(directory, firstCandidate));
+        throw PackError("Cannot create file " + JoinPath(directory, firstCandidate) +
+                        " (its folder is a link, which may lead out of the target)");
 }
 
 } // namespace
@@ -41,6 +43,10 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
+    // Per sub-directory and file name, the candidate after the last one taken: names below
+    // it were taken when this job looked, and stay so, so a pack of many pictures of one
+    // name costs one try per picture.
+    std::unordered_map<std::string, unsigned long> nextCandidate;
     for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
         CheckStop(host);
         const PackEntry entry = reader.NextEntry();
@@ -54,8 +60,8 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
         OutputFile picture(JoinPath(typeDirectory, FirstCandidate(fileName)));
         codec.Write(picture, *bitmap.ForCodec());
         const auto bytes = static_cast<std::uint64_t>(picture.Stream().Size());
-        const std::string outputPath =
-            picture.CommitFree([&](unsigned long n) { return CandidateName(fileName, n); });
+        const std::string outputPath = picture.CommitFree([&](unsigned long n) { return CandidateName(fileName, n); },
+                                                          nextCandidate[typeDirectory + '/' + fileName]);
         host.ReportOutput(outputPath, bytes);
         host.ShowFileProgress(static_cast<int>(std::uint64_t{i} * 100 / reader.EntryCount()));
     }

@@ -13,15 +13,20 @@ namespace {
 void DecodeChunks(WaveJob& job, const std::string& path, JobHost& host)
 {
     BufferedReader& input = job.Input();
-    job.CopyWaveHeader();
+    job.CopyWaveHeader(job.ReadFront());
     while (!input.AtEnd()) {
         CheckStop(host);
         const std::uint64_t chunkOffset = input.Position();
+        const std::string where = "the chunk at offset " + std::to_string(chunkOffset);
+        if (input.Remaining() < 8)
+            ThrowReadError("the file ends inside " + where);
         const auto sizes = input.Take(8);
         const auto compressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data()));
         const auto decompressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data() + 4));
         if (compressedSize < 0 || decompressedSize < 0)
-            ThrowReadError();
+            ThrowReadError(where + " gives a negative size");
+        if (input.Remaining() < static_cast<std::uint32_t>(compressedSize))
+            ThrowReadError("the file ends inside " + where);
         const auto coded = input.Take(static_cast<std::uint32_t>(compressedSize));
         // A few coded bytes must not be able to demand gigabytes.
         if (static_cast<std::uint64_t>(decompressedSize) > MaxWasDecodedBytes(coded.size()))

@@ -28,6 +28,9 @@ public:
     // The run alone turns these into results lines and lines of the result log.
     virtual void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) = 0;
     void ReportOutput(const std::string& path, std::uint64_t bytes) { ReportOutput(path, bytes, {}); }
+    // Something the job passed over that the user should know of (a pack the log names but
+    // that is not there): a results line of its own, and the run ends "with warnings".
+    virtual void ReportWarning(const std::string& text) = 0;
 };
 
 // Thrown by a handler that honours a stop request in the middle of its job. The run takes

@@ -6,7 +6,11 @@
 #include "formathandlers/layout/Bitmap32.h"
 #include "io/ByteBuffer.h"
 #include "decomp/ByteOrder.h"
+#include "formathandlers/handlers/ListedPath.h"
+#include "formathandlers/handlers/ReplayFit.h"
 #include "formathandlers/layout/ImagePack.h"
+#include "formathandlers/layout/ImagePackReader.h"
+#include "formathandlers/layout/OutputNames.h"
 #include "decomp/ImageRecord.h"
 #include "io/PackError.h"
 #include "io/PathUtils.h"
@@ -34,32 +38,62 @@ void BuildRawRecord(Stream& source, std::uint32_t dataOffset, const Bitmap32& bi
         std::memcpy(to, bitmap.Row(y), bitmap.RowBytes());
 }
 
+// Whether the picture read from a TGA file is the very picture the entry's record holds,
+// so that the record may stay as it is. A record that cannot be decoded holds no picture
+// to compare with; the file then replaces it.
+bool SamePicture(ImagePackReader& reader, const PackEntry& entry, const Bitmap32& edited, Bitmap32& original)
+{
+    try {
+        reader.ReadPicture(entry, original);
+    } catch (const PackError&) {
+        return false;
+    }
+    if (original.Width() != edited.Width() || original.Height() != edited.Height())
+        return false;
+    for (std::uint32_t y = 0; y < edited.Height(); ++y)
+        if (std::memcmp(original.Row(y), edited.Row(y), edited.RowBytes()) != 0)
+            return false;
+    return true;
+}
+
+std::vector<PackEntry> ReadEntries(ImagePackReader& reader)
+{
+    std::vector<PackEntry> entries;
+    for (std::uint32_t i = 0; i < reader.EntryCount(); ++i)
+        entries.push_back(reader.NextEntry());
+    return entries;
+}
+
 } // namespace
 
 int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, JobHost& host)
 {
     using namespace image_pack;
     FileStream& source = *run.SourcePackStream;
+    const std::string& packPath = source.Path();
     const auto sourceSize = static_cast<std::uint64_t>(source.Size());
-
-    std::array<std::uint8_t, kHeaderBytes> headerBytes;
-    source.SetPosition(0);
-    source.ReadBuffer(headerBytes);
-    const PackHeader header = ParsePackHeader(headerBytes);
-    if (header.EntryCount > 0 && header.EntrySize < kMinEntrySize)
-        throw PackError("The entries of " + source.Path() + " are " + std::to_string(header.EntrySize) +
-                        " bytes long, fewer than the " + std::to_string(kMinEntrySize) + " an entry needs");
+    ImagePackReader reader(source, packPath);
+    const PackHeader& header = reader.Header();
     if (std::uint64_t{header.EntryCount} * header.EntrySize > header.TableSize)
-        throw PackError("The entry table of " + source.Path() + " does not fit its table region");
+        throw PackError("The entry table of " + packPath + " does not fit its table region");
     if (kHeaderBytes + std::uint64_t{header.TableSize} > sourceSize)
-        ThrowReadError();
-    // Here a file is not locked against its own overwriting: a new pack over its source
-    // would empty the source while it is being read.
-    if (SameFile(newPackPath, source.Path()))
-        ThrowCannotCreate(newPackPath);
+        ThrowReadError("the table region runs past the end of the file");
+    const std::vector<PackEntry> entries = ReadEntries(reader);
+
+    // Refused before anything is written: a log that no longer fits the pack, a pack whose
+    // pictures this run has already put back (a second listing would undo the first's), a
+    // new pack over its own source.
+    CheckLogFitsPack(packPath, entries, run.ReplayList, firstLine);
+    if (run.RebuiltPacks.count(newPackPath) != 0)
+        throw PackError("The log lists " + packPath +
+                        " more than once: its first listing has been put back into the pack, and the next "
+                        "would undo it. Keep one listing of the pack in the log");
+    if (SameFile(newPackPath, packPath))
+        throw PackError("Cannot create file " + newPackPath + " (it is the pack being read)");
 
     const TgaLibrary codec;
-    Bitmap32 bitmap;
+    Bitmap32 edited;
+    Bitmap32 original;
     OutputFile newPack(newPackPath);
     FileStream& out = newPack.Stream();
     source.SetPosition(0);
@@ -75,24 +109,27 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     ByteBuffer raw;
     int line = firstLine;
     std::uint32_t replaced = 0;
+    std::uint32_t unchanged = 0;
     for (std::uint32_t i = 0; i < header.EntryCount; ++i, ++line) {
         CheckStop(host);
         const std::uint64_t entryAt = kHeaderBytes + std::uint64_t{i} * header.EntrySize;
         source.SetPosition(static_cast<std::int64_t>(entryAt));
         source.ReadBuffer(entryBytes);
-        const PackEntry entry = ParsePackEntry(entryBytes);
+        const PackEntry& entry = entries[i];
 
-        const std::string& image = run.ReplayList.At(line);
-        const bool replace = PathExists(image);
-        std::uint64_t length = entry.DataLength;
-        if (replace) {
-            codec.Read(image, *bitmap.ForCodec());
-            BuildRawRecord(source, entry.DataOffset, bitmap, raw);
-            length = raw.size();
-            ++replaced;
-        } else if (std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize) {
-            ThrowReadError();
+        const std::string image = ResolveListedPath(run.ReplayList.At(line), run.ReplayDirectory);
+        bool replace = false;
+        if (PathExists(image)) {
+            codec.Read(image, *edited.ForCodec());
+            replace = !SamePicture(reader, entry, edited, original);
+            ++(replace ? replaced : unchanged);
         }
+        if (replace) {
+            BuildRawRecord(source, entry.DataOffset, edited, raw);
+        } else if (std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize) {
+            ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
+        }
+        const std::uint64_t length = replace ? raw.size() : entry.DataLength;
         if (end + length > 0xFFFFFFFFu)
             throw PackError("The rebuilt pack " + newPackPath + " would be larger than 4 GB");
 
@@ -112,8 +149,10 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         host.ShowFileProgress(static_cast<int>(std::uint64_t{i} * 100 / header.EntryCount));
     }
     newPack.Commit();
+    run.RebuiltPacks.insert(newPackPath);
     host.ReportOutput(newPackPath, end,
-                      std::to_string(replaced) + " replaced, " + std::to_string(header.EntryCount - replaced) + " kept");
+                      std::to_string(replaced) + " replaced, " + std::to_string(unchanged) + " unchanged, " +
+                          std::to_string(header.EntryCount - replaced - unchanged) + " kept");
     return line;
 }
 

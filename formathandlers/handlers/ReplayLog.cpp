@@ -1,7 +1,10 @@
 #include "formathandlers/handlers/ReplayLog.h"
 
+#include <filesystem>
 #include <string_view>
 
+#include "formathandlers/handlers/ListedPath.h"
+#include "io/PackError.h"
 #include "io/PathUtils.h"
 #include "formathandlers/layout/ResultLog.h"
 
@@ -9,26 +12,25 @@ namespace packsmith {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\n\v\f";
-
-struct Token {
-    std::size_t Start = std::string::npos;
-    std::string_view Text;
-};
-
-// The first maximal run of characters other than blanks.
-Token FirstToken(std::string_view line)
+// The pack a "#Source:" line names: the path as written, or, when that names nothing, the
+// same without the blanks an editor may have left at its end; then as a listed path.
+std::string SourcePath(const std::string& written, const std::string& logDirectory)
 {
-    const auto start = line.find_first_not_of(kBlanks);
-    if (start == std::string_view::npos)
-        return {};
-    const auto end = line.find_first_of(kBlanks, start);
-    return {start, line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)};
+    std::string path = written;
+    if (!PathExists(path))
+        if (const auto end = path.find_last_not_of(" \t"); end != std::string::npos)
+            path.erase(end + 1);
+    return ResolveListedPath(path, logDirectory);
 }
 
-bool IsKeyword(std::string_view token)
+// A failure while a pack is rebuilt is about that pack, whatever log named it.
+int Rebuild(RebuildFunction rebuild, const std::string& source, int firstLine, RunContext& run, JobHost& host)
 {
-    return token == kFormatKeyword || token == kSourceKeyword || token == kTargetKeyword;
+    try {
+        return rebuild(JoinPath(run.TargetDirectory, ExtractFileName(source)), firstLine, run, host);
+    } catch (const PackError& e) {
+        throw PackError(About(source, e.what()));
+    }
 }
 
 } // namespace
@@ -36,6 +38,7 @@ bool IsKeyword(std::string_view token)
 void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
 {
     run.ReplayList.LoadFromFile(path);
+    run.ReplayDirectory = std::filesystem::path(path).parent_path().string();
     const std::string status = "Processing " + ExtractFileName(path) + "...";
     host.SetStatus(status);
     host.SetTotalMax(100);
@@ -71,12 +74,15 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
             if (sourceToken == kSourceKeyword) {
                 sourceToken = rest;
                 run.SourcePackStream.reset();
-                if (PathExists(rest)) {
+                const std::string source = SourcePath(rest, run.ReplayDirectory);
+                if (PathExists(source)) {
                     // Only read: a read-only pack can be rebuilt too.
-                    run.SourcePackStream = std::make_unique<FileStream>(rest, FileStream::Mode::OpenRead);
-                    host.SetStatus("Processing " + ExtractFileName(rest) + "...");
+                    run.SourcePackStream = std::make_unique<FileStream>(source, FileStream::Mode::OpenRead);
+                    host.SetStatus("Processing " + ExtractFileName(source) + "...");
                     if (rebuild)
-                        next = rebuild(JoinPath(run.TargetDirectory, ExtractFileName(rest)), i + 1, run, host);
+                        next = Rebuild(rebuild, source, i + 1, run, host);
+                } else if (rebuild) {
+                    host.ReportWarning(path + ": the pack " + rest + " was not found; nothing was rebuilt from it");
                 }
             }
         }

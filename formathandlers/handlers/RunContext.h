@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <set>
 #include <string_view>
 
 #include "io/FileStream.h"
@@ -23,13 +24,17 @@ using RebuildLookup = RebuildFunction (*)(std::string_view logName);
 // The state that a run shares with its handlers, owned by the run: the target directory,
 // the lines of the future "result.log" (only the run writes them), the lines of the log
 // being replayed, the open source pack of a replay, and how a replay finds the rebuild of
-// a format.
+// a format, and what a replay has done so far.
 struct RunContext {
     std::string TargetDirectory;
     StringList ResultList;
     StringList ReplayList;
     std::unique_ptr<FileStream> SourcePackStream;
     RebuildLookup RebuildFor = nullptr;
+    // The folder of the log being replayed, which its relative paths are relative to.
+    std::string ReplayDirectory;
+    // The packs this run has rebuilt, so that no listing undoes another's.
+    std::set<std::string> RebuiltPacks;
 };
 
 } // namespace packsmith

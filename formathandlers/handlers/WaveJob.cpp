@@ -23,7 +23,7 @@ std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
 const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath)
 {
     if (SameFile(outputPath, inputPath))
-        ThrowCannotCreate(outputPath);
+        throw PackError("Cannot create file " + outputPath + " (it is the file being read)");
     return outputPath;
 }
 
@@ -52,6 +52,9 @@ void WaveJob::Decode(const std::function<void()>& decode)
 void WaveJob::KeepPartial()
 {
     const std::exception_ptr failure = std::current_exception();
+    // A job that failed before it wrote anything has nothing to keep.
+    if (written_ == 0 && buffer_.empty())
+        std::rethrow_exception(failure);
     bool kept = false;
     try {
         Flush();
@@ -69,11 +72,16 @@ void WaveJob::KeepPartial()
     }
 }
 
-std::uint32_t WaveJob::CopyWaveHeader()
+std::span<const std::uint8_t> WaveJob::ReadFront()
 {
-    const auto front = input_.Take(kWaveDataAt);
-    Append(front.subspan(kWavePrefixBytes));
-    return LoadLE32(front.data());
+    if (input_.Remaining() < kWaveDataAt)
+        ThrowReadError("the file ends inside its header");
+    return input_.Take(kWaveDataAt);
+}
+
+void WaveJob::CopyWaveHeader(std::span<const std::uint8_t> front)
+{
+    Append(front.subspan(kWavePrefixBytes, kWaveHeaderBytes));
 }
 void WaveJob::Append(std::span<const std::uint8_t> bytes)
 {

@@ -20,8 +20,8 @@ namespace packsmith {
 // The ".wav" gets its name only when the job is done, so an earlier file of the name is
 // replaced only by a complete one. A job that fails keeps what it decoded, as the tool
 // always has, but only where no earlier file of the name was there: an earlier file is
-// never destroyed by a failed job, and the message says that it was kept. A stopped job
-// leaves nothing.
+// never destroyed by a failed job, and the message says that it was kept. A stopped job,
+// and one that failed before it wrote anything, leave nothing.
 class WaveJob {
 public:
     WaveJob(const std::string& inputPath, const RunContext& run);
@@ -34,9 +34,11 @@ public:
     // Runs decode, which reads the input and appends to the output, and settles what is
     // left of the output when it fails.
     void Decode(const std::function<void()>& decode);
-    // Reads the 8 + 44 bytes in front of the samples and writes the wave header among them;
-    // returns the first 4, which the packed wave format uses for its block count.
-    std::uint32_t CopyWaveHeader();
+    // Reads the 8 + 44 bytes in front of the samples ("Stream read error" when the file
+    // ends first); valid until the next read.
+    std::span<const std::uint8_t> ReadFront();
+    // Writes the wave header that front holds at offset 8.
+    void CopyWaveHeader(std::span<const std::uint8_t> front);
     void Append(std::span<const std::uint8_t> bytes);
     // The next count bytes of the output, for the caller to fill before its next call.
     // Everything that can fail before they are filled must be done before asking for them,

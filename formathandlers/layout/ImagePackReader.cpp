@@ -26,6 +26,8 @@ void ReadRaw(std::span<const std::uint8_t> record, const ImageHeader& header, Bi
         std::copy_n(from, bitmap.RowBytes(), bitmap.Row(y));
 }
 
+constexpr const char* kTablePastEnd = "the entry table runs past the end of the file";
+
 } // namespace
 
 ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
@@ -33,21 +35,25 @@ ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
 {
     using namespace image_pack;
     std::array<std::uint8_t, kHeaderBytes> headerBytes;
+    if (packSize_ < kHeaderBytes)
+        ThrowReadError("the file ends inside its header");
     pack_.SetPosition(0);
     pack_.ReadBuffer(headerBytes);
     header_ = ParsePackHeader(headerBytes);
     if (header_.EntryCount > 0 && header_.EntrySize < kMinEntrySize)
         throw PackError("The entries of " + packPath_ + " are " + std::to_string(header_.EntrySize) +
                         " bytes long, fewer than the " + std::to_string(kMinEntrySize) + " an entry needs");
-    // Nothing is sized for a table that the file cannot hold.
-    if (header_.EntryCount > 0 && header_.EntrySize > packSize_)
-        ThrowReadError();
+    // Nothing is read, or sized, for a table that the file cannot hold.
+    if (kHeaderBytes + std::uint64_t{header_.EntryCount} * header_.EntrySize > packSize_)
+        ThrowReadError(kTablePastEnd);
     ResizeBuffer(entryBytes_, header_.EntryCount > 0 ? header_.EntrySize : 0);
     nextEntryAt_ = kHeaderBytes;
 }
 
 PackEntry ImagePackReader::NextEntry()
 {
+    if (static_cast<std::uint64_t>(nextEntryAt_) + entryBytes_.size() > packSize_)
+        ThrowReadError(kTablePastEnd);
     pack_.SetPosition(nextEntryAt_);
     pack_.ReadBuffer(entryBytes_);
     nextEntryAt_ = pack_.Position();
@@ -57,7 +63,7 @@ PackEntry ImagePackReader::NextEntry()
 void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
 {
     if (std::uint64_t{entry.DataOffset} + entry.DataLength > packSize_)
-        ThrowReadError();
+        ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
     ResizeBuffer(record_, entry.DataLength);
     pack_.SetPosition(entry.DataOffset);
     pack_.ReadBuffer(record_);

@@ -19,6 +19,7 @@ public:
     ImagePackReader(Stream& pack, std::string packPath);
 
     std::uint32_t EntryCount() const { return header_.EntryCount; }
+    const PackHeader& Header() const { return header_; }
     // The next entry record (call at most EntryCount times).
     PackEntry NextEntry();
     // The entry's picture, with bitmap sized to it.

@@ -12,6 +12,17 @@ inline constexpr std::string_view kSourceKeyword = "#Source:";
 inline constexpr std::string_view kTargetKeyword = "#Target";
 inline constexpr std::string_view kResultLogName = "result.log";
 
+// A token of a log line: a maximal run of characters other than blanks (blank, tab, CR, LF,
+// vertical tab, form feed); Start is npos when the line holds none.
+struct Token {
+    std::size_t Start = std::string_view::npos;
+    std::string_view Text;
+};
+Token FirstToken(std::string_view line);
+bool IsKeyword(std::string_view token);
+// Whether the line's first token is one of the keywords.
+bool IsKeywordLine(std::string_view line);
+
 // "#Format: " and the format's name in the log ("" for the logs, which leaves the blank).
 std::string FormatLine(std::string_view formatName);
 // "#Source: " and the job's path exactly as the job list holds it.

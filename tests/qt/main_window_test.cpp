@@ -239,6 +239,15 @@ TEST_F(MainWindowTest, KeyboardShortcutsReachTheCommands)
     WaitForRunEnd();
     EXPECT_EQ(jobs.size(), 2u);
 
+    // Tab in the results pane moves on instead of typing a tab.
+    auto* results = Find<QTextEdit>("Results");
+    results->setFocus();
+    ASSERT_TRUE(results->hasFocus());
+    const QString before = results->toPlainText();
+    QTest::keyClick(results, Qt::Key_Tab);
+    EXPECT_FALSE(results->hasFocus());
+    EXPECT_EQ(results->toPlainText(), before);
+
     QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(form.isVisible());
 }
@@ -288,11 +297,23 @@ TEST_F(MainWindowTest, CompleteRunShowsItsProgressLiveAndWritesTheLog)
     EXPECT_EQ(Find<QProgressBar>("Progress")->value(), 0);
     EXPECT_EQ(Find<QLabel>("Extracted")->text(), "");
 
-    // The pane saved through its button.
+    // The user empties the pane, which leaves nothing to save, and undoes that.
+    auto* results = Find<QTextEdit>("Results");
+    results->setFocus();
+    QTest::keyClick(results, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(results, Qt::Key_Delete);
+    ASSERT_TRUE(results->document()->isEmpty());
+    EXPECT_FALSE(On("SaveLog"));
+    QTest::keyClick(results, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(form.ResultLineCount(), 3);
+    EXPECT_TRUE(On("SaveLog"));
+
+    // The pane saved through its button, as plain text for a ".txt" name.
     const std::string saved = dir / "b.txt";
     dialogs.SaveResultsAnswers.push_back(saved);
     Click("SaveLog");
-    EXPECT_NE(ReadFileBytes(saved).find("Total 2088 bytes extracted.\\par"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(saved), "/in/a.wac -> " + target + "/x.wav (1044 bytes)\r\n/in/b.wac -> " + target +
+                                        "/x.wav (1044 bytes)\r\nTotal 2088 bytes extracted.\r\n");
     EXPECT_EQ(dialogs.InformationBoxes.back().Text, "b.txt");
     EXPECT_EQ(dialogs.InformationBoxes.back().Caption, "Operation status");
     EXPECT_FALSE(On("SaveLog"));
@@ -363,16 +384,27 @@ TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst)
     EXPECT_EQ(jobs.size(), 1u);
 }
 
-TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBox)
+TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBoxThenTheWindowIsIdle)
 {
-    OnJob([](const std::string& path, RunContext&, JobHost&) { throw PackError("Cannot open file " + path); });
+    OnJob([](const std::string& path, RunContext& run, JobHost& host) {
+        host.SetStatus("Extracting " + path);
+        host.ShowFileProgress(50);
+        if (path == "/in/b.wac")
+            throw PackError("Cannot open file " + path);
+        host.ReportOutput(run.TargetDirectory + "/x.wav", 1044);
+    });
     AddThroughButton(1, {"/in/a.wac", "/in/b.wac"});
     dialogs.DirectoryAnswers.push_back(dir / "out");
     Click("BProcess");
     WaitForRunEnd();
-    EXPECT_EQ(dialogs.ErrorBoxes, (std::vector<std::string>{"Cannot open file /in/a.wac."}));
+    EXPECT_EQ(dialogs.ErrorBoxes, (std::vector<std::string>{"Cannot open file /in/b.wac."}));
     EXPECT_TRUE(dialogs.InformationBoxes.empty());
-    EXPECT_TRUE(On("Stop"));
+    EXPECT_EQ(Text("CurrentMessage"), "");
+    EXPECT_EQ(Text("Extracted"), "");
+    EXPECT_EQ(Find<QProgressBar>("Progress")->value(), 0);
+    EXPECT_EQ(Find<QProgressBar>("Total")->value(), 0);
+    EXPECT_FALSE(On("Stop"));
+    EXPECT_TRUE(On("SaveLog")) << "the first job's line is there to be saved";
     EXPECT_TRUE(On("BProcess"));
     EXPECT_TRUE(form.isVisible());
 }
@@ -428,14 +460,29 @@ TEST(QtDialogs, SelectLogOffersTheFiveFiltersAndReportsTheChosenOne)
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), "Select target...");
         EXPECT_EQ(dialog->defaultSuffix(), "txt");
-        EXPECT_EQ(dialog->nameFilters(), QStringList{"Text files (*.txt)"});
+        EXPECT_EQ(dialog->nameFilters(), (QStringList{"Rich text files (*.rtf)", "Text files (*.txt)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "Text files (*.txt)");
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
         dialog->reject();
     });
     EXPECT_FALSE(dialogs.SaveRes().has_value());
+
+    // A name typed without an extension takes the chosen filter's, the text one by default.
+    const std::pair<const char*, const char*> choices[] = {{"Text files (*.txt)", ".txt"},
+                                                           {"Rich text files (*.rtf)", ".rtf"}};
+    for (const auto& [filter, suffix] : choices) {
+        WhenModal([&, filter = filter](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectNameFilter(filter);
+            dialog->selectFile(QString::fromStdString(dir / "notes"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        EXPECT_EQ(dialogs.SaveRes(), std::optional<std::string>(dir / "notes" + suffix)) << filter;
+    }
 }
 
-TEST(QtDialogs, BoxesCarryTheirTextsCaptionsAndIcons)
+TEST(QtDialogs, BoxesCarryTheirTextsCaptionsAndIconsAndFitTheirCaptions)
 {
     qt::QtDialogs dialogs(nullptr);
     std::vector<std::tuple<QString, QString, QMessageBox::Icon>> seen;
@@ -443,15 +490,30 @@ TEST(QtDialogs, BoxesCarryTheirTextsCaptionsAndIcons)
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         seen.emplace_back(box->windowTitle(), box->text(), box->icon());
+        // A title bar holds the caption (bold, in the title bar's font) beside the window's
+        // icon and its buttons; under the window manager this was checked with, those took
+        // eight times the font's height. Narrower, the caption is elided.
+        QFont font = QApplication::font("QMdiSubWindowTitleBar");
+        font.setBold(true);
+        const QFontMetrics metrics(font);
+        EXPECT_GE(box->width(), metrics.horizontalAdvance(box->windowTitle()) + 8 * metrics.height())
+            << box->windowTitle().toStdString();
+        // Only wider: the same box without the room is as tall.
+        QMessageBox plain(box->icon(), box->windowTitle(), box->text(), QMessageBox::Ok);
+        plain.show();
+        EXPECT_EQ(box->height(), plain.height());
         box->accept();
     };
     WhenModal(record);
     dialogs.InformationBox("Operation complete!", "Process status:");
     WhenModal(record);
+    dialogs.InformationBox("b.txt", "Operation status");
+    WhenModal(record);
     dialogs.ErrorBox("Stream read error.");
-    ASSERT_EQ(seen.size(), 2u);
+    ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], std::make_tuple(QString("Process status:"), QString("Operation complete!"), QMessageBox::Information));
-    EXPECT_EQ(seen[1], std::make_tuple(QString("Packsmith"), QString("Stream read error."), QMessageBox::Critical));
+    EXPECT_EQ(seen[1], std::make_tuple(QString("Operation status"), QString("b.txt"), QMessageBox::Information));
+    EXPECT_EQ(seen[2], std::make_tuple(QString("Packsmith"), QString("Stream read error."), QMessageBox::Critical));
 }
 
 TEST(DirectoryChooser, AcceptsAMissingDirectoryOnlyWhenTheUserAgreesToCreateIt)

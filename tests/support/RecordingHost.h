@@ -69,6 +69,9 @@ public:
         Details.push_back(detail);
     }
 
+    std::vector<std::string> Warnings;
+    void ReportWarning(const std::string& text) override { Warnings.push_back(text); }
+
     // RunHost
     void SetCurrentMessage(const std::string& text) override { Messages.push_back(text); }
     void SetExtractedText(const std::string& text) override { ExtractedTexts.push_back(text); }

@@ -9,6 +9,20 @@ void ScriptedWindow::ShowBar(Bar bar, int position, int maximum)
         TotalPositions.push_back(position);
 }
 
+void ScriptedWindow::AddResultLine(const std::string& line)
+{
+    Results.push_back(line);
+    if (OnResultsChanged)
+        OnResultsChanged();
+}
+
+void ScriptedWindow::ChangeResults(std::vector<std::string> lines)
+{
+    Results = std::move(lines);
+    if (OnResultsChanged)
+        OnResultsChanged();
+}
+
 void ScriptedWindow::DeleteItem(int index)
 {
     Items.erase(Items.begin() + index);

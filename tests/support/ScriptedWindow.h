@@ -38,6 +38,9 @@ public:
     std::atomic<int> RunReportedCalls{0};
     int CloseCalls = 0;
     int ResultsFocusCalls = 0;
+    // Called whenever the pane's text changes, as the real window calls the logic's
+    // ResultsChanged; the tests point it there.
+    std::function<void()> OnResultsChanged;
 
     bool IsOn(Control control) const { return Enabled[static_cast<std::size_t>(control)]; }
 
@@ -45,8 +48,10 @@ public:
     void SetExtractedText(const std::string& text) override { ExtractedText = text; }
     void ShowBar(Bar bar, int position, int maximum) override;
 
-    void ClearResults() override { Results.clear(); }
-    void AddResultLine(const std::string& line) override { Results.push_back(line); }
+    void ClearResults() override { ChangeResults({}); }
+    void AddResultLine(const std::string& line) override;
+    // The user's editing: the pane holds lines afterwards.
+    void ChangeResults(std::vector<std::string> lines);
     int ResultLineCount() const override { return static_cast<int>(Results.size()); }
     std::vector<std::string> ResultLines() const override { return Results; }
     void FocusResults() override { ++ResultsFocusCalls; }
@@ -76,7 +81,6 @@ public:
 
     void RunReported() override { ++RunReportedCalls; }
     void CloseWindow() override { ++CloseCalls; }
-
 };
 
 } // namespace packsmith::test

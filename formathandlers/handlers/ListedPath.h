@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace packsmith {
+
+// Where a path that a log or a project list names leads. Logs and lists are edited by hand
+// and moved about, so a path is taken as the user would mean it:
+// - a relative path is relative to the folder of the file that lists it;
+// - an absolute path that names nothing, in a file moved together with what it lists (an
+//   output folder moved as a whole), is looked for at the same place below the listing
+//   file's folder: its last two parts there ("BMP/TITLE.BMP.tga"), then its file name.
+// The first of these that exists is the answer; when none does, the path as first read,
+// for messages. An empty line names nothing and stays empty.
+std::string ResolveListedPath(const std::string& listed, const std::string& listDirectory);
+
+// The jobs of a project list: its lines that are not blank, each resolved as above.
+std::vector<std::string> ReadJobList(const std::string& listPath);
+
+} // namespace packsmith
