@@ -3,6 +3,7 @@
 #include "formathandlers/handlers/ExtractAt3.h"
 #include "formathandlers/handlers/ExtractWac.h"
 #include "formathandlers/handlers/ExtractWas.h"
+#include "formathandlers/handlers/PackSound.h"
 #include "formathandlers/handlers/RebuildAt3.h"
 #include "formathandlers/handlers/ReplayLog.h"
 #include "io/PackError.h"
@@ -13,11 +14,13 @@ namespace packsmith {
 namespace {
 
 constexpr std::array<Format, kFormatCount> kFormats{{
-    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, nullptr},
-    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, nullptr},
+    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, RebuildWac},
+    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, RebuildWas},
     {3, "AT3", "Image Pack (*.at3)", "at3", ".at3", JobKind::Extract, true, false, ExtractAt3, RebuildAt3},
     {5, "", "Project list files (*.lst)", "lst", ".lst", JobKind::Replay, false, true, ReplayLog, nullptr},
     {4, "", "Log files (*.log)", "log", ".log", JobKind::Replay, false, false, ReplayLog, nullptr},
+    {6, "", "Wave to Packed WAV (*.wav)", "pack-wac", ".wav", JobKind::Pack, false, false, PackWac, nullptr},
+    {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr},
 }};
 
 } // namespace
@@ -46,10 +49,15 @@ const Format* FormatForFile(std::string_view path)
     const std::string extension = UpperCaseAscii(ExtractFileExt(path));
     if (extension.empty())
         return nullptr;
-    for (const Format& format : kFormats)
-        if (UpperCaseAscii(format.Extension) == extension)
-            return &format;
-    return nullptr;
+    const Format* found = nullptr;
+    for (const Format& format : kFormats) {
+        if (UpperCaseAscii(format.Extension) != extension)
+            continue;
+        if (found != nullptr)
+            return nullptr;
+        found = &format;
+    }
+    return found;
 }
 
 const Format* FormatByOption(std::string_view option)

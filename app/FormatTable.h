@@ -19,6 +19,7 @@ inline constexpr FormatCode kFormatNone = 0;
 enum class JobKind {
     Extract, // writes outputs, then "result.log" naming them
     Replay,  // rebuilds what a result log names; writes no log of its own
+    Pack,    // packs sound files; writes no log
 };
 
 using JobFunction = void (*)(const std::string& path, RunContext& run, JobHost& host);
@@ -39,7 +40,7 @@ struct Format {
     RebuildFunction Rebuild;    // what replaying the format's log lines does; null: nothing
 };
 
-inline constexpr std::size_t kFormatCount = 5;
+inline constexpr std::size_t kFormatCount = 7;
 
 // In the open dialog's order: a filter's 1-based position is its index here + 1. A project
 // list is code 5 and a log file code 4, against their positions 4 and 5.
@@ -51,7 +52,8 @@ const Format* FormatByCode(FormatCode code);
 const Format& FormatAtFilter(int position);
 // The 1-based filter position of a format.
 int FilterPosition(const Format& format);
-// The format whose extension the file has; null when none has it.
+// The format whose extension the file has; null when none or several have it (".wav" may
+// be packed either way).
 const Format* FormatForFile(std::string_view path);
 // The format of a -f name; null when none has it.
 const Format* FormatByOption(std::string_view option);

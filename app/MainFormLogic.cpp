@@ -1,5 +1,7 @@
 #include "app/MainFormLogic.h"
 
+#include <algorithm>
+
 #include "app/ErrorText.h"
 #include "app/RichText.h"
 #include "app/run/TargetDirectory.h"
@@ -18,12 +20,15 @@ constexpr Control kListCommands[] = {Control::BAddLog, Control::BRemLog, Control
 
 std::string AddableExtensions()
 {
+    std::vector<std::string_view> extensions;
+    for (const Format& format : Formats())
+        if (std::find(extensions.begin(), extensions.end(), format.Extension) == extensions.end())
+            extensions.push_back(format.Extension);
     std::string text;
-    const auto& formats = Formats();
-    for (std::size_t i = 0; i < formats.size(); ++i) {
+    for (std::size_t i = 0; i < extensions.size(); ++i) {
         if (i > 0)
-            text += i + 1 == formats.size() ? " and " : ", ";
-        text += formats[i].Extension;
+            text += i + 1 == extensions.size() ? " and " : ", ";
+        text += extensions[i];
     }
     return text;
 }

@@ -1,5 +1,6 @@
 // Throughput of the two audio decoders in bytes of decoded output, beside a memcpy of the
-// same number of bytes, and of whole-file extraction through packsmith-cli.
+// same number of bytes, of the two encoders in bytes of input samples, and of whole-file
+// extraction through packsmith-cli.
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <map>
@@ -101,6 +102,47 @@ void DecodeWas(benchmark::State& state)
     state.counters["coded_MB"] = static_cast<double>(file.size()) / (1 << 20);
 }
 
+// Input for the encoders: 8 MB of samples of each kind of sound.
+enum EncoderSignal { kTone, kMusic, kSpeechBursts, kWhiteNoise };
+
+const std::vector<std::int16_t>& EncoderInput(EncoderSignal signal)
+{
+    static std::map<EncoderSignal, std::vector<std::int16_t>> inputs;
+    auto& samples = inputs[signal];
+    if (samples.empty()) {
+        constexpr std::size_t kCount = 4u << 20;
+        samples = signal == kTone    ? ToneLike(kCount)
+                  : signal == kMusic ? MusicLike(kCount)
+                  : signal == kSpeechBursts ? SpeechLike(kCount)
+                                            : NoiseLike(kCount);
+    }
+    return samples;
+}
+
+template <class Encode>
+void EncodeBench(benchmark::State& state, Encode encode)
+{
+    const auto& samples = EncoderInput(static_cast<EncoderSignal>(state.range(0)));
+    std::size_t coded = 0;
+    for (auto _ : state) {
+        const auto file = encode(samples);
+        coded = file.size();
+        benchmark::DoNotOptimize(file.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * samples.size() * 2));
+    state.counters["coded_MB"] = static_cast<double>(coded) / (1 << 20);
+}
+
+void EncodeWac(benchmark::State& state)
+{
+    EncodeBench(state, [](std::span<const std::int16_t> samples) { return EncodeWacFile(samples); });
+}
+
+void EncodeWas(benchmark::State& state)
+{
+    EncodeBench(state, [](std::span<const std::int16_t> samples) { return EncodeWasFile(samples); });
+}
+
 void Memcpy(benchmark::State& state) { MemcpyBaseline(state, static_cast<std::size_t>(state.range(0)) << 20); }
 
 // A whole 100 MB packed file extracted by packsmith-cli (file reading and writing included).
@@ -134,6 +176,8 @@ void ExtractThroughCli(benchmark::State& state, bool music)
 
 BENCHMARK(DecodeWac)->Arg(kSpeech)->Arg(kNoise)->ArgName("noise")->Unit(benchmark::kMillisecond);
 BENCHMARK(DecodeWas)->Arg(kSpeech)->Arg(kNoise)->ArgName("noise")->Unit(benchmark::kMillisecond);
+BENCHMARK(EncodeWac)->DenseRange(kTone, kWhiteNoise)->ArgName("tone_music_speech_noise")->Unit(benchmark::kMillisecond);
+BENCHMARK(EncodeWas)->DenseRange(kTone, kWhiteNoise)->ArgName("tone_music_speech_noise")->Unit(benchmark::kMillisecond);
 BENCHMARK(Memcpy)->Arg(128)->Arg(256)->ArgName("MB")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ExtractThroughCli, wac, false)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(ExtractThroughCli, was, true)->Unit(benchmark::kMillisecond)->Iterations(3);

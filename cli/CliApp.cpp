@@ -69,6 +69,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const std::string target = PrepareTargetDirectory(FullPath(options.TargetDirectory));
         EnterDirectory(target);
         Run run(*options.JobFormat, jobs, target, host);
+        run.SetPackLike(options.PackLike.empty() ? "" : FullPath(options.PackLike));
         if (handler)
             run.ReplaceHandler(std::move(handler));
         result = run.Execute();

@@ -1,5 +1,7 @@
 #include "cli/CliHost.h"
 
+#include <algorithm>
+
 #include "cli/StopSignal.h"
 
 namespace packsmith {
@@ -10,9 +12,12 @@ constexpr int kBarWidth = 24;
 
 std::string BarText(int percent)
 {
-    const int filled = percent * kBarWidth / 100;
-    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "]";
+    const auto filled = static_cast<std::size_t>(std::clamp(percent, 0, 100) * kBarWidth / 100);
+    std::string text(kBarWidth + 2, '.');
+    text.front() = '[';
+    text.back() = ']';
+    std::fill_n(text.begin() + 1, filled, '#');
+    return text;
 }
 
 } // namespace

@@ -6,11 +6,16 @@ std::string CliUsage()
 {
     return "Usage: packsmith-cli [-q] [-f " + OptionNames("|", "|") +
            "] -o TARGET_DIR FILE...\n"
+           "       packsmith-cli [-q] --pack wac|was [--like SOURCE] -o TARGET_DIR FILE...\n"
            "Extracts packed audio (.wac, .was) and image packs (.at3) into TARGET_DIR, or\n"
-           "rebuilds image packs there by replaying result logs (.log) and project lists (.lst).\n"
+           "rebuilds packs and packed sound there by replaying result logs (.log) and project\n"
+           "lists (.lst), or packs sound files (.wav, .flac, .ogg, ...) into packed audio.\n"
            "\n"
            "  -f FORMAT   the format of every FILE; without it, the one whose extension\n"
            "              the first FILE has\n"
+           "  --pack wac|was  pack every FILE into a .wac or .was of its name\n"
+           "  --like SOURCE   with --pack: take the rate, channels and leading bytes of the\n"
+           "                  packed file SOURCE (without it: the FILE's own, up to 2 channels)\n"
            "  -o DIR      the target directory, created with its missing parents\n"
            "  -q          print errors only\n"
            "  --help      show this help and exit\n"
@@ -42,7 +47,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             return options;
         } else if (arg == "-q") {
             options.Quiet = true;
-        } else if (arg == "-f" || arg == "-o") {
+        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like") {
             if (i + 1 >= args.size())
                 throw UsageError("option " + arg + " needs a value");
             const std::string& value = args[++i];
@@ -50,6 +55,13 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                 options.JobFormat = FormatByOption(value);
                 if (options.JobFormat == nullptr)
                     throw UsageError("unknown format '" + value + "' (use " + OptionNames(", ", " or ") + ")");
+            } else if (arg == "--pack") {
+                // --pack wac is -f pack-wac: the table names the packing directions so.
+                options.JobFormat = value == "wac" || value == "was" ? FormatByOption("pack-" + value) : nullptr;
+                if (options.JobFormat == nullptr)
+                    throw UsageError("--pack takes wac or was, not '" + value + "'");
+            } else if (arg == "--like") {
+                options.PackLike = value;
             } else {
                 if (value.empty())
                     throw UsageError("option -o needs a directory");
@@ -64,6 +76,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
         throw UsageError("no target directory given (-o TARGET_DIR)");
     if (options.Files.empty())
         throw UsageError("no input file given");
+    if (!options.PackLike.empty() && (options.JobFormat == nullptr || options.JobFormat->Kind != JobKind::Pack))
+        throw UsageError("--like goes with --pack");
     if (options.JobFormat == nullptr) {
         options.JobFormat = FormatForFile(options.Files.front());
         if (options.JobFormat == nullptr)

@@ -16,6 +16,7 @@ struct CliOptions {
     std::string TargetDirectory;
     std::vector<std::string> Files;
     bool Quiet = false;
+    std::string PackLike; // --like: the packed file whose shape packed sound takes
 };
 
 // A command line that cannot be used; what() is the one-line reason.

@@ -2,56 +2,167 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <bit>
+#include <limits>
+#include <stdexcept>
 
-#include "encode/BitWriter.h"
 #include "decomp/ByteOrder.h"
 #include "decomp/WasTable.h"
+#include "encode/BitWriter.h"
 
 namespace packsmith {
 
-std::int16_t QuantiseWasSample(std::int16_t sample)
+namespace {
+
+// The nearest sample with its low 4 bits clear, for any int (a dithered sample may leave
+// the 16-bit range); halfway rounds away from 0.
+std::int16_t Quantise(int value)
 {
-    const long top = std::clamp(std::lround(sample / 16.0), -2048L, 2047L);
-    return static_cast<std::int16_t>(top * 16);
+    const int top = value >= 0 ? (value + 8) >> 4 : -((8 - value) >> 4);
+    return static_cast<std::int16_t>(std::clamp(top, -2048, 2047) * 16);
 }
+
+unsigned TopBits(std::int16_t sample) { return static_cast<std::uint16_t>(sample) >> 4; }
+
+// The dither's noise. Made here rather than by a library engine so that a seed gives the
+// same file with every build.
+class DitherNoise {
+public:
+    explicit DitherNoise(std::uint32_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
+    // Triangular over -15..15 sixteenths of a 12-bit step: the difference of two uniform
+    // values, which makes the hiss's power independent of the signal.
+    int Next()
+    {
+        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+        const auto bits = static_cast<unsigned>(state_ >> 56);
+        return static_cast<int>(bits & 15) - static_cast<int>(bits >> 4);
+    }
+
+private:
+    std::uint64_t state_;
+};
+
+// Codes chunks, following the decoder's table code by code.
+class ChunkCoder {
+public:
+    ChunkCoder()
+    {
+        holders_.fill(0);
+        holders_[0] = ~std::uint64_t{0}; // a fresh table holds 0 everywhere
+    }
+
+    void Code(std::span<const std::int16_t> samples, const WasEncoderOptions& options, std::uint32_t seed,
+              std::int16_t* decoded, MsbBitWriter& out)
+    {
+        Restart();
+        DitherNoise noise(seed);
+        std::int16_t previous = 0; // what a repeat gives before any sample
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const std::int16_t sample = Quantise(samples[i] + (options.Dither ? noise.Next() : 0));
+            const unsigned top = TopBits(sample);
+            if (sample == previous) {
+                out.Put(3, 2);
+                table_.Repeat();
+            } else if (const std::uint64_t held = holders_[top]) {
+                // Several entries hold a value only while the fresh table's zeros last; any
+                // of them gives the sample, and the lowest is as good as another.
+                const auto slot = static_cast<unsigned>(std::countr_zero(held));
+                out.Put(0x80 | slot, 8);
+                table_.Reference(slot);
+            } else {
+                const unsigned slot = table_.InsertSlot();
+                holders_[TopBits(table_.SampleAt(slot))] &= ~(std::uint64_t{1} << slot);
+                holders_[top] |= std::uint64_t{1} << slot;
+                out.Put(top, 13);
+                table_.Literal(sample);
+            }
+            previous = sample;
+            if (decoded)
+                decoded[i] = sample;
+        }
+    }
+
+private:
+    // Every chunk starts with a fresh table. Only the entries' values are cleared from the
+    // index, not all 4096 of it.
+    void Restart()
+    {
+        for (unsigned i = 0; i < WasTable::kEntries; ++i)
+            holders_[TopBits(table_.SampleAt(i))] = 0;
+        table_.Reset();
+        holders_[0] = ~std::uint64_t{0};
+    }
+
+    WasTable table_;
+    // For each 12-bit value, the table entries holding it, one bit each: a look-up per
+    // sample instead of a search of the table.
+    std::array<std::uint64_t, 4096> holders_;
+};
+
+// Each chunk's dither starts elsewhere: the same noise in every chunk would repeat at the
+// chunk rate, which is heard as a tone.
+std::uint32_t ChunkSeed(std::uint32_t seed, std::size_t chunk)
+{
+    return seed ^ static_cast<std::uint32_t>(chunk * 0x9E3779B9u);
+}
+
+} // namespace
+
+std::int16_t QuantiseWasSample(std::int16_t sample) { return Quantise(sample); }
 
 std::vector<std::uint8_t> EncodeWasChunk(std::span<const std::int16_t> samples)
 {
-    MsbBitWriter writer;
-    WasTable table;
-    // Where each 12-bit value was last put; checked against the table before use, since a
-    // later literal may have overwritten the entry.
-    std::array<std::uint8_t, 4096> slotOf{};
-    std::int16_t previous = 0;
-    for (const std::int16_t raw : samples) {
-        const std::int16_t sample = QuantiseWasSample(raw);
-        const auto top = static_cast<std::uint32_t>(static_cast<std::uint16_t>(sample) >> 4);
-        if (sample == previous) {
-            writer.Put(3, 2);
-            table.Repeat();
-        } else if (const unsigned slot = slotOf[top]; table.SampleAt(slot) == sample) {
-            writer.Put(0x80 | slot, 8);
-            table.Reference(slot);
-        } else {
-            writer.Put(top, 13);
-            table.Literal(sample);
-            slotOf[top] = static_cast<std::uint8_t>(table.LastSlot());
-        }
-        previous = sample;
-    }
-    return writer.Bytes();
+    return EncodeWasChunk(samples, WasEncoderOptions{});
+}
+
+std::vector<std::uint8_t> EncodeWasChunk(std::span<const std::int16_t> samples, const WasEncoderOptions& options,
+                                         std::span<std::int16_t> decoded)
+{
+    if (!decoded.empty() && decoded.size() < samples.size())
+        throw std::invalid_argument("no place for every decoded sample");
+    MsbBitWriter out;
+    out.Reserve(samples.size() * 13 / 8 + 1);
+    ChunkCoder coder;
+    coder.Code(samples, options, options.DitherSeed, decoded.empty() ? nullptr : decoded.data(), out);
+    return out.Bytes();
 }
 
 std::vector<std::uint8_t> EncodeWasFile(std::span<const std::int16_t> samples, WaveFormat format,
-                                        std::size_t samplesPerChunk)
+                                        std::size_t samplesPerChunk, const WasEncoderOptions& options)
 {
-    std::vector<std::uint8_t> file(kWaveDataAt);
+    if (std::uint64_t{samples.size()} * 2 > std::numeric_limits<std::uint32_t>::max() - 36)
+        throw std::length_error("too many samples for one packed music file");
+    const std::array<std::uint8_t, kWavePrefixBytes> prefix{};
     const auto header = MakeWaveHeader(format, static_cast<std::uint32_t>(samples.size() * 2));
-    std::copy(header.begin(), header.end(), file.begin() + kWavePrefixBytes);
-    for (std::size_t first = 0; first < samples.size(); first += samplesPerChunk) {
+    return EncodeWasFile(samples, prefix, header, samplesPerChunk, options);
+}
+
+std::vector<std::uint8_t> EncodeWasFile(std::span<const std::int16_t> samples,
+                                        std::span<const std::uint8_t, kWavePrefixBytes> prefix,
+                                        std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader,
+                                        std::size_t samplesPerChunk, const WasEncoderOptions& options)
+{
+    if (samplesPerChunk == 0)
+        throw std::invalid_argument("a packed music chunk needs at least one sample");
+    // Readers take both chunk sizes as signed 32-bit numbers; a literal costs 13 bits.
+    const std::uint64_t longest = std::min<std::uint64_t>(samplesPerChunk, samples.size());
+    if (longest * 13 / 8 + 1 > std::uint64_t{std::numeric_limits<std::int32_t>::max()})
+        throw std::length_error("too many samples for one packed music chunk");
+
+    std::vector<std::uint8_t> file(kWaveDataAt);
+    std::copy(prefix.begin(), prefix.end(), file.begin());
+    std::copy(waveHeader.begin(), waveHeader.end(), file.begin() + kWavePrefixBytes);
+    file.reserve(kWaveDataAt + samples.size() * 13 / 8 + (samples.size() / samplesPerChunk + 1) * 9);
+
+    ChunkCoder coder;
+    MsbBitWriter out;
+    out.Reserve(longest * 13 / 8 + 1);
+    std::size_t index = 0;
+    for (std::size_t first = 0; first < samples.size(); first += samplesPerChunk, ++index) {
         const auto chunk = samples.subspan(first, std::min(samplesPerChunk, samples.size() - first));
-        const auto coded = EncodeWasChunk(chunk);
+        out.Clear();
+        coder.Code(chunk, options, ChunkSeed(options.DitherSeed, index), nullptr, out);
+        const auto& coded = out.Bytes();
         const std::size_t at = file.size();
         file.resize(at + 8 + coded.size());
         StoreLE32(file.data() + at, static_cast<std::uint32_t>(coded.size()));

@@ -80,7 +80,9 @@ std::string HiddenName(const std::string& fileName)
 {
     static constexpr std::string_view kDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     constexpr std::size_t kTagLength = 8;
-    std::string name = "." + fileName.substr(0, kNameMax - 2 - kTagLength) + ".";
+    std::string name = ".";
+    name.append(fileName, 0, kNameMax - 2 - kTagLength);
+    name += '.';
     std::uint64_t bits = RandomBits();
     for (std::size_t i = 0; i < kTagLength; ++i, bits /= kDigits.size())
         name += kDigits[bits % kDigits.size()];

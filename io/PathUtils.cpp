@@ -1,5 +1,7 @@
 #include "io/PathUtils.h"
 
+#include "io/PackError.h"
+
 #include <sys/stat.h>
 
 namespace packsmith {
@@ -56,6 +58,12 @@ bool SameFile(const std::string& a, const std::string& b)
     struct stat first {}, second {};
     return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
+}
+
+void RefuseOverInput(const std::string& output, const std::string& input)
+{
+    if (SameFile(output, input))
+        throw PackError("Cannot create file " + output + " (it is the file being read)");
 }
 
 std::string JoinPath(std::string_view directory, std::string_view name)

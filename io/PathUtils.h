@@ -18,6 +18,9 @@ bool PathExists(const std::string& path);
 // Whether the two paths name one existing file, also through links or another spelling of
 // the path. Writing an output over its own input would destroy the input.
 bool SameFile(const std::string& a, const std::string& b);
+// Refuses to write output over input, which would destroy what is being read:
+// "Cannot create file OUTPUT (it is the file being read)" when both name one file.
+void RefuseOverInput(const std::string& output, const std::string& input);
 // directory + "/" + name: an output path under the target directory.
 std::string JoinPath(std::string_view directory, std::string_view name);
 

@@ -269,7 +269,7 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"-o", "out"}, "no input file given"},
         {{"-o"}, "option -o needs a value"},
         {{"-o", "", "a.wac"}, "option -o needs a directory"},
-        {{"-f", "wav", "-o", "out", "a.wac"}, "unknown format 'wav' (use wac, was, at3, lst or log)"},
+        {{"-f", "wav", "-o", "out", "a.wac"}, "unknown format 'wav' (use wac, was, at3, lst, log, pack-wac or pack-was)"},
         {{"-o", "out", "-x", "a.wac"}, "unknown option -x"},
         {{"-o", "out", "picture.tga"}, "cannot tell the format of picture.tga from its extension; use -f"},
         {{"-o", "out", "a.wac", "B.WAC", "c.was"}, "c.was is not a .wac file like a.wac; give -f to take every file as one format"},

@@ -76,9 +76,10 @@ TEST(FormatTable, FilterPositionsOptionsAndExtensionsNameOneFormat)
         FormatCode code;
         std::string_view name, option, file;
         bool rebuilds;
-    } rows[] = {{1, 1, "WAC", "wac", "/a/b.wac", false},  {2, 2, "WAS", "was", "B.WAS", false},
-                {3, 3, "AT3", "at3", "menu.At3", true},   {4, 5, "", "lst", "/x/jobs.lst", false},
-                {5, 4, "", "log", "result.LOG", false}};
+    } rows[] = {{1, 1, "WAC", "wac", "/a/b.wac", true},  {2, 2, "WAS", "was", "B.WAS", true},
+                {3, 3, "AT3", "at3", "menu.At3", true},  {4, 5, "", "lst", "/x/jobs.lst", false},
+                {5, 4, "", "log", "result.LOG", false}, {6, 6, "", "pack-wac", "", false},
+                {7, 7, "", "pack-was", "", false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.position);
         const Format& format = FormatAtFilter(row.position);
@@ -86,17 +87,18 @@ TEST(FormatTable, FilterPositionsOptionsAndExtensionsNameOneFormat)
         EXPECT_EQ(format.LogName, row.name);
         EXPECT_EQ(FormatByCode(row.code), &format);
         EXPECT_EQ(FormatByOption(row.option), &format);
-        EXPECT_EQ(FormatForFile(row.file), &format);
+        // ".wav" is packed either way, so the extension alone names no format.
+        EXPECT_EQ(FormatForFile(row.file.empty() ? "x.wav" : row.file), row.file.empty() ? nullptr : &format);
         EXPECT_EQ(FilterPosition(format), row.position);
         EXPECT_EQ(RebuildFor(row.name) != nullptr, row.rebuilds);
     }
     EXPECT_EQ(FormatByCode(kFormatNone), nullptr);
-    EXPECT_EQ(FormatByCode(6), nullptr);
+    EXPECT_EQ(FormatByCode(8), nullptr);
     EXPECT_EQ(RebuildFor("at3"), nullptr) << "names are compared exactly";
-    EXPECT_EQ(OptionNames(", ", " or "), "wac, was, at3, lst or log");
+    EXPECT_EQ(OptionNames(", ", " or "), "wac, was, at3, lst, log, pack-wac or pack-was");
     for (const char* path : {"picture.tga", "noext", "/dir.wac/file", "a.wac.bak"})
         EXPECT_EQ(FormatForFile(path), nullptr) << path;
-    for (const int bad : {0, 6, -1}) {
+    for (const int bad : {0, 8, -1}) {
         try {
             FormatAtFilter(bad);
             ADD_FAILURE() << bad;
@@ -329,7 +331,7 @@ TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
     EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/notes.txt", "/w/d.wac"}); }));
     EXPECT_EQ(window.Items.size(), 2u);
     EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
-              "Cannot add /w/notes.txt: only .wac, .was, .at3, .lst and .log files can be added.");
+              "Cannot add /w/notes.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
     ExpectListButtons(true, true, true, true);
 
     // A dropped project list is loaded like a chosen one.

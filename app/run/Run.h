@@ -39,6 +39,8 @@ public:
     // targetDirectory: existing, absolute, without a trailing separator.
     Run(const Format& format, std::vector<std::string> jobs, std::string targetDirectory, RunHost& host);
 
+    // The packed file whose rate, channels and leading bytes packed sound takes.
+    void SetPackLike(std::string path) { context_.PackLike = std::move(path); }
     // Runs every job in place of the format's own handler (the tests' fakes).
     void ReplaceHandler(Handler handler) { handler_ = std::move(handler); }
 

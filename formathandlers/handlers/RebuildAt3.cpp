@@ -80,16 +80,10 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         ThrowReadError("the table region runs past the end of the file");
     const std::vector<PackEntry> entries = ReadEntries(reader);
 
-    // Refused before anything is written: a log that no longer fits the pack, a pack whose
-    // pictures this run has already put back (a second listing would undo the first's), a
-    // new pack over its own source.
+    // Refused before anything is written: a log that no longer fits the pack, a new pack
+    // over its own source.
     CheckLogFitsPack(packPath, entries, run.ReplayList, firstLine);
-    if (run.RebuiltPacks.count(newPackPath) != 0)
-        throw PackError("The log lists " + packPath +
-                        " more than once: its first listing has been put back into the pack, and the next "
-                        "would undo it. Keep one listing of the pack in the log");
-    if (SameFile(newPackPath, packPath))
-        throw PackError("Cannot create file " + newPackPath + " (it is the pack being read)");
+    RefuseOverInput(newPackPath, packPath);
 
     const TgaLibrary codec;
     Bitmap32 edited;
@@ -149,7 +143,6 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         host.ShowFileProgress(static_cast<int>(std::uint64_t{i} * 100 / header.EntryCount));
     }
     newPack.Commit();
-    run.RebuiltPacks.insert(newPackPath);
     host.ReportOutput(newPackPath, end,
                       std::to_string(replaced) + " replaced, " + std::to_string(unchanged) + " unchanged, " +
                           std::to_string(header.EntryCount - replaced - unchanged) + " kept");

@@ -23,11 +23,19 @@ std::string SourcePath(const std::string& written, const std::string& logDirecto
     return ResolveListedPath(path, logDirectory);
 }
 
-// A failure while a pack is rebuilt is about that pack, whatever log named it.
+// Rebuilds what a "#Source:" line names into the target directory. A second listing of the
+// same file in one run would undo the first's, so it is refused. A failure while a file is
+// rebuilt is about that file, whatever log named it.
 int Rebuild(RebuildFunction rebuild, const std::string& source, int firstLine, RunContext& run, JobHost& host)
 {
+    const std::string newPath = JoinPath(run.TargetDirectory, ExtractFileName(source));
+    if (run.RebuiltPacks.count(newPath) != 0)
+        throw PackError("The log lists " + source + " more than once: its first listing has been put back, and the "
+                        "next would undo it. Keep one listing of it in the log");
     try {
-        return rebuild(JoinPath(run.TargetDirectory, ExtractFileName(source)), firstLine, run, host);
+        const int next = rebuild(newPath, firstLine, run, host);
+        run.RebuiltPacks.insert(newPath);
+        return next;
     } catch (const PackError& e) {
         throw PackError(About(source, e.what()));
     }

@@ -35,6 +35,9 @@ struct RunContext {
     std::string ReplayDirectory;
     // The packs this run has rebuilt, so that no listing undoes another's.
     std::set<std::string> RebuiltPacks;
+    // The packed file whose rate, channels and leading bytes packed sound takes; "" for
+    // the sound's own.
+    std::string PackLike;
 };
 
 } // namespace packsmith

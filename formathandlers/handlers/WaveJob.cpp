@@ -18,12 +18,9 @@ std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
     return JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(inputPath), ".wav"));
 }
 
-// Refuses an output that names the input itself: decoding a file over itself is never
-// what the user meant.
 const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath)
 {
-    if (SameFile(outputPath, inputPath))
-        throw PackError("Cannot create file " + outputPath + " (it is the file being read)");
+    RefuseOverInput(outputPath, inputPath);
     return outputPath;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "formathandlers/handlers/JobHost.h"
+#include "formathandlers/handlers/PackedWave.h"
 #include "formathandlers/handlers/RunContext.h"
 #include "io/BufferedReader.h"
 #include "io/ByteBuffer.h"
@@ -22,7 +23,7 @@ namespace packsmith {
 // always has, but only where no earlier file of the name was there: an earlier file is
 // never destroyed by a failed job, and the message says that it was kept. A stopped job,
 // and one that failed before it wrote anything, leave nothing.
-class WaveJob {
+class WaveJob final : public DecodedSink {
 public:
     WaveJob(const std::string& inputPath, const RunContext& run);
     WaveJob(const WaveJob&) = delete;
@@ -43,7 +44,7 @@ public:
     // The next count bytes of the output, for the caller to fill before its next call.
     // Everything that can fail before they are filled must be done before asking for them,
     // or a failure would leave them unfilled in the output.
-    std::span<std::uint8_t> Extend(std::uint64_t count);
+    std::span<std::uint8_t> Extend(std::uint64_t count) override;
     // Puts the finished output in place and reports it to the run.
     void Finish(JobHost& host);
 

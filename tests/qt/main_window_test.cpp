@@ -419,7 +419,7 @@ TEST_F(MainWindowTest, DroppedFilesJoinTheList)
     Drop({"/w/readme.txt"});
     EXPECT_EQ(Items().size(), 2u);
     ASSERT_EQ(dialogs.ErrorBoxes.size(), 1u);
-    EXPECT_EQ(dialogs.ErrorBoxes[0], "Cannot add /w/readme.txt: only .wac, .was, .at3, .lst and .log files can be added.");
+    EXPECT_EQ(dialogs.ErrorBoxes[0], "Cannot add /w/readme.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
 }
 
 // The real dialogs, inspected and answered while they are open.
@@ -432,7 +432,7 @@ void WhenModal(std::function<void(QWidget*)> answer)
     });
 }
 
-TEST(QtDialogs, SelectLogOffersTheFiveFiltersAndReportsTheChosenOne)
+TEST(QtDialogs, SelectLogOffersEveryFormatsFilterAndReportsTheChosenOne)
 {
     TempDir dir;
     const std::string list = dir.Write("jobs.lst", "");
@@ -444,7 +444,8 @@ TEST(QtDialogs, SelectLogOffersTheFiveFiltersAndReportsTheChosenOne)
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
         EXPECT_EQ(dialog->nameFilters(),
                   (QStringList{"Packed WAV (*.wac)", "Packed Music (*.was)", "Image Pack (*.at3)",
-                               "Project list files (*.lst)", "Log files (*.log)"}));
+                               "Project list files (*.lst)", "Log files (*.log)", "Wave to Packed WAV (*.wav)",
+                               "Wave to Packed Music (*.wav)"}));
         EXPECT_EQ(dialog->selectedNameFilter(), "Packed WAV (*.wac)");
         dialog->selectNameFilter("Project list files (*.lst)");
         dialog->selectFile(QString::fromStdString(list));

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "formathandlers/handlers/JobHost.h"
+#include "io/BufferedReader.h"
+
+namespace packsmith {
+
+// Where decoded samples go: the next count bytes, for the decoder to fill before the next
+// call. The extraction writes them to a ".wav"; the packer keeps them to compare.
+class DecodedSink {
+public:
+    virtual ~DecodedSink() = default;
+    virtual std::span<std::uint8_t> Extend(std::uint64_t count) = 0;
+};
+
+// Refuses a ".wac" whose block count cannot be true: some other file under the extension.
+void CheckIsPackedWav(const std::string& path, std::uint32_t blockCount, std::uint64_t size);
+
+// The blocks of a packed wave file, read from just after its 8 + 44 leading bytes, decoded
+// into out; a file that ends before its last block fails there, with where it ended.
+void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSink& out, const JobHost& host);
+
+// The chunks of a packed music file, from just after its 8 + 44 leading bytes to its end,
+// each decoded to its stated size into out. samplesPerChunk, when given, receives the
+// first chunk's sample count (0 for none).
+void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink& out, const JobHost& host,
+                     std::uint32_t* samplesPerChunk = nullptr);
+
+} // namespace packsmith

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "formathandlers/sound/Pcm16.h"
+
+namespace packsmith {
+
+// Reads a sound file as an editor saves it (WAV of any sample kind, FLAC, Ogg and whatever
+// else libsndfile knows) into 16-bit samples at the file's own rate and channel count.
+// 16-bit files come back bit-exact; wider ones are rounded to nearest and clipped.
+// Throws PackError naming the file when it cannot be read or holds nothing usable.
+Pcm16 ReadSoundFile(const std::string& path);
+
+} // namespace packsmith

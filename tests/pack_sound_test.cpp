@@ -1,0 +1,152 @@
+// Putting sound back: replaying the log of a sound extraction, and packing sound files
+// from the command line.
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "cli/CliApp.h"
+#include "decomp/ByteOrder.h"
+#include "encode/WacEncoder.h"
+#include "encode/WasEncoder.h"
+#include "tests/support/TempDir.h"
+
+namespace packsmith::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+CliResult Cli(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    CliResult result;
+    result.Status = RunCli(args, out, err);
+    result.Out = out.str();
+    result.Err = err.str();
+    return result;
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+std::vector<std::int16_t> Chord(std::size_t count)
+{
+    std::vector<std::int16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / 22050;
+        samples[i] = static_cast<std::int16_t>(std::lround(6000 * std::sin(2 * M_PI * 262 * t) +
+                                                           5000 * std::sin(2 * M_PI * 330 * t) +
+                                                           4000 * std::sin(2 * M_PI * 392 * t)));
+    }
+    return samples;
+}
+
+// The samples of a wave file as the tool writes it (44-byte header, then 16-bit samples).
+std::vector<std::int16_t> WaveSamples(const std::string& path)
+{
+    const std::string bytes = ReadFileBytes(path);
+    std::vector<std::int16_t> samples;
+    for (std::size_t at = 44; at + 1 < bytes.size(); at += 2)
+        samples.push_back(static_cast<std::int16_t>(LoadLE16(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at)));
+    return samples;
+}
+
+bool Sox(const std::string& arguments) { return std::system(("sox " + arguments + " 2>/dev/null").c_str()) == 0; }
+
+class PackSoundTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override
+    {
+        if (std::system("sox --version >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "sox is not installed";
+        extension = GetParam();
+        const auto samples = Chord(5000);
+        const auto bytes = extension == ".wac" ? EncodeWacFile(samples) : EncodeWasFile(samples, {}, 1024);
+        source = dir.Write("game/chord" + extension, Text(bytes));
+        ASSERT_EQ(Cli({"-q", "-o", dir / "A", source}).Status, 0);
+    }
+    std::string Packed(const std::string& folder) const { return dir / (folder + "/chord" + extension); }
+
+    TempDir dir;
+    std::string extension;
+    std::string source;
+};
+
+TEST_P(PackSoundTest, TheReplayCyclePutsAnEditedSoundBackAndCopiesTheRest)
+{
+    // Unedited, and without its ".wav": byte for byte copies of the source.
+    ASSERT_EQ(Cli({"-q", "-o", dir / "B", dir / "A/result.log"}).Status, 0);
+    EXPECT_EQ(ReadFileBytes(Packed("B")), ReadFileBytes(source));
+    fs::rename(dir / "A/chord.wav", dir / "A/kept.wav");
+    const auto missing = Cli({"-o", dir / "C", dir / "A/result.log"});
+    EXPECT_EQ(missing.Status, 0);
+    EXPECT_NE(missing.Out.find("copied, chord.wav not found"), std::string::npos) << missing.Out;
+    EXPECT_EQ(ReadFileBytes(Packed("C")), ReadFileBytes(source));
+
+    // Reversed in an editor: packed anew, and extracted again it is the reversed sound.
+    const std::vector<std::int16_t> original = WaveSamples(dir / "A/kept.wav");
+    ASSERT_TRUE(Sox("'" + (dir / "A/kept.wav") + "' '" + (dir / "A/chord.wav") + "' reverse"));
+    const auto edited = Cli({"-o", dir / "D", dir / "A/result.log"});
+    ASSERT_EQ(edited.Status, 0) << edited.Err;
+    EXPECT_NE(edited.Out.find("packed from chord.wav"), std::string::npos) << edited.Out;
+    ASSERT_EQ(Cli({"-q", "-o", dir / "E", Packed("D")}).Status, 0);
+    const std::vector<std::int16_t> back = WaveSamples(dir / "E/chord.wav");
+    ASSERT_GE(back.size(), original.size());
+    // The packed formats hold multiples of 64 (".wac") or 16 (".was"): half of that is the
+    // most a sample may be off.
+    const int error = extension == ".wac" ? 32 : 8;
+    for (std::size_t i = 0; i < original.size(); ++i)
+        ASSERT_LE(std::abs(back[i] - original[original.size() - 1 - i]), error) << i;
+
+    // A 48 kHz stereo float version is converted to the source's rate and channels.
+    ASSERT_TRUE(Sox("'" + (dir / "A/kept.wav") + "' -e float -b 32 -c 2 -r 48000 '" + (dir / "A/chord.wav") + "'"));
+    const auto converted = Cli({"-o", dir / "F", dir / "A/result.log"});
+    ASSERT_EQ(converted.Status, 0) << converted.Err;
+    EXPECT_NE(converted.Out.find("resampled from 48000 Hz, mixed to mono"), std::string::npos) << converted.Out;
+    ASSERT_EQ(Cli({"-q", "-o", dir / "G", Packed("F")}).Status, 0);
+    EXPECT_NEAR(static_cast<double>(WaveSamples(dir / "G/chord.wav").size()), static_cast<double>(original.size()), 256.0);
+
+    // A ".wav" that is no sound is named in the message; nothing is written.
+    dir.Write("A/chord.wav", "not a sound at all");
+    const auto broken = Cli({"-o", dir / "H", dir / "A/result.log"});
+    EXPECT_EQ(broken.Status, 1);
+    EXPECT_NE(broken.Err.find(dir / "A/chord.wav"), std::string::npos) << broken.Err;
+    EXPECT_FALSE(FileExists(Packed("H")));
+}
+
+TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
+{
+    const std::string format = extension.substr(1);
+    ASSERT_TRUE(Sox("-n -e float -b 32 -c 2 -r 44100 '" + (dir / "new.flac") + "' synth 0.5 sine 440"));
+    const auto like = Cli({"-o", dir / "P", "--pack", format, "--like", source, dir / "new.flac"});
+    ASSERT_EQ(like.Status, 0) << like.Err;
+    EXPECT_NE(like.Out.find("resampled from 44100 Hz, mixed to mono"), std::string::npos) << like.Out;
+    const std::string packed = ReadFileBytes(dir / ("P/new" + extension));
+    const std::string original = ReadFileBytes(source);
+    ASSERT_GE(packed.size(), 52u);
+    // Leading bytes the decoders do not read come from the source; the wave header
+    // describes the new data at the source's rate and channels.
+    const std::size_t from = extension == ".wac" ? 4 : 0;
+    EXPECT_EQ(packed.substr(from, 8 - from), original.substr(from, 8 - from));
+    EXPECT_EQ(packed.substr(8 + 22, 6), original.substr(8 + 22, 6)) << "channels and rate";
+    ASSERT_EQ(Cli({"-q", "-o", dir / "Q", dir / ("P/new" + extension)}).Status, 0);
+    EXPECT_NEAR(static_cast<double>(WaveSamples(dir / "Q/new.wav").size()), 11025.0, 256.0);
+
+    // Without --like: the file's own rate and channels (two at the most).
+    ASSERT_EQ(Cli({"-q", "-o", dir / "R", "--pack", format, dir / "new.flac"}).Status, 0);
+    const std::string own = ReadFileBytes(dir / ("R/new" + extension));
+    ASSERT_GE(own.size(), 52u);
+    EXPECT_EQ(LoadLE16(reinterpret_cast<const std::uint8_t*>(own.data()) + 8 + 22), 2);
+    EXPECT_EQ(LoadLE32(reinterpret_cast<const std::uint8_t*>(own.data()) + 8 + 24), 44100u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PackSoundTest, ::testing::Values(".wac", ".was"),
+                         [](const auto& info) { return std::string(info.param).substr(1); });
+
+} // namespace
+} // namespace packsmith::test
