@@ -1,5 +1,7 @@
 #include "app/FormatTable.h"
 
+#include <algorithm>
+
 #include "formathandlers/handlers/ExtractAt3.h"
 #include "formathandlers/handlers/ExtractWac.h"
 #include "formathandlers/handlers/ExtractWas.h"
@@ -58,6 +60,14 @@ const Format* FormatForFile(std::string_view path)
         found = &format;
     }
     return found;
+}
+
+bool ExtensionIsShared(std::string_view path)
+{
+    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
+    return !extension.empty() && std::count_if(kFormats.begin(), kFormats.end(), [&](const Format& format) {
+        return UpperCaseAscii(format.Extension) == extension;
+    }) > 1;
 }
 
 const Format* FormatByOption(std::string_view option)

@@ -55,6 +55,8 @@ int FilterPosition(const Format& format);
 // The format whose extension the file has; null when none or several have it (".wav" may
 // be packed either way).
 const Format* FormatForFile(std::string_view path);
+// Whether several formats take files of this extension (".wav", packed either way).
+bool ExtensionIsShared(std::string_view path);
 // The format of a -f name; null when none has it.
 const Format* FormatByOption(std::string_view option);
 // The -f names in the table's order, for messages and help texts: OptionNames(", ", " or ")

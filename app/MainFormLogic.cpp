@@ -83,6 +83,9 @@ void MainFormLogic::DropFiles(const std::vector<std::string>& files)
     if (Running() || files.empty())
         return;
     const Format* format = FormatForFile(files.front());
+    if (format == nullptr && ExtensionIsShared(files.front()))
+        throw PackError("Cannot add " + files.front() +
+                        " by dropping it: it can be packed more than one way; choose how in the open dialog");
     if (format == nullptr)
         throw PackError("Cannot add " + files.front() + ": only " + AddableExtensions() + " files can be added");
 

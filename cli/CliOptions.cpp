@@ -80,6 +80,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
         throw UsageError("--like goes with --pack");
     if (options.JobFormat == nullptr) {
         options.JobFormat = FormatForFile(options.Files.front());
+        if (options.JobFormat == nullptr && ExtensionIsShared(options.Files.front()))
+            throw UsageError("cannot tell how to pack " + options.Files.front() + "; give --pack wac or --pack was");
         if (options.JobFormat == nullptr)
             throw UsageError("cannot tell the format of " + options.Files.front() + " from its extension; use -f");
         // One run takes one format; a file of another kind would be read as the first's.

@@ -272,6 +272,8 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"-f", "wav", "-o", "out", "a.wac"}, "unknown format 'wav' (use wac, was, at3, lst, log, pack-wac or pack-was)"},
         {{"-o", "out", "-x", "a.wac"}, "unknown option -x"},
         {{"-o", "out", "picture.tga"}, "cannot tell the format of picture.tga from its extension; use -f"},
+        {{"-o", "out", "voice.wav"}, "cannot tell how to pack voice.wav; give --pack wac or --pack was"},
+        {{"-o", "out", "--like", "a.wac", "voice.wav"}, "--like goes with --pack"},
         {{"-o", "out", "a.wac", "B.WAC", "c.was"}, "c.was is not a .wac file like a.wac; give -f to take every file as one format"},
     };
     for (const auto& row : rows) {

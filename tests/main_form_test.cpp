@@ -332,6 +332,10 @@ TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
     EXPECT_EQ(window.Items.size(), 2u);
     EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
               "Cannot add /w/notes.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
+    // A sound file can be packed two ways, which a drop cannot say.
+    EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/voice.wav"}); }));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot add /w/voice.wav by dropping it: it can be packed more than "
+                                                "one way; choose how in the open dialog.");
     ExpectListButtons(true, true, true, true);
 
     // A dropped project list is loaded like a chosen one.
