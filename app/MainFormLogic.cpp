@@ -78,14 +78,14 @@ void MainFormLogic::BAddLogClick()
     AddJobs(window_.SelectLog());
 }
 
-void MainFormLogic::DropFiles(const std::vector<std::string>& files)
+void MainFormLogic::AddFiles(const std::vector<std::string>& files)
 {
     if (Running() || files.empty())
         return;
     const Format* format = FormatForFile(files.front());
     if (format == nullptr && ExtensionIsShared(files.front()))
         throw PackError("Cannot add " + files.front() +
-                        " by dropping it: it can be packed more than one way; choose how in the open dialog");
+                        ": it can be packed more than one way; choose how in the open dialog");
     if (format == nullptr)
         throw PackError("Cannot add " + files.front() + ": only " + AddableExtensions() + " files can be added");
 
@@ -97,7 +97,7 @@ void MainFormLogic::DropFiles(const std::vector<std::string>& files)
     BeginAdd();
     AddJobs(dropped);
     if (!refused.empty())
-        throw PackError("Cannot add " + refused.front() + ": the dropped files must all be of one format");
+        throw PackError("Cannot add " + refused.front() + ": files added together must all be of one format");
 }
 
 void MainFormLogic::BeginAdd()

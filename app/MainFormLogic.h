@@ -31,9 +31,10 @@ public:
     // The commands, one per control. A command that changes the job list, and a second run,
     // are refused while a run is in progress.
     void BAddLogClick();
-    // Files dropped on the job list: added as the add command adds them, the format taken
-    // from the first file's extension. Files of another format are refused with a message.
-    void DropFiles(const std::vector<std::string>& files);
+    // Files dropped on the job list or named on the command line: added as the add command
+    // adds them, the format taken from the first file's extension. Files of another format
+    // are refused with a message.
+    void AddFiles(const std::vector<std::string>& files);
     void BSaveListClick();
     void BRemLogClick();
     void BClearAllClick();

@@ -320,27 +320,27 @@ TEST_F(MainFormTest, ErrorsOfAnyKindReachTheErrorBox)
 TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
 {
     ASSERT_TRUE(Add(2, {"/s/x.was"}));
-    EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/a.WAC", "/w/pic.tga", "/w/b.wac", "/w/c.was"}); }));
+    EXPECT_FALSE(form.Execute([&] { form.AddFiles({"/w/a.WAC", "/w/pic.tga", "/w/b.wac", "/w/c.was"}); }));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.WAC", "/w/b.wac"}));
     EXPECT_EQ(form.JobFormat(), 1);
     ExpectListButtons(true, true, true, true);
     EXPECT_EQ(window.Dialogs.ErrorBoxes,
-              (std::vector<std::string>{"Cannot add /w/pic.tga: the dropped files must all be of one format."}));
+              (std::vector<std::string>{"Cannot add /w/pic.tga: files added together must all be of one format."}));
 
     // A first file of no known kind refuses the whole drop and changes nothing.
-    EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/notes.txt", "/w/d.wac"}); }));
+    EXPECT_FALSE(form.Execute([&] { form.AddFiles({"/w/notes.txt", "/w/d.wac"}); }));
     EXPECT_EQ(window.Items.size(), 2u);
     EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
               "Cannot add /w/notes.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
     // A sound file can be packed two ways, which a drop cannot say.
-    EXPECT_FALSE(form.Execute([&] { form.DropFiles({"/w/voice.wav"}); }));
-    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot add /w/voice.wav by dropping it: it can be packed more than "
-                                                "one way; choose how in the open dialog.");
+    EXPECT_FALSE(form.Execute([&] { form.AddFiles({"/w/voice.wav"}); }));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
+              "Cannot add /w/voice.wav: it can be packed more than one way; choose how in the open dialog.");
     ExpectListButtons(true, true, true, true);
 
     // A dropped project list is loaded like a chosen one.
     const auto list = dir.Write("jobs.lst", "/l/one.log\r\n");
-    ASSERT_TRUE(form.Execute([&] { form.DropFiles({list}); }));
+    ASSERT_TRUE(form.Execute([&] { form.AddFiles({list}); }));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
     EXPECT_TRUE(window.Dialogs.OpenAnswers.empty());
 }

@@ -378,7 +378,7 @@ TEST_F(WindowRunTest, ListCommandsAndASecondRunAreRefusedWhileARunWorks)
     form.Execute([&] { form.BAddLogClick(); });
     form.Execute([&] { form.BRemLogClick(); });
     form.Execute([&] { form.BClearAllClick(); });
-    form.Execute([&] { form.DropFiles({"/s/y.was"}); });
+    form.Execute([&] { form.AddFiles({"/s/y.was"}); });
     form.Execute([&] { form.BProcessClick(); });
     const std::string savedList = dir / "during.lst";
     window.Dialogs.SaveListAnswers.push_back(savedList);

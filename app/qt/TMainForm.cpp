@@ -317,7 +317,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         for (const QString& file : LocalFiles(drop->mimeData()))
             files.push_back(FromQt(file));
         drop->acceptProposedAction();
-        logic_.Execute([this, files] { logic_.DropFiles(files); });
+        logic_.Execute([this, files] { logic_.AddFiles(files); });
         return true;
     }
     default:

@@ -1,6 +1,9 @@
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/ErrorText.h"
 #include "app/qt/QtText.h"
@@ -16,6 +19,16 @@ int main(int argc, char** argv)
     try {
         packsmith::qt::TMainForm form;
         form.show();
+        // Files named on the command line (a double click in a file manager) join the job
+        // list as files dropped on it do.
+        QStringList arguments = QApplication::arguments();
+        arguments.removeFirst();
+        if (!arguments.isEmpty()) {
+            std::vector<std::string> files;
+            for (const QString& argument : arguments)
+                files.push_back(packsmith::qt::FromQt(QFileInfo(argument).absoluteFilePath()));
+            form.Logic().Execute([&] { form.Logic().AddFiles(files); });
+        }
         return QApplication::exec();
     } catch (...) {
         // A failure while the window is being built is shown like any other, then the
