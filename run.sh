@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, then runs the tool: with arguments, packsmith-cli with
 # them; without, the window when there is a display to show it on, else the command line's
-# usage.
+# usage. --package builds the Debian package instead and prints its path.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$root/tools/setup.sh"
 
 packsmith_install_missing >&2
+if [ "${1:-}" = "--package" ]; then
+    # The Debian package, built apart from build/ so that its Release build and /usr prefix
+    # do not disturb the day-to-day tree. A package of an older version is removed first,
+    # so that the path printed is the one just built.
+    rm -f "$root"/build-package/packsmith_*.deb
+    packsmith_build "$root" "$root/build-package" -DCMAKE_BUILD_TYPE=Release -DPACKSMITH_TESTS=OFF \
+        -DPACKSMITH_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr >&2
+    cmake --build "$root/build-package" --target package >&2
+    ls "$root"/build-package/packsmith_*.deb
+    exit 0
+fi
 packsmith_build "$root" >&2
 
 bin="$root/build/bin"

@@ -66,10 +66,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const std::vector<std::string> jobs = JobList(options);
         if (jobs.empty())
             return kExitCompleted;
+        // Every path of the command line is taken before the target becomes current.
+        const std::string packLike = options.PackLike.empty() ? "" : FullPath(options.PackLike);
         const std::string target = PrepareTargetDirectory(FullPath(options.TargetDirectory));
         EnterDirectory(target);
         Run run(*options.JobFormat, jobs, target, host);
-        run.SetPackLike(options.PackLike.empty() ? "" : FullPath(options.PackLike));
+        run.SetPackLike(packLike);
         if (handler)
             run.ReplaceHandler(std::move(handler));
         result = run.Execute();

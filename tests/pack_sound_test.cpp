@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 #include "cli/CliApp.h"
 #include "decomp/ByteOrder.h"
@@ -123,7 +124,9 @@ TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
 {
     const std::string format = extension.substr(1);
     ASSERT_TRUE(Sox("-n -e float -b 32 -c 2 -r 44100 '" + (dir / "new.flac") + "' synth 0.5 sine 440"));
-    const auto like = Cli({"-o", dir / "P", "--pack", format, "--like", source, dir / "new.flac"});
+    // --like relative to where the command was given, not to the target.
+    ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
+    const auto like = Cli({"-o", "P", "--pack", format, "--like", "game/chord" + extension, "new.flac"});
     ASSERT_EQ(like.Status, 0) << like.Err;
     EXPECT_NE(like.Out.find("resampled from 44100 Hz, mixed to mono"), std::string::npos) << like.Out;
     const std::string packed = ReadFileBytes(dir / ("P/new" + extension));
