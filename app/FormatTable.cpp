@@ -1,6 +1,8 @@
 #include "app/FormatTable.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "formathandlers/handlers/ExtractAt3.h"
 #include "formathandlers/handlers/ExtractWac.h"
@@ -25,6 +27,34 @@ constexpr std::array<Format, kFormatCount> kFormats{{
     {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr},
 }};
 
+// The first format whose extension the file has, and how many have it.
+std::pair<const Format*, int> FormatsWithExtension(std::string_view path)
+{
+    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
+    const Format* first = nullptr;
+    int count = 0;
+    if (extension.empty())
+        return {first, count};
+    for (const Format& format : kFormats) {
+        if (UpperCaseAscii(format.Extension) == extension && count++ == 0)
+            first = &format;
+    }
+    return {first, count};
+}
+
+// "a, b and c": the words with separator between them and lastSeparator before the last.
+template <class Words>
+std::string Enumeration(const Words& words, std::string_view separator, std::string_view lastSeparator)
+{
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == words.size() ? lastSeparator : separator;
+        text += words[i];
+    }
+    return text;
+}
+
 } // namespace
 
 const std::array<Format, kFormatCount>& Formats() { return kFormats; }
@@ -48,27 +78,11 @@ int FilterPosition(const Format& format) { return static_cast<int>(&format - kFo
 
 const Format* FormatForFile(std::string_view path)
 {
-    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
-    if (extension.empty())
-        return nullptr;
-    const Format* found = nullptr;
-    for (const Format& format : kFormats) {
-        if (UpperCaseAscii(format.Extension) != extension)
-            continue;
-        if (found != nullptr)
-            return nullptr;
-        found = &format;
-    }
-    return found;
+    const auto [first, count] = FormatsWithExtension(path);
+    return count == 1 ? first : nullptr;
 }
 
-bool ExtensionIsShared(std::string_view path)
-{
-    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
-    return !extension.empty() && std::count_if(kFormats.begin(), kFormats.end(), [&](const Format& format) {
-        return UpperCaseAscii(format.Extension) == extension;
-    }) > 1;
-}
+bool ExtensionIsShared(std::string_view path) { return FormatsWithExtension(path).second > 1; }
 
 const Format* FormatByOption(std::string_view option)
 {
@@ -80,13 +94,19 @@ const Format* FormatByOption(std::string_view option)
 
 std::string OptionNames(std::string_view separator, std::string_view lastSeparator)
 {
-    std::string names;
-    for (std::size_t i = 0; i < kFormats.size(); ++i) {
-        if (i > 0)
-            names += i + 1 == kFormats.size() ? lastSeparator : separator;
-        names += kFormats[i].Option;
-    }
-    return names;
+    std::vector<std::string_view> names;
+    for (const Format& format : kFormats)
+        names.push_back(format.Option);
+    return Enumeration(names, separator, lastSeparator);
+}
+
+std::string ExtensionNames(std::string_view separator, std::string_view lastSeparator)
+{
+    std::vector<std::string_view> extensions;
+    for (const Format& format : kFormats)
+        if (std::find(extensions.begin(), extensions.end(), format.Extension) == extensions.end())
+            extensions.push_back(format.Extension);
+    return Enumeration(extensions, separator, lastSeparator);
 }
 
 RebuildFunction RebuildFor(std::string_view logName)

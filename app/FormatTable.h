@@ -62,6 +62,9 @@ const Format* FormatByOption(std::string_view option);
 // The -f names in the table's order, for messages and help texts: OptionNames(", ", " or ")
 // is "wac, was, at3, lst or log".
 std::string OptionNames(std::string_view separator, std::string_view lastSeparator);
+// The extensions of the formats, each once: ExtensionNames(", ", " and ") is
+// ".wac, .was, .at3, .lst, .log and .wav".
+std::string ExtensionNames(std::string_view separator, std::string_view lastSeparator);
 // The rebuild that replaying lines under "#Format: logName" calls; null when there is none.
 RebuildFunction RebuildFor(std::string_view logName);
 

@@ -18,20 +18,6 @@ namespace {
 // another run.
 constexpr Control kListCommands[] = {Control::BAddLog, Control::BRemLog, Control::BClearAll, Control::BProcess};
 
-std::string AddableExtensions()
-{
-    std::vector<std::string_view> extensions;
-    for (const Format& format : Formats())
-        if (std::find(extensions.begin(), extensions.end(), format.Extension) == extensions.end())
-            extensions.push_back(format.Extension);
-    std::string text;
-    for (std::size_t i = 0; i < extensions.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == extensions.size() ? " and " : ", ";
-        text += extensions[i];
-    }
-    return text;
-}
 
 } // namespace
 
@@ -87,7 +73,7 @@ void MainFormLogic::AddFiles(const std::vector<std::string>& files)
         throw PackError("Cannot add " + files.front() +
                         ": it can be packed more than one way; choose how in the open dialog");
     if (format == nullptr)
-        throw PackError("Cannot add " + files.front() + ": only " + AddableExtensions() + " files can be added");
+        throw PackError("Cannot add " + files.front() + ": only " + ExtensionNames(", ", " and ") + " files can be added");
 
     // The first file decides the format, as the chosen filter does in the open dialog.
     OpenDialogResult dropped{FilterPosition(*format), {}};

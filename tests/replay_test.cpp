@@ -133,6 +133,15 @@ protected:
         }
         return "";
     }
+    // Extracts pack into dir/folder as a run would; returns the pictures' paths.
+    std::vector<std::string> ExtractInto(const std::string& pack, const std::string& folder)
+    {
+        run.TargetDirectory = dir / folder;
+        fs::create_directories(run.TargetDirectory);
+        host.Outputs.clear();
+        ExtractAt3(pack, run, host);
+        return host.OutputPaths();
+    }
     std::string Log(const std::string& name, const std::vector<std::string>& lines)
     {
         WriteTextFile(dir / name, lines);
@@ -428,11 +437,8 @@ bool EditWithTool(const std::string& from, const std::string& to, bool rle24Bott
 TEST_F(ReplayTest, ALogThatNoLongerFitsItsPackIsRefusedBeforeAnythingIsWritten)
 {
     const std::string pack = Pack("menu.at3", BuildImagePack(Named({"A.BMP", "B.BMP", "C.BMP"})));
-    run.TargetDirectory = dir / "out";
-    fs::create_directories(run.TargetDirectory);
-    ExtractAt3(pack, run, host);
     std::vector<std::string> lines = {"#Format: AT3", "#Source: " + pack};
-    for (const auto& picture : host.OutputPaths())
+    for (const auto& picture : ExtractInto(pack, "out"))
         lines.push_back(picture);
     const std::string log = Log("result.log", lines);
 
@@ -466,16 +472,14 @@ std::string Utf16(const std::string& ascii)
 TEST_F(ReplayTest, ALogMovedWithItsPicturesOrSavedByAnotherEditorStillReplays)
 {
     const std::string pack = Pack("menu.at3", BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"})));
-    run.TargetDirectory = dir / "out";
-    fs::create_directories(run.TargetDirectory);
-    ExtractAt3(pack, run, host);
-    const Bytes edited = WriteTga(host.OutputPaths()[0], 16, 4, 77);
+    const std::vector<std::string> pictures = ExtractInto(pack, "out");
+    const Bytes edited = WriteTga(pictures[0], 16, 4, 77);
 
     // The whole output folder moved; the log saved as UTF-16 with a relative "#Source:"
     // path and blanks after it; a second listing of a pack that is not there.
     fs::rename(dir / "out", dir / "moved");
     std::string text = "#Format: AT3\r\n#Source: ../menu.at3  \r\n";
-    for (const auto& picture : host.OutputPaths())
+    for (const auto& picture : pictures)
         text += picture + "\r\n";
     text += "#Format: AT3\r\n#Source: " + (dir / "gone.at3") + "\r\n";
     const std::string log = dir.Write("moved/result.log", Utf16(text));
@@ -500,10 +504,7 @@ TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
 {
     const std::vector<PackPicture> pictures = Named({"a.bmp", "b.bmp", "c.bmp"});
     const std::string pack = Pack("cycle.at3", BuildImagePack(pictures));
-    run.TargetDirectory = dir / "extracted";
-    fs::create_directories(run.TargetDirectory);
-    ExtractAt3(pack, run, host);
-    const std::vector<std::string> files = host.OutputPaths();
+    const std::vector<std::string> files = ExtractInto(pack, "extracted");
     ASSERT_EQ(files.size(), 3u);
 
     const std::string scratch = dir / "scratch.tga";

@@ -71,8 +71,8 @@ bool LooksExtracted(const std::string& type, const std::string& file)
     constexpr std::string_view kSuffix = ".tga";
     if (file.size() <= kSuffix.size() || file.compare(file.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
         return false;
-    const std::string name = file.substr(0, file.size() - kSuffix.size());
-    return !TypeDirectoryName(name).empty() && TypeDirectoryName(name) == type;
+    const std::string typeOfName = TypeDirectoryName(file.substr(0, file.size() - kSuffix.size()));
+    return !typeOfName.empty() && typeOfName == type;
 }
 
 std::string EntryText(std::size_t index, const PackEntry& entry)
