@@ -24,6 +24,8 @@ bin="$root/build/bin"
 if [ "${1:-}" = "--demo" ]; then
     # Sample files of every format in samples/, extracted into out/.
     "$bin/packsmith-samples" "$root/samples"
+    echo "== packsmith-cli --list samples/sprites.at3"
+    "$bin/packsmith-cli" --list "$root/samples/sprites.at3"
     for sample in chord.wac theme.was sprites.at3; do
         echo "== packsmith-cli -o out samples/$sample"
         "$bin/packsmith-cli" -o "$root/out" "$root/samples/$sample"

@@ -4,8 +4,47 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$root/tools/setup.sh"
 
+# Playing sound needs a sound output, which a build machine usually lacks: the tests get a
+# sound server of their own with a null output, private to this script (its socket, home and
+# runtime directory in a scratch directory, so that it also starts as root and beside a
+# desktop's own server), named to the tests in PULSE_SERVER and stopped when they are done.
+start_null_sound_output() {
+    sound_dir="$(mktemp -d)"
+    mkdir -m 700 "$sound_dir/home" "$sound_dir/runtime"
+    HOME="$sound_dir/home" XDG_RUNTIME_DIR="$sound_dir/runtime" XDG_CONFIG_HOME="$sound_dir/home/.config" \
+        pulseaudio --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=no -n \
+        --realtime=no --high-priority=no --disable-shm=yes \
+        -L "module-null-sink sink_name=null" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$sound_dir/socket" \
+        >"$sound_dir/log" 2>&1 &
+    sound_pid=$!
+    trap stop_null_sound_output EXIT
+    local waited=0
+    until [ -S "$sound_dir/socket" ]; do
+        if ! kill -0 "$sound_pid" 2>/dev/null || [ $waited -ge 100 ]; then
+            echo "error: the null sound output for the tests did not start:" >&2
+            cat "$sound_dir/log" >&2
+            return 1
+        fi
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    export PULSE_SERVER="unix:$sound_dir/socket"
+}
+stop_null_sound_output() {
+    if [ -n "${sound_pid:-}" ]; then
+        kill "$sound_pid" 2>/dev/null || true
+        wait "$sound_pid" 2>/dev/null || true
+        sound_pid=""
+    fi
+    [ -n "${sound_dir:-}" ] && rm -rf "$sound_dir"
+    unset PULSE_SERVER
+    trap - EXIT
+}
+
 packsmith_install_missing
 packsmith_build "$root"
+start_null_sound_output
 ctest --test-dir "$root/build" --output-on-failure --parallel "$(nproc)" --timeout 300
 
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer: any finding
@@ -13,6 +52,7 @@ ctest --test-dir "$root/build" --output-on-failure --parallel "$(nproc)" --timeo
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 packsmith_build "$root" "$root/build-sanitize" -DPACKSMITH_SANITIZE=ON
 ctest --test-dir "$root/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 600
+stop_null_sound_output
 
 # Every fuzz corpus replayed and each fuzz target run with a fixed seed: any finding fails.
 echo "== Fuzz targets (fixed seed)"

@@ -3,11 +3,11 @@
 namespace packsmith {
 
 BackgroundRun::BackgroundRun(const Format& format, std::vector<std::string> jobs, std::string targetDirectory,
-                             std::function<void()> changed, Run::Handler handler)
+                             std::function<void()> changed, const std::function<void(Run&)>& configure)
     : reports_(std::move(changed)), run_(format, std::move(jobs), std::move(targetDirectory), reports_)
 {
-    if (handler)
-        run_.ReplaceHandler(std::move(handler));
+    if (configure)
+        configure(run_);
     worker_ = std::thread([this] {
         RunResult result = run_.Execute();
         {

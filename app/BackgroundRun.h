@@ -19,8 +19,9 @@ namespace packsmith {
 // on the worker thread).
 class BackgroundRun {
 public:
+    // configure, when given, sets the run up (a selection, the tests' handler) before it starts.
     BackgroundRun(const Format& format, std::vector<std::string> jobs, std::string targetDirectory,
-                  std::function<void()> changed, Run::Handler handler = {});
+                  std::function<void()> changed, const std::function<void(Run&)>& configure = {});
     // Stops the run and waits for it: a window that goes never leaves a run behind.
     ~BackgroundRun();
     BackgroundRun(const BackgroundRun&) = delete;

@@ -7,6 +7,7 @@
 #include "formathandlers/handlers/ExtractAt3.h"
 #include "formathandlers/handlers/ExtractWac.h"
 #include "formathandlers/handlers/ExtractWas.h"
+#include "formathandlers/handlers/FileContents.h"
 #include "formathandlers/handlers/PackSound.h"
 #include "formathandlers/handlers/RebuildAt3.h"
 #include "formathandlers/handlers/ReplayLog.h"
@@ -18,13 +19,13 @@ namespace packsmith {
 namespace {
 
 constexpr std::array<Format, kFormatCount> kFormats{{
-    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, RebuildWac},
-    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, RebuildWas},
-    {3, "AT3", "Image Pack (*.at3)", "at3", ".at3", JobKind::Extract, true, false, ExtractAt3, RebuildAt3},
-    {5, "", "Project list files (*.lst)", "lst", ".lst", JobKind::Replay, false, true, ReplayLog, nullptr},
-    {4, "", "Log files (*.log)", "log", ".log", JobKind::Replay, false, false, ReplayLog, nullptr},
-    {6, "", "Wave to Packed WAV (*.wav)", "pack-wac", ".wav", JobKind::Pack, false, false, PackWac, nullptr},
-    {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr},
+    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, RebuildWac, ListWac},
+    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, RebuildWas, ListWas},
+    {3, "AT3", "Image Pack (*.at3)", "at3", ".at3", JobKind::Extract, true, false, ExtractAt3, RebuildAt3, ListAt3},
+    {5, "", "Project list files (*.lst)", "lst", ".lst", JobKind::Replay, false, true, ReplayLog, nullptr, nullptr},
+    {4, "", "Log files (*.log)", "log", ".log", JobKind::Replay, false, false, ReplayLog, nullptr, nullptr},
+    {6, "", "Wave to Packed WAV (*.wav)", "pack-wac", ".wav", JobKind::Pack, false, false, PackWac, nullptr, nullptr},
+    {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr, nullptr},
 }};
 
 // The first format whose extension the file has, and how many have it.

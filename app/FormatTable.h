@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "formathandlers/handlers/FileContents.h"
 #include "formathandlers/handlers/JobHost.h"
 #include "formathandlers/handlers/RunContext.h"
 
@@ -38,6 +39,7 @@ struct Format {
     bool ListsJobs;             // adding such a file makes its lines the job list
     JobFunction Job;            // runs one job of the format
     RebuildFunction Rebuild;    // what replaying the format's log lines does; null: nothing
+    ListFunction List;          // what a file of the format holds, for a listing; null: none
 };
 
 inline constexpr std::size_t kFormatCount = 7;

@@ -258,7 +258,10 @@ void MainFormLogic::BProcessClick()
     Enable(Control::Stop, true);
     try {
         run_ = std::make_unique<BackgroundRun>(*format, std::move(jobs), std::move(target),
-                                               [this] { window_.RunReported(); }, handler_);
+                                               [this] { window_.RunReported(); }, [this](Run& run) {
+                                                   if (handler_)
+                                                       run.ReplaceHandler(handler_);
+                                               });
     } catch (...) {
         // No thread to run on: the window stays as it was before the click.
         Enable(Control::Stop, false);

@@ -7,8 +7,10 @@
 #include "app/run/TargetDirectory.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "cli/ListingPrinter.h"
 #include "cli/StopSignal.h"
 #include "formathandlers/handlers/ListedPath.h"
+#include "io/PackError.h"
 
 namespace packsmith {
 
@@ -39,6 +41,34 @@ std::vector<std::string> JobList(const CliOptions& options)
     return jobs;
 }
 
+// Prints what each file holds: 0, 1 when a file could not be read (the others are still
+// listed), 3 when a pack has entries that cannot be read.
+int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
+{
+    int status = kExitCompleted;
+    const EntrySelection only = options.Only.empty() ? EntrySelection{} : NamesMatching(options.Only);
+    ListingPrinter printer(out, options.Json);
+    for (const std::string& file : options.Files) {
+        const Format& format = options.JobFormat != nullptr ? *options.JobFormat : *FormatForFile(file);
+        try {
+            FileContents contents = format.List(file);
+            if (only)
+                std::erase_if(contents.Pictures, [&](const ListedEntry& e) { return !only(e.Index, e.StoredName); });
+            for (const ListedEntry& entry : contents.Pictures)
+                if (!entry.Problem.empty() && status == kExitCompleted)
+                    status = kExitWarnings;
+            printer.Add(file, format, contents);
+        } catch (...) {
+            const std::string message = MessageOf(std::current_exception());
+            printer.AddFailure(file, message);
+            out.flush();
+            err << "packsmith-cli: " << ErrorBoxText(About(file, message)) << '\n';
+            status = kExitFailed;
+        }
+    }
+    return status;
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Run::Handler handler)
@@ -59,6 +89,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitCompleted;
     }
 
+    if (options.What == CliOptions::Action::List)
+        return ListFiles(options, out, err);
+
     CliHost host(out, err, {options.Quiet, !options.Quiet && isatty(STDERR_FILENO) == 1});
     const StopSignal stopSignal;
     RunResult result;
@@ -72,6 +105,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         EnterDirectory(target);
         Run run(*options.JobFormat, jobs, target, host);
         run.SetPackLike(packLike);
+        if (!options.Only.empty())
+            run.SetSelection(NamesMatching(options.Only));
         if (handler)
             run.ReplaceHandler(std::move(handler));
         result = run.Execute();

@@ -7,6 +7,7 @@ std::string CliUsage()
     return "Usage: packsmith-cli [-q] [-f " + OptionNames("|", "|") +
            "] -o TARGET_DIR FILE...\n"
            "       packsmith-cli [-q] --pack wac|was [--like SOURCE] -o TARGET_DIR FILE...\n"
+           "       packsmith-cli --list [--json] [--only PATTERN]... FILE...\n"
            "Extracts packed audio (.wac, .was) and image packs (.at3) into TARGET_DIR, or\n"
            "rebuilds packs and packed sound there by replaying result logs (.log) and project\n"
            "lists (.lst), or packs sound files (.wav, .flac, .ogg, ...) into packed audio.\n"
@@ -17,14 +18,47 @@ std::string CliUsage()
            "  --like SOURCE   with --pack: take the rate, channels and leading bytes of the\n"
            "                  packed file SOURCE (without it: the FILE's own, up to 2 channels)\n"
            "  -o DIR      the target directory, created with its missing parents\n"
+           "  --only PATTERN  extract (or list) only the entries of image packs whose stored\n"
+           "              name matches the shell pattern (*, ?, [...]; case is ignored and \\\n"
+           "              is a character, as in stored names); may be given more than once.\n"
+           "              The result log keeps an empty line for each entry left out, so\n"
+           "              that replaying it keeps their records\n"
+           "  --list      print what each FILE holds instead of extracting: per entry of a\n"
+           "              pack its index, stored name, the file extraction writes, size,\n"
+           "              coding and record bytes; for sound its channels, rate, duration,\n"
+           "              blocks or chunks and sizes\n"
+           "  --json      with --list: print the listing as JSON (names that are not UTF-8\n"
+           "              are given byte for byte as \\u00XX)\n"
            "  -q          print errors only\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"
            "Exit status: 0 when the run completed, 1 when a job failed, 2 for a usage error,\n"
            "3 when the run completed with warnings (something was passed over; the results\n"
-           "say what), 130 when stopped with Ctrl+C.\n";
+           "say what) or a listing found entries that cannot be read, 130 when stopped with\n"
+           "Ctrl+C.\n";
 }
+
+namespace {
+
+// A listing names no target; each file is listed as its own format (or as -f's).
+CliOptions CheckListing(CliOptions options, bool targetGiven)
+{
+    if (targetGiven || !options.PackLike.empty())
+        throw UsageError("--list writes nothing; it takes neither -o, --pack nor --like");
+    if (options.Files.empty())
+        throw UsageError("no input file given");
+    if (options.JobFormat != nullptr && options.JobFormat->List == nullptr)
+        throw UsageError("--list shows .wac, .was and .at3 files, not -f " + std::string(options.JobFormat->Option));
+    for (const auto& file : options.Files) {
+        const Format* format = options.JobFormat != nullptr ? options.JobFormat : FormatForFile(file);
+        if (format == nullptr || format->List == nullptr)
+            throw UsageError("cannot list " + file + ": --list shows .wac, .was and .at3 files");
+    }
+    return options;
+}
+
+} // namespace
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args)
 {
@@ -47,7 +81,11 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             return options;
         } else if (arg == "-q") {
             options.Quiet = true;
-        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like") {
+        } else if (arg == "--list") {
+            options.What = CliOptions::Action::List;
+        } else if (arg == "--json") {
+            options.Json = true;
+        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like" || arg == "--only") {
             if (i + 1 >= args.size())
                 throw UsageError("option " + arg + " needs a value");
             const std::string& value = args[++i];
@@ -62,6 +100,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                     throw UsageError("--pack takes wac or was, not '" + value + "'");
             } else if (arg == "--like") {
                 options.PackLike = value;
+            } else if (arg == "--only") {
+                options.Only.push_back(value);
             } else {
                 if (value.empty())
                     throw UsageError("option -o needs a directory");
@@ -72,6 +112,10 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             throw UsageError("unknown option " + arg);
         }
     }
+    if (options.Json && options.What != CliOptions::Action::List)
+        throw UsageError("--json goes with --list");
+    if (options.What == CliOptions::Action::List)
+        return CheckListing(std::move(options), targetGiven);
     if (!targetGiven)
         throw UsageError("no target directory given (-o TARGET_DIR)");
     if (options.Files.empty())
@@ -90,6 +134,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                 throw UsageError(file + " is not a " + std::string(options.JobFormat->Extension) + " file like " +
                                  options.Files.front() + "; give -f to take every file as one format");
     }
+    if (!options.Only.empty() && !options.JobFormat->LogsOutputs)
+        throw UsageError("--only selects entries of image packs (.at3)");
     return options;
 }
 

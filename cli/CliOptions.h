@@ -10,13 +10,15 @@
 namespace packsmith {
 
 struct CliOptions {
-    enum class Action { Run, Help, Version };
+    enum class Action { Run, List, Help, Version };
     Action What = Action::Run;
     const Format* JobFormat = nullptr; // from -f, or else from the first file's extension
     std::string TargetDirectory;
     std::vector<std::string> Files;
     bool Quiet = false;
     std::string PackLike; // --like: the packed file whose shape packed sound takes
+    bool Json = false;    // --json: the listing as JSON
+    std::vector<std::string> Only; // --only: the entries of packs to extract or list
 };
 
 // A command line that cannot be used; what() is the one-line reason.

@@ -1,9 +1,10 @@
-// Any bytes as a whole image pack in memory: every entry read and its picture decoded, as
-// the extraction does, without writing anything.
+// Any bytes as a whole image pack in memory: listed as a listing does, then every entry
+// read and its picture decoded, as the extraction does, without writing anything.
 #include <cstdint>
 
 #include "formathandlers/layout/Bitmap32.h"
 #include "formathandlers/layout/ImagePackReader.h"
+#include "formathandlers/layout/PackListing.h"
 #include "io/MemoryStream.h"
 #include "io/PackError.h"
 
@@ -12,6 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace packsmith;
     MemoryStream pack;
     pack.Write({data, size});
+    try {
+        ListImagePack(pack, "fuzzed.at3");
+    } catch (const PackError&) {
+    }
     try {
         ImagePackReader reader(pack, "fuzzed.at3");
         Bitmap32 bitmap;

@@ -23,6 +23,10 @@ _packsmith_cli()
             _filedir '@(wac|was)'
             return
             ;;
+        --only)
+            # A pattern of stored names: nothing to offer.
+            return
+            ;;
         --help | -h | --version)
             return
             ;;
@@ -38,7 +42,7 @@ _packsmith_cli()
     done
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '-f -o -q --pack --like --help --version --' -- "$cur"))
+        COMPREPLY=($(compgen -W '-f -o -q --pack --like --list --json --only --help --version --' -- "$cur"))
         return
     fi
 

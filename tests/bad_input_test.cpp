@@ -165,6 +165,19 @@ TEST(BadInput, EveryRowEndsCleanlyAndHarmsNothing)
         else
             EXPECT_EQ(shown + "\n", printed.substr(std::string("packsmith-cli: ").size()));
         EXPECT_EQ(Snapshot(inputs.Path()), before) << "an input was changed through the window";
+
+        // Listing reads the same bytes another way: it ends cleanly too, naming the file
+        // when it cannot, and writes nothing.
+        if (FormatForFile(input)->List != nullptr) {
+            std::ostringstream listed, listErr;
+            const auto everything = Snapshot(dir.Path());
+            const int listStatus = RunCli({"--list", "--json", input}, listed, listErr);
+            EXPECT_TRUE(listStatus == 0 || listStatus == 1 || listStatus == 3) << listStatus;
+            EXPECT_EQ(listStatus == 1, listErr.str().find(input) != std::string::npos) << listErr.str();
+            EXPECT_EQ(listed.str().front(), '[');
+            EXPECT_EQ(Snapshot(dir.Path()), everything) << "listing wrote something";
+            EXPECT_EQ(Snapshot(inputs.Path()), before) << "an input was changed by listing it";
+        }
     }
 }
 

@@ -21,6 +21,9 @@
 #include "encode/ImagePackBuilder.h"
 #include "encode/WacEncoder.h"
 #include "encode/WasEncoder.h"
+#include "decomp/ByteOrder.h"
+#include "formathandlers/codec/TgaLibrary.h"
+#include "formathandlers/layout/Bitmap32.h"
 
 namespace packsmith::test {
 namespace {
@@ -275,6 +278,10 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"-o", "out", "voice.wav"}, "cannot tell how to pack voice.wav; give --pack wac or --pack was"},
         {{"-o", "out", "--like", "a.wac", "voice.wav"}, "--like goes with --pack"},
         {{"-o", "out", "a.wac", "B.WAC", "c.was"}, "c.was is not a .wac file like a.wac; give -f to take every file as one format"},
+        {{"--json", "a.at3"}, "--json goes with --list"},
+        {{"--list", "-o", "out", "a.at3"}, "--list writes nothing; it takes neither -o, --pack nor --like"},
+        {{"--list", "a.at3", "r.log"}, "cannot list r.log: --list shows .wac, .was and .at3 files"},
+        {{"--only", "*.BMP", "-o", "out", "a.wac"}, "--only selects entries of image packs (.at3)"},
     };
     for (const auto& row : rows) {
         const auto result = Cli(row.args);
@@ -429,6 +436,103 @@ TEST_F(CliRunTest, APackTheLogNamesButThatIsMissingEndsWithWarnings)
     EXPECT_EQ(result.Out, "Processing r.log...\n" + (dir / "r.log") + ": the pack " + (dir / "gone.at3") +
                               " was not found; nothing was rebuilt from it\n" + (dir / "r.log") +
                               ": nothing written\nOperation complete!\n");
+}
+
+// A pack with what a listing must tell apart: two entries of one name, a name without an
+// extension, a name that is not UTF-8, the two row modes and block widths, and entries
+// whose records cannot be read.
+std::vector<PackPicture> ListedPictures()
+{
+    std::vector<std::uint32_t> pixels(8 * 4, 0xFF102030u);
+    auto coded = [&](bool halfRows, int blockWidth) {
+        ImageEncoderOptions options;
+        options.HalfRows = halfRows;
+        options.BlockWidth = blockWidth;
+        return EncodeImageRecord(8, 4, pixels, options).Record;
+    };
+    std::vector<std::uint8_t> huge = coded(false, 4);
+    StoreLE32(huge.data() + 17, 1024); // 1024 x 1024: past what a record may hold
+    StoreLE32(huge.data() + 21, 1024);
+    return {{"GFX\\TITLE.BMP", coded(false, 4)},
+            {"gfx\\title.bmp", coded(true, 2)},
+            {"README", coded(true, 4)},
+            {"Caf\xE9 \"1\".pcx", coded(false, 2)},
+            {"short.bmp", std::vector<std::uint8_t>(100, 1)},
+            {"huge.bmp", huge}};
+}
+
+TEST_F(CliRunTest, AListingNamesEachEntryAsTheExtractionDoesAndMarksWhatCannotBeRead)
+{
+    dir.Write("p.at3", Bytes(BuildImagePack(ListedPictures())));
+    const auto text = Cli({"--list", "p.at3"});
+    EXPECT_EQ(text.Status, 3) << "entries that cannot be read are a warning";
+    EXPECT_EQ(text.Err, "");
+    const auto bytes = [](std::size_t i) { return std::to_string(ListedPictures()[i].Record.size()); };
+    EXPECT_EQ(text.Out,
+              "p.at3: Image Pack, 6 entries\n"
+              "  #  Name           Extracts to           Size       Coding                     Bytes\n"
+              "  1  GFX\\TITLE.BMP  BMP/TITLE.BMP.tga     8x4        full rows, 4-pixel blocks    " + bytes(0) + "\n"
+              "  2  gfx\\title.bmp  BMP/title.bmp.tga     8x4        half rows, 2-pixel blocks    " + bytes(1) + "\n"
+              "  3  README         README.tga            8x4        half rows, 4-pixel blocks    " + bytes(2) + "\n"
+              "  4  Caf\xE9 \"1\".pcx   PCX/Caf\xE9 \"1\".pcx.tga  8x4        full rows, 2-pixel blocks    " + bytes(3) + "\n"
+              "  5  short.bmp      BMP/short.bmp.tga     ?          unreadable                   100  (the record is "
+              "shorter than its 248-byte header)\n"
+              "  6  huge.bmp       BMP/huge.bmp.tga      1024x1024  unreadable                   " + bytes(5) +
+                  "  (its picture is larger than 524288 pixels)\n");
+    const auto json = Cli({"--list", "--json", "p.at3"});
+    EXPECT_EQ(json.Status, 3);
+    for (const char* expected : {
+             R"({"index": 3, "name": "README", "path": "README.tga", "width": 8, "height": 4, "coding": "half rows, 4-pixel blocks")",
+             R"({"index": 4, "name": "Caf\u00E9 \"1\".pcx", "path": "PCX/Caf\u00E9 \"1\".pcx.tga", "width": 8, "height": 4, "coding": "full rows, 2-pixel blocks")",
+             R"({"index": 5, "name": "short.bmp", "path": "BMP/short.bmp.tga", "width": 0, "height": 0, "coding": "unreadable", "recordBytes": 100, "error": "the record is shorter than its 248-byte header"})",
+             R"("coding": "full rows, 4-pixel blocks", "recordBytes": )"})
+        EXPECT_NE(json.Out.find(expected), std::string::npos) << expected << "\nin\n" << json.Out;
+    EXPECT_NE(json.Out.find(R"("name": "huge.bmp", "path": "BMP/huge.bmp.tga", "width": 1024, "height": 1024)"),
+              std::string::npos);
+
+    // Where the listing says each entry goes is where the extraction puts it.
+    dir.Write("q.at3", Bytes(BuildImagePack(Named({"a.bmp", "A.BMP", "a.bmp", "a_0000.bmp", "x\\a.bmp", "n"}))));
+    EXPECT_EQ(Cli({"-q", "-o", dir / "out", dir / "q.at3"}).Status, 0);
+    std::vector<std::string> written = ReadTextFile(dir / "out/result.log");
+    written.erase(written.begin(), written.begin() + 2);
+    const auto listed = Cli({"--list", "--json", dir / "q.at3"});
+    for (const std::string& path : written) {
+        const std::string relative = path.substr((dir / "out/").size());
+        EXPECT_NE(listed.Out.find("\"path\": \"" + (relative[0] == '/' ? relative.substr(1) : relative) + "\""),
+                  std::string::npos) << relative << " is not in\n" << listed.Out;
+    }
+}
+
+TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheOthers)
+{
+    const std::vector<PackPicture> pictures = Named({"GFX\\A.BMP", "GFX\\B.BMP", "c.bmp", "GFX\\BB.PCX", "d.bmp"});
+    const std::vector<std::uint8_t> original = BuildImagePack(pictures);
+    dir.Write("p.at3", Bytes(original));
+    const auto result = Cli({"-o", "out", "--only", "gfx\\b*", "p.at3"});
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_NE(result.Out.find("p.at3 -> 2 files ("), std::string::npos) << result.Out;
+    EXPECT_NE(result.Out.find("), 3 not selected\n"), std::string::npos) << result.Out;
+    EXPECT_EQ(ReadTextFile(dir / "out/result.log"),
+              (std::vector<std::string>{"#Format: AT3", "#Source: " + (dir / "p.at3"), "", dir / "out/BMP/B.BMP.tga",
+                                        "", dir / "out/PCX/BB.PCX.tga", ""}));
+    EXPECT_FALSE(FileExists(dir / "out/BMP/A.BMP.tga"));
+
+    // An edited picture is put back; the entries left out keep their records, even with
+    // their pictures lying where a whole extraction would have put them.
+    Bitmap32 edited;
+    edited.SetSize(3, 2);
+    std::fill_n(edited.Row(0), 3 * 2 * 4, std::uint8_t{0x55});
+    TgaLibrary().Write(dir / "out/BMP/B.BMP.tga", *edited.ForCodec());
+    TgaLibrary().Write(dir / "out/BMP/A.BMP.tga", *edited.ForCodec());
+    EXPECT_EQ(Cli({"-q", "-o", dir / "new", dir / "out/result.log"}).Status, 0);
+    const auto rebuilt = Cli({"--list", "--json", dir / "new/p.at3"});
+    EXPECT_NE(rebuilt.Out.find(R"("name": "GFX\\B.BMP", "path": "BMP/B.BMP.tga", "width": 16, "height": 4, "coding": "raw", "recordBytes": 272})"),
+              std::string::npos) << rebuilt.Out;
+    const std::string bytes = ReadFileBytes(dir / "new/p.at3");
+    for (const std::size_t kept : {0, 2, 3, 4}) {
+        const std::string record = Bytes(pictures[kept].Record);
+        EXPECT_NE(bytes.find(record), std::string::npos) << "entry " << kept + 1 << " keeps its record";
+    }
 }
 
 } // namespace

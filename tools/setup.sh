@@ -1,7 +1,7 @@
 # Shared by run.sh and test.sh: installs the Debian packages the build needs (only those
 # missing), then configures and builds into build/. Sourced, not run.
 
-packsmith_packages=(g++ cmake ninja-build pkgconf libgtest-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins python3 python3-pil imagemagick clang libclang-rt-14-dev libsndfile1-dev libsoxr-dev sox dpkg-dev file)
+packsmith_packages=(g++ cmake ninja-build pkgconf libgtest-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins python3 python3-pil imagemagick clang libclang-rt-14-dev libsndfile1-dev libsoxr-dev sox dpkg-dev file qt6-multimedia-dev pulseaudio)
 
 packsmith_install_missing() {
     local missing=()

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt/QtDialogs.h"
+#include "app/qt/contents/ContentsWindow.h"
 #include "app/qt/QtText.h"
 #include "app/qt/ToolBarPictures.h"
 
@@ -139,6 +141,7 @@ void TMainForm::BuildControls()
     LogList->viewport()->installEventFilter(this);
     auto* remove = new QShortcut(QKeySequence::Delete, LogList, nullptr, nullptr, Qt::WidgetShortcut);
     connect(remove, &QShortcut::activated, BRemLog, &QAction::trigger);
+    BuildContentsCommands();
 
     Results = new QTextEdit(client);
     Results->setObjectName("Results");
@@ -295,6 +298,28 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+// A job's contents open in a window of their own on a double click, on Enter, or from the
+// job's context menu; the job list and the run are not touched by it.
+void TMainForm::BuildContentsCommands()
+{
+    const auto showContents = [this](QListWidgetItem* item) {
+        if (item != nullptr)
+            ShowContents(FromQt(item->text()), this, *dialogs_);
+    };
+    connect(LogList, &QListWidget::itemActivated, this, showContents);
+    LogList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(LogList, &QWidget::customContextMenuRequested, this, [this, showContents](const QPoint& at) {
+        QListWidgetItem* item = LogList->itemAt(at);
+        if (item == nullptr)
+            return;
+        QMenu menu(this);
+        QAction* show = menu.addAction(QStringLiteral("Show contents"));
+        show->setEnabled(HasContents(FromQt(item->text())));
+        if (menu.exec(LogList->viewport()->mapToGlobal(at)) == show)
+            showContents(item);
+    });
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)

@@ -79,6 +79,7 @@ private:
     void ShowRunReportsSoon();
     void BuildToolBar();
     void BuildControls();
+    void BuildContentsCommands();
     QAction* ToolButton(int picture, const char* name, const QString& tip, const std::function<void()>& command);
     // Connects a signal to a command of the logic, run at the application level.
     template <class Sender, class Signal>

@@ -1,5 +1,8 @@
 #include "app/run/JobSummary.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace packsmith {
 
 namespace {
@@ -8,12 +11,15 @@ std::string BytesText(std::uint64_t bytes) { return std::to_string(bytes) + (byt
 
 } // namespace
 
-std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& outputs,
-                                         bool completed)
+std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& all, bool completed)
 {
-    const std::string stopped = completed ? "" : ", stopped";
+    std::vector<JobOutput> outputs;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(outputs), [](const JobOutput& o) { return !o.LeftOut; });
+    const std::size_t leftOut = all.size() - outputs.size();
+    const std::string notSelected = leftOut == 0 ? "" : ", " + std::to_string(leftOut) + " not selected";
+    const std::string stopped = notSelected + (completed ? "" : ", stopped");
     if (outputs.empty())
-        return {path + (completed ? ": nothing written" : ": stopped")};
+        return {path + (completed ? ": nothing written" : ": stopped") + notSelected};
     if (!outputs.front().Detail.empty()) {
         std::vector<std::string> lines;
         for (const auto& output : outputs)

@@ -11,6 +11,7 @@ struct JobOutput {
     std::string Path;
     std::uint64_t Bytes = 0;
     std::string Detail;
+    bool LeftOut = false; // an entry the selection left out: no file, an empty log line
 };
 
 // The results pane's lines for one job: its input, what it wrote and how many bytes.

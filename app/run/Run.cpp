@@ -87,7 +87,8 @@ void Run::RunJob(const std::string& path, bool& completed)
         context_.ResultList.Truncate(linesBefore);
         if (format_.LogsOutputs)
             for (const JobOutput& output : outputs_)
-                ::unlink(output.Path.c_str());
+                if (!output.LeftOut)
+                    ::unlink(output.Path.c_str());
     } else if (format_.LogsOutputs) {
         for (const JobOutput& output : outputs_)
             context_.ResultList.Add(output.Path);
@@ -133,6 +134,8 @@ void Run::ReportWarning(const std::string& text)
     ++warnings_;
     host_.AddResultLine(text);
 }
+
+void Run::ReportLeftOut() { outputs_.push_back({{}, 0, {}, true}); }
 
 void Run::ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
 {

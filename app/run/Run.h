@@ -41,6 +41,8 @@ public:
 
     // The packed file whose rate, channels and leading bytes packed sound takes.
     void SetPackLike(std::string path) { context_.PackLike = std::move(path); }
+    // The entries of image packs to extract; all of them when empty.
+    void SetSelection(EntrySelection selection) { context_.Selection = std::move(selection); }
     // Runs every job in place of the format's own handler (the tests' fakes).
     void ReplaceHandler(Handler handler) { handler_ = std::move(handler); }
 
@@ -73,6 +75,7 @@ private:
     bool StopRequested() const override;
     void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
     void ReportWarning(const std::string& text) override;
+    void ReportLeftOut() override;
 
     const Format& format_;
     std::vector<std::string> jobs_;

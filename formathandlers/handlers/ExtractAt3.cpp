@@ -50,6 +50,10 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
         CheckStop(host);
         const PackEntry entry = reader.NextEntry();
+        if (run.Selection && !run.Selection(i, entry.Name)) {
+            host.ReportLeftOut();
+            continue;
+        }
         const std::string typeDirectory = JoinPath(run.TargetDirectory, TypeDirectoryName(entry.Name));
         const std::string fileName = FileNamePart(entry.Name);
         MakeTypeDirectory(typeDirectory, FirstCandidate(fileName));

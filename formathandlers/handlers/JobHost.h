@@ -28,6 +28,9 @@ public:
     // The run alone turns these into results lines and lines of the result log.
     virtual void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) = 0;
     void ReportOutput(const std::string& path, std::uint64_t bytes) { ReportOutput(path, bytes, {}); }
+    // An entry the extraction's selection left out, in its place among the outputs: the
+    // result log gets an empty line for it, so that a replay keeps its record.
+    virtual void ReportLeftOut() = 0;
     // Something the job passed over that the user should know of (a pack the log names but
     // that is not there): a results line of its own, and the run ends "with warnings".
     virtual void ReportWarning(const std::string& text) = 0;

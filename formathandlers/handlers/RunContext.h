@@ -5,6 +5,7 @@
 #include <set>
 #include <string_view>
 
+#include "formathandlers/handlers/EntrySelection.h"
 #include "io/FileStream.h"
 #include "io/StringList.h"
 
@@ -38,6 +39,8 @@ struct RunContext {
     // The packed file whose rate, channels and leading bytes packed sound takes; "" for
     // the sound's own.
     std::string PackLike;
+    // The entries of image packs an extraction writes; empty for all of them.
+    EntrySelection Selection;
 };
 
 } // namespace packsmith

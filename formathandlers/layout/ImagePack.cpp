@@ -29,12 +29,19 @@ PackEntry ParsePackEntry(std::span<const std::uint8_t> record)
 
 bool IsRawImageRecord(std::span<const std::uint8_t> record)
 {
+    return record.size() >= image_record::kHeaderBytes &&
+           IsRawImageRecordHeader(record.first<image_record::kHeaderBytes>(), record.size());
+}
+
+bool IsRawImageRecordHeader(std::span<const std::uint8_t, image_record::kHeaderBytes> header,
+                            std::uint64_t recordBytes)
+{
     using namespace raw_image_record;
-    if (record.size() < image_record::kHeaderBytes || std::memcmp(record.data(), kTag, sizeof kTag) != 0)
+    if (std::memcmp(header.data(), kTag, sizeof kTag) != 0)
         return false;
-    const std::uint32_t pixelBytes = LoadLE32(record.data() + kPixelBytesAt);
-    return pixelBytes == LoadLE32(record.data() + kPixelBytesAgainAt) &&
-           image_record::kHeaderBytes + std::uint64_t{pixelBytes} == record.size();
+    const std::uint32_t pixelBytes = LoadLE32(header.data() + kPixelBytesAt);
+    return pixelBytes == LoadLE32(header.data() + kPixelBytesAgainAt) &&
+           image_record::kHeaderBytes + std::uint64_t{pixelBytes} == recordBytes;
 }
 
 } // namespace packsmith

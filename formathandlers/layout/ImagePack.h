@@ -51,5 +51,8 @@ inline constexpr std::size_t kPixelBytesAgainAt = image_record::kIndexStreamSize
 // Whether record is a raw image record: the tag, and the two byte counts agreeing with each
 // other and with the record's length.
 bool IsRawImageRecord(std::span<const std::uint8_t> record);
+// The same test from the record's header and length alone.
+bool IsRawImageRecordHeader(std::span<const std::uint8_t, image_record::kHeaderBytes> header,
+                            std::uint64_t recordBytes);
 
 } // namespace packsmith

@@ -71,6 +71,8 @@ public:
 
     std::vector<std::string> Warnings;
     void ReportWarning(const std::string& text) override { Warnings.push_back(text); }
+    int LeftOut = 0;
+    void ReportLeftOut() override { ++LeftOut; }
 
     // RunHost
     void SetCurrentMessage(const std::string& text) override { Messages.push_back(text); }

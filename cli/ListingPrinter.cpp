@@ -1,0 +1,205 @@
+#include "cli/ListingPrinter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "formathandlers/layout/OutputNames.h"
+
+namespace packsmith {
+
+namespace {
+
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsUtf8(const std::string& text)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        std::size_t length = 0;
+        std::uint32_t value = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            value = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            value = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            value = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > n)
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            value = value << 6 | (s[i + k] & 0x3F);
+        }
+        const std::uint32_t least = length == 3 ? 0x800 : length == 4 ? 0x10000 : 0x80;
+        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A JSON string of bytes: UTF-8 text as it is, anything else byte for byte as \u00XX, so a
+// script gets every byte back by encoding the string as Latin-1.
+std::string Json(const std::string& text)
+{
+    const bool utf8 = IsUtf8(text);
+    std::string quoted = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        char escape[8];
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += ch;
+        } else if (c < 0x20 || c == 0x7F || (!utf8 && c >= 0x80)) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", c);
+            quoted += escape;
+        } else {
+            quoted += ch;
+        }
+    }
+    return quoted + '"';
+}
+
+std::string Fixed3(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+// "Packed WAV" of "Packed WAV (*.wac)".
+std::string KindName(const Format& format)
+{
+    const std::string_view filter = format.Filter;
+    return std::string(filter.substr(0, filter.find(" (")));
+}
+
+std::string SizeText(const ListedEntry& entry)
+{
+    return entry.Coding == RecordCoding::Unreadable && entry.Width == 0 && entry.Height == 0
+               ? "?"
+               : std::to_string(entry.Width) + "x" + std::to_string(entry.Height);
+}
+
+// Columns as wide as their widest cell; those marked in rightAligned are aligned right.
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                const std::vector<bool>& rightAligned = {})
+{
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            widths.resize(std::max(widths.size(), row.size()));
+            widths[c] = std::max(widths[c], row[c].size());
+        }
+    for (const auto& row : rows) {
+        std::string line = " ";
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(widths[c] - row[c].size(), ' ');
+            const bool last = c + 1 == row.size();
+            line += ' ';
+            line += c < rightAligned.size() && rightAligned[c] ? pad + row[c] : row[c] + (last ? "" : pad);
+            line += ' ';
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        out << line << '\n';
+    }
+}
+
+} // namespace
+
+ListingPrinter::ListingPrinter(std::ostream& out, bool json) : out_(out), json_(json)
+{
+    if (json_)
+        out_ << "[";
+}
+
+ListingPrinter::~ListingPrinter()
+{
+    if (json_)
+        out_ << (first_ ? "]\n" : "\n]\n");
+    out_.flush();
+}
+
+void ListingPrinter::BeginObject()
+{
+    if (json_)
+        out_ << (first_ ? "\n" : ",\n");
+    else if (!first_)
+        out_ << '\n';
+    first_ = false;
+}
+
+void ListingPrinter::AddFailure(const std::string& path, const std::string& message)
+{
+    if (!json_)
+        return;
+    BeginObject();
+    out_ << "  {\"file\": " << Json(path) << ", \"error\": " << Json(message) << "}";
+}
+
+void ListingPrinter::Add(const std::string& path, const Format& format, const FileContents& contents)
+{
+    BeginObject();
+    if (json_) {
+        out_ << "  {\"file\": " << Json(path) << ", \"format\": " << Json(std::string(format.LogName));
+        if (const auto& sound = contents.Sound) {
+            out_ << ", \"channels\": " << sound->Channels << ", \"sampleRate\": " << sound->SampleRate
+                 << ", \"bitsPerSample\": " << sound->BitsPerSample << ", \"seconds\": " << Fixed3(sound->Seconds())
+                 << ", \"" << (sound->Chunked ? "chunks" : "blocks") << "\": " << sound->Units
+                 << ", \"codedBytes\": " << sound->CodedBytes << ", \"decodedBytes\": " << sound->DecodedBytes << "}";
+            return;
+        }
+        out_ << ", \"entries\": [";
+        bool firstEntry = true;
+        for (const ListedEntry& e : contents.Pictures) {
+            out_ << (firstEntry ? "\n" : ",\n") << "    {\"index\": " << e.Index + 1 << ", \"name\": "
+                 << Json(e.StoredName) << ", \"path\": " << Json(e.OutputPath) << ", \"width\": " << e.Width
+                 << ", \"height\": " << e.Height << ", \"coding\": " << Json(CodingText(e))
+                 << ", \"recordBytes\": " << e.RecordBytes;
+            if (!e.Problem.empty())
+                out_ << ", \"error\": " << Json(e.Problem);
+            out_ << "}";
+            firstEntry = false;
+        }
+        out_ << (firstEntry ? "]}" : "\n  ]}");
+        return;
+    }
+
+    if (const auto& sound = contents.Sound) {
+        out_ << path << ": " << KindName(format) << '\n';
+        PrintTable(out_,
+                   {{"channels", std::to_string(sound->Channels)},
+                    {"sample rate", std::to_string(sound->SampleRate) + " Hz"},
+                    {"bits per sample", std::to_string(sound->BitsPerSample)},
+                    {"duration", Fixed3(sound->Seconds()) + " s"},
+                    {sound->Chunked ? "chunks" : "blocks", std::to_string(sound->Units)},
+                    {"coded bytes", std::to_string(sound->CodedBytes)},
+                    {"decoded bytes", std::to_string(sound->DecodedBytes)}});
+        return;
+    }
+    const std::size_t count = contents.Pictures.size();
+    out_ << path << ": " << KindName(format) << ", " << count << (count == 1 ? " entry" : " entries") << '\n';
+    if (count == 0)
+        return;
+    std::vector<std::vector<std::string>> rows{{"#", "Name", "Extracts to", "Size", "Coding", "Bytes", ""}};
+    for (const ListedEntry& e : contents.Pictures)
+        rows.push_back({std::to_string(e.Index + 1), PrintableName(e.StoredName), PrintableName(e.OutputPath),
+                        SizeText(e), CodingText(e), std::to_string(e.RecordBytes),
+                        e.Problem.empty() ? "" : "(" + e.Problem + ")"});
+    PrintTable(out_, rows, {true, false, false, false, false, true});
+}
+
+} // namespace packsmith

@@ -1,0 +1,283 @@
+// The sound contents window under the offscreen platform: what it shows of a packed sound,
+// playing it on a sound output (test.sh runs a null one), what it says without one, and
+// closing it in the middle of decoding.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+#include "app/FormatTable.h"
+#include "app/qt/contents/SoundContentsWindow.h"
+#include "app/qt/contents/WaveformView.h"
+#include "decomp/ByteOrder.h"
+#include "encode/WacEncoder.h"
+#include "encode/WasEncoder.h"
+#include "io/PackError.h"
+#include "tests/support/TempDir.h"
+
+namespace packsmith::test {
+namespace {
+
+using qt::SoundContentsWindow;
+
+// Set in the child process that runs a case without any sound output.
+constexpr char kNoOutputChild[] = "PACKSMITH_TEST_NO_SOUND_OUTPUT";
+
+std::string AsString(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// frames of a loud tone on the first channel; the others stay silent.
+std::vector<std::int16_t> ToneOnFirstChannel(std::size_t frames, int channels, double rate)
+{
+    std::vector<std::int16_t> samples(frames * static_cast<std::size_t>(channels), 0);
+    for (std::size_t i = 0; i < frames; ++i)
+        samples[i * static_cast<std::size_t>(channels)] =
+            static_cast<std::int16_t>(16000 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / rate));
+    return samples;
+}
+
+// A packed wave file of the given number of silent blocks, made by repeating one coded block,
+// so that a sound that takes long to decode is quick to make.
+std::string SilentWac(std::uint32_t blocks)
+{
+    const auto one = EncodeWacFile(std::vector<std::int16_t>(kWacSamplesPerBlock, 0));
+    std::string file(one.begin(), one.begin() + static_cast<std::ptrdiff_t>(kWaveDataAt));
+    const std::string block(one.begin() + static_cast<std::ptrdiff_t>(kWaveDataAt), one.end());
+    file.reserve(file.size() + block.size() * blocks);
+    for (std::uint32_t i = 0; i < blocks; ++i)
+        file += block;
+    StoreLE32(reinterpret_cast<std::uint8_t*>(file.data()), blocks);
+    return file;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+class SoundContentsWindowTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (const QPointer<SoundContentsWindow>& window : windows)
+            delete window.data();
+    }
+
+    SoundContentsWindow* Open(const std::string& path)
+    {
+        auto* window = new SoundContentsWindow(path, *FormatForFile(path));
+        windows.emplace_back(window);
+        window->show();
+        return window;
+    }
+    // Opens the window and waits until the sound is decoded.
+    SoundContentsWindow* OpenDecoded(const std::string& path)
+    {
+        SoundContentsWindow* window = Open(path);
+        EXPECT_TRUE(WaitFor([&] { return !Text(window, "Status").startsWith("Decoding"); })) << path;
+        return window;
+    }
+    template <class T = QWidget>
+    static T* Find(SoundContentsWindow* window, const char* name)
+    {
+        T* widget = window->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    static QString Text(SoundContentsWindow* window, const char* name) { return Find<QLabel>(window, name)->text(); }
+    static bool On(SoundContentsWindow* window, const char* name) { return Find(window, name)->isEnabled(); }
+    static int Position(SoundContentsWindow* window) { return Find<QSlider>(window, "SeekBar")->value(); }
+    static void Click(SoundContentsWindow* window, const char* name)
+    {
+        QTest::mouseClick(Find<QPushButton>(window, name), Qt::LeftButton);
+    }
+
+    TempDir dir;
+    std::vector<QPointer<SoundContentsWindow>> windows;
+};
+
+TEST_F(SoundContentsWindowTest, ShowsTheHeaderAndAWaveformPerChannelOfBothFormats)
+{
+    struct Case {
+        const char* name;
+        int channels;
+        std::uint32_t rate;
+        std::size_t frames;
+        const char* duration;
+        const char* units;
+    };
+    for (const Case& c : {
+             // 3 s, padded to a whole block of 256 samples: 259 blocks, 3.007 s.
+             Case{"mono.wac", 1, 22050, 3 * 22050, "0:03.00", "259"},
+             Case{"stereo.was", 2, 44100, 88200, "0:02.00", "44"},
+         }) {
+        SCOPED_TRACE(c.name);
+        const auto samples = ToneOnFirstChannel(c.frames, c.channels, c.rate);
+        const WaveFormat format{static_cast<std::uint16_t>(c.channels), c.rate};
+        const bool music = std::string(c.name).ends_with(".was");
+        const auto bytes = music ? EncodeWasFile(samples, format) : EncodeWacFile(samples, format);
+        SoundContentsWindow* window = OpenDecoded(dir.Write(c.name, AsString(bytes)));
+
+        EXPECT_TRUE(window->windowTitle().startsWith(c.name)) << window->windowTitle().toStdString();
+        EXPECT_EQ(Text(window, "Duration"), c.duration);
+        EXPECT_EQ(Text(window, "Rate"), QString("%1 Hz").arg(c.rate));
+        EXPECT_TRUE(Text(window, "Channels").startsWith(QString::number(c.channels)));
+        EXPECT_EQ(Text(window, "Bits"), "16");
+        EXPECT_EQ(Text(window, "Units"), c.units);
+
+        // The tone on the first channel only: a channel mixed up with another shows here.
+        const WaveformPeaks* peaks = Find<qt::WaveformView>(window, "Waveform")->Peaks();
+        ASSERT_NE(peaks, nullptr);
+        ASSERT_EQ(peaks->Channels, c.channels);
+        ASSERT_GT(peaks->Columns, 1000U);
+        const auto [low, high] = peaks->Range(0, 0, peaks->Columns);
+        EXPECT_LT(low, -0.4F);
+        EXPECT_GT(high, 0.4F);
+        // The tone reaches the columns near the end too: no stretch of the sound is left out.
+        const std::size_t late = peaks->Columns * 9 / 10;
+        const auto [lateLow, lateHigh] = peaks->Range(0, late, late + 2);
+        EXPECT_GT(lateHigh - lateLow, 0.05F);
+        for (int channel = 1; channel < c.channels; ++channel) {
+            const auto [silentLow, silentHigh] = peaks->Range(channel, 0, peaks->Columns);
+            EXPECT_EQ(silentLow, 0.0F);
+            EXPECT_EQ(silentHigh, 0.0F);
+        }
+    }
+
+    // A file of another kind is refused before any window exists, naming the file.
+    const std::string notSound = dir.Write("notes.wac", std::string(200, 'x'));
+    try {
+        SoundContentsWindow window(notSound, *FormatForFile(notSound));
+        ADD_FAILURE() << "a text file was opened as a sound";
+    } catch (const PackError& e) {
+        EXPECT_NE(std::string(e.what()).find(notSound), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(SoundContentsWindowTest, PlaysPausesSeeksStopsAndEndsOnASoundOutput)
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        // test.sh starts a sound server with a null output and names it in PULSE_SERVER;
+        // without one playing cannot be tried.
+        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+            FAIL() << "no sound output at PULSE_SERVER=" << qgetenv("PULSE_SERVER").toStdString();
+        GTEST_SKIP() << "no sound output on this machine";
+    }
+    const auto samples = ToneOnFirstChannel(3 * 22050, 1, 22050);
+    SoundContentsWindow* window = OpenDecoded(dir.Write("tone.wac", AsString(EncodeWacFile(samples))));
+    EXPECT_TRUE(Text(window, "Status").startsWith("Ready to play on")) << Text(window, "Status").toStdString();
+    EXPECT_TRUE(On(window, "Play"));
+    EXPECT_FALSE(On(window, "Pause"));
+    EXPECT_FALSE(On(window, "Stop"));
+
+    Click(window, "Play");
+    EXPECT_FALSE(On(window, "Play"));
+    EXPECT_TRUE(On(window, "Pause"));
+    ASSERT_TRUE(WaitFor([&] { return Position(window) > 300; })) << Text(window, "Status").toStdString();
+    EXPECT_TRUE(Text(window, "Time").endsWith("/ 0:03.00")) << Text(window, "Time").toStdString();
+
+    // Paused, the sound holds where it is; playing again goes on from there.
+    Click(window, "Pause");
+    EXPECT_TRUE(On(window, "Play"));
+    const int paused = Position(window);
+    QTest::qWait(500);
+    Click(window, "Play");
+    EXPECT_GE(Position(window), paused);
+    EXPECT_LT(Position(window), paused + 250);
+    EXPECT_TRUE(WaitFor([&] { return Position(window) > std::max(paused + 100, 800); }));
+
+    // Stop rewinds: playing again starts from the beginning.
+    Click(window, "Stop");
+    EXPECT_EQ(Position(window), 0);
+    EXPECT_TRUE(Text(window, "Time").startsWith("0:00.00 /")) << Text(window, "Time").toStdString();
+    EXPECT_TRUE(On(window, "Play"));
+    EXPECT_FALSE(On(window, "Stop"));
+    Click(window, "Play");
+    QTest::qWait(100);
+    EXPECT_LT(Position(window), 600);
+    Click(window, "Stop");
+
+    // A seek while stopped is where playing starts; at the end it stops and rewinds.
+    Find<QSlider>(window, "SeekBar")->setValue(2500);
+    EXPECT_EQ(Position(window), 2500);
+    Click(window, "Play");
+    QTest::qWait(50);
+    EXPECT_GE(Position(window), 2500);
+    EXPECT_TRUE(WaitFor([&] { return On(window, "Play") && !On(window, "Pause"); }, 5000));
+    EXPECT_EQ(Position(window), 0);
+
+    // Closed while it plays, the window goes at once and takes its sound output with it.
+    Click(window, "Play");
+    EXPECT_TRUE(WaitFor([&] { return Position(window) > 0; }));
+    QPointer<SoundContentsWindow> closing(window);
+    window->close();
+    EXPECT_TRUE(WaitFor([&] { return closing.isNull(); }));
+}
+
+// The sound system is set up once per process, so the case without any sound output runs in
+// a child process of this program, whose PULSE_SERVER names a server that is not there.
+TEST_F(SoundContentsWindowTest, SaysPlainlyWhenThereIsNoSoundOutput)
+{
+    if (qEnvironmentVariableIsEmpty(kNoOutputChild)) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(kNoOutputChild, "1");
+        environment.insert("PULSE_SERVER", "unix:" + QString::fromStdString(dir / "no-server-here"));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=SoundContentsWindowTest.SaysPlainlyWhenThereIsNoSoundOutput"});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const std::string output = child.readAll().toStdString();
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output;
+        EXPECT_EQ(child.exitCode(), 0) << output;
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        return;
+    }
+    ASSERT_TRUE(QMediaDevices::audioOutputs().isEmpty()) << "a sound output is there after all";
+    const auto samples = ToneOnFirstChannel(22050, 1, 22050);
+    SoundContentsWindow* window = OpenDecoded(dir.Write("tone.wac", AsString(EncodeWacFile(samples))));
+    EXPECT_EQ(Text(window, "Status"), "No audio output: this computer has no sound device to play on.");
+    EXPECT_FALSE(On(window, "Play"));
+    EXPECT_FALSE(On(window, "SeekBar"));
+    // The rest of the window works as ever.
+    EXPECT_NE(Find<qt::WaveformView>(window, "Waveform")->Peaks(), nullptr);
+    EXPECT_TRUE(On(window, "Extract"));
+}
+
+TEST_F(SoundContentsWindowTest, ClosingWhileDecodingStopsTheWorkAtOnce)
+{
+    // 1 GB of samples, the most a window decodes: seconds to decode in full, against the
+    // moment it takes to stop between two blocks.
+    const std::string path = dir.Write("long.wac", SilentWac(static_cast<std::uint32_t>(kMaxDecodedSoundBytes / kWacBlockBytes)));
+    QPointer<SoundContentsWindow> window = Open(path);
+    QTest::qWait(100);
+    ASSERT_TRUE(Text(window, "Status").startsWith("Decoding")) << Text(window, "Status").toStdString();
+    QElapsedTimer closing;
+    closing.start();
+    window->close();
+    EXPECT_TRUE(WaitFor([&] { return window.isNull(); }, 60000));
+    EXPECT_LT(closing.elapsed(), 1000);
+    // Nothing the worker might have sent on its way out reaches a window that is gone.
+    QTest::qWait(100);
+}
+
+} // namespace
+} // namespace packsmith::test
