@@ -325,8 +325,8 @@ void PackContentsWindow::ShowCount()
 {
     const int all = model_->rowCount();
     const int shown = proxy_->rowCount();
-    count_->setText(shown == all ? tr("%n entries", nullptr, all)
-                                 : tr("%1 of %2 entries shown").arg(QLocale().toString(shown)).arg(QLocale().toString(all)));
+    const QString entries = QLocale().toString(all) + (all == 1 ? tr(" entry") : tr(" entries"));
+    count_->setText(shown == all ? entries : tr("%1 of %2 shown").arg(QLocale().toString(shown), entries));
 }
 
 void PackContentsWindow::ExtractSelected()
