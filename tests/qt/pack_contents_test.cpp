@@ -93,12 +93,14 @@ protected:
     void Open(const std::string& path)
     {
         window = new PackContentsWindow(path);
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        // Connected before any event is handled: the first thumbnails may arrive with the
+        // window's first events.
         model = window->findChild<PackEntryModel*>("Entries");
         ASSERT_NE(model, nullptr);
         QObject::connect(model, &PackEntryModel::ThumbnailsArrived, [this](int made, int) { shownMade = made; });
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     }
     void TearDown() override { delete window.data(); }
 
