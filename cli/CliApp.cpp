@@ -105,6 +105,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         EnterDirectory(target);
         Run run(*options.JobFormat, jobs, target, host);
         run.SetPackLike(packLike);
+        run.SetThreads(options.Threads);
         if (!options.Only.empty())
             run.SetSelection(NamesMatching(options.Only));
         if (handler)

@@ -29,6 +29,7 @@ std::string CliUsage()
            "              blocks or chunks and sizes\n"
            "  --json      with --list: print the listing as JSON (names that are not UTF-8\n"
            "              are given byte for byte as \\u00XX)\n"
+           "  -j N        decode on N threads (default: one per core; 1 for one thread)\n"
            "  -q          print errors only\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
@@ -40,6 +41,22 @@ std::string CliUsage()
 }
 
 namespace {
+
+unsigned ThreadCount(const std::string& value)
+{
+    constexpr unsigned kMostThreads = 256;
+    unsigned threads = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9' || threads > kMostThreads)
+            throw UsageError("-j takes a number of threads from 1 to " + std::to_string(kMostThreads) + ", not '" +
+                             value + "'");
+        threads = threads * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (threads < 1 || threads > kMostThreads)
+        throw UsageError("-j takes a number of threads from 1 to " + std::to_string(kMostThreads) + ", not '" +
+                         value + "'");
+    return threads;
+}
 
 // A listing names no target; each file is listed as its own format (or as -f's).
 CliOptions CheckListing(CliOptions options, bool targetGiven)
@@ -85,7 +102,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             options.What = CliOptions::Action::List;
         } else if (arg == "--json") {
             options.Json = true;
-        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like" || arg == "--only") {
+        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like" || arg == "--only" || arg == "-j") {
             if (i + 1 >= args.size())
                 throw UsageError("option " + arg + " needs a value");
             const std::string& value = args[++i];
@@ -102,6 +119,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                 options.PackLike = value;
             } else if (arg == "--only") {
                 options.Only.push_back(value);
+            } else if (arg == "-j") {
+                options.Threads = ThreadCount(value);
             } else {
                 if (value.empty())
                     throw UsageError("option -o needs a directory");

@@ -18,6 +18,7 @@ struct CliOptions {
     bool Quiet = false;
     std::string PackLike; // --like: the packed file whose shape packed sound takes
     bool Json = false;    // --json: the listing as JSON
+    unsigned Threads = 0; // -j: threads a job decodes on; 0 for one per core
     std::vector<std::string> Only; // --only: the entries of packs to extract or list
 };
 

@@ -1,5 +1,6 @@
 #include "io/FileStream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -110,6 +111,29 @@ std::int64_t FileStream::Size()
     if (fstat(fd_, &info) != 0)
         ThrowReadError();
     return info.st_size;
+}
+
+void FileStream::CopyFrom(Stream& source, std::uint64_t count)
+{
+    auto* file = dynamic_cast<FileStream*>(&source);
+    while (file != nullptr && count > 0) {
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, std::uint64_t{1} << 30));
+        const ssize_t n = ::copy_file_range(file->fd_, nullptr, fd_, nullptr, piece, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                      errno == EBADF || errno == EPERM || errno == ETXTBSY)) {
+            break; // not between these two: byte by byte below
+        }
+        if (n < 0) {
+            writeError_ = errno;
+            ThrowWriteError(writeError_);
+        }
+        if (n == 0)
+            ThrowReadError(); // the source ends first
+        count -= static_cast<std::uint64_t>(n);
+    }
+    Stream::CopyFrom(source, count);
 }
 
 } // namespace packsmith

@@ -30,6 +30,9 @@ public:
     std::int64_t Seek(std::int64_t offset, Origin origin) override;
     std::int64_t Size() override;
     int WriteErrorNumber() const override { return writeError_; }
+    // Between two files, the kernel copies (and a file system that can, shares) the bytes
+    // without their passing through this process.
+    void CopyFrom(Stream& source, std::uint64_t count) override;
 
     const std::string& Path() const { return path_; }
 

@@ -33,7 +33,7 @@ public:
     void WriteBuffer(std::span<const std::uint8_t> buffer);
     // Copies exactly count bytes from source's position to this stream's position, in pieces,
     // so that a large copy never needs a buffer of its size. A count of 0 copies nothing.
-    void CopyFrom(Stream& source, std::uint64_t count);
+    virtual void CopyFrom(Stream& source, std::uint64_t count);
 };
 
 } // namespace packsmith

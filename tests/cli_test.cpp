@@ -535,5 +535,79 @@ TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheO
     }
 }
 
+// Every file below directory, by its path relative to it, with its content; the result log's
+// lines name the directory, so they are taken relative to it too.
+std::map<std::string, std::string> Contents(const std::string& directory)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(directory)) {
+        if (!item.is_regular_file())
+            continue;
+        std::string content = ReadFileBytes(item.path().string());
+        for (std::size_t at; (at = content.find(directory + "/")) != std::string::npos;)
+            content.replace(at, directory.size() + 1, "TARGET/");
+        files[std::filesystem::relative(item.path(), directory).string()] = content;
+    }
+    return files;
+}
+
+TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
+{
+    // Many pictures of several sizes and repeated names; sound of many chunks; and the same
+    // with a broken entry and a broken chunk half way, whose failures must leave the same.
+    std::vector<PackPicture> pictures;
+    for (std::uint32_t i = 0; i < 120; ++i)
+        pictures.push_back({i % 3 == 0 ? "GFX\\DUP.BMP" : "p" + std::to_string(i) + ".pcx",
+                            Picture(i + 1, 4 * (1 + i % 40), 1 + i % 29).Record});
+    dir.Write("p.at3", Bytes(BuildImagePack(pictures)));
+    pictures[70].Record.resize(100);
+    dir.Write("broken.at3", Bytes(BuildImagePack(pictures)));
+    std::vector<std::int16_t> samples(300000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>((i * 7919 % 5000) * (i % 300 < 150 ? 1 : -1));
+    const auto music = EncodeWasFile(samples, {}, 2000);
+    dir.Write("m.was", Bytes(music));
+    auto brokenMusic = music;
+    std::size_t chunk = 52;
+    for (int i = 0; i < 60; ++i)
+        chunk += 8 + LoadLE32(brokenMusic.data() + chunk);
+    StoreLE32(brokenMusic.data() + chunk + 4, 0x7FFFFFFF); // chunk 61 claims 2 GB
+    dir.Write("broken.was", Bytes(brokenMusic));
+    dir.Write("w.wac", Bytes(EncodeWacFile(samples)));
+
+    for (const std::vector<std::string>& jobs :
+         {std::vector<std::string>{"p.at3"}, {"broken.at3"}, {"m.was", "broken.was"}, {"w.wac"}}) {
+        SCOPED_TRACE(jobs.front());
+        std::vector<std::string> one{"-j", "1", "-o", dir / "one"}, many{"-j", "4", "-o", dir / "many"};
+        for (const auto& job : jobs) {
+            one.push_back(dir / job);
+            many.push_back(dir / job);
+        }
+        const auto serial = Cli(one);
+        const auto parallel = Cli(many);
+        EXPECT_EQ(serial.Status, jobs.front().rfind("broken", 0) == 0 || jobs.size() > 1 ? 1 : 0) << serial.Err;
+        EXPECT_EQ(parallel.Status, serial.Status);
+        EXPECT_EQ(parallel.Err, serial.Err);
+        EXPECT_FALSE(Contents(dir / "one").empty());
+        EXPECT_EQ(Contents(dir / "many"), Contents(dir / "one"));
+
+        // Replayed on one thread or many, the log rebuilds the same pack.
+        if (jobs.front() == "p.at3") {
+            Bitmap32 edited;
+            edited.SetSize(5, 3);
+            std::fill_n(edited.Row(0), 5 * 3 * 4, std::uint8_t{0x33});
+            for (const char* which : {"one", "many"})
+                for (const char* picture : {"/BMP/DUP.BMP.tga", "/PCX/p5.pcx.tga", "/BMP/DUP_0003.tga"})
+                    TgaLibrary().Write(dir / which + picture, *edited.ForCodec());
+            EXPECT_EQ(Cli({"-q", "-j", "1", "-o", dir / "one/new", dir / "one/result.log"}).Status, 0);
+            EXPECT_EQ(Cli({"-q", "-j", "4", "-o", dir / "many/new", dir / "many/result.log"}).Status, 0);
+            EXPECT_EQ(ReadFileBytes(dir / "many/new/p.at3"), ReadFileBytes(dir / "one/new/p.at3"));
+            EXPECT_NE(ReadFileBytes(dir / "one/new/p.at3"), ReadFileBytes(dir / "p.at3"));
+        }
+        std::filesystem::remove_all(dir / "one");
+        std::filesystem::remove_all(dir / "many");
+    }
+}
+
 } // namespace
 } // namespace packsmith::test

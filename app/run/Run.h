@@ -41,6 +41,8 @@ public:
 
     // The packed file whose rate, channels and leading bytes packed sound takes.
     void SetPackLike(std::string path) { context_.PackLike = std::move(path); }
+    // How many threads a job may decode on: 0 (the default) for one per core.
+    void SetThreads(unsigned threads) { context_.Threads = threads; }
     // The entries of image packs to extract; all of them when empty.
     void SetSelection(EntrySelection selection) { context_.Selection = std::move(selection); }
     // Runs every job in place of the format's own handler (the tests' fakes).

@@ -10,7 +10,7 @@ void ExtractWas(const std::string& path, RunContext& run, JobHost& host)
     WaveJob job(path, run);
     job.Decode([&] {
         job.CopyWaveHeader(job.ReadFront());
-        DecodeWasChunks(job.Input(), path, job, host);
+        DecodeWasChunks(job.Input(), path, job, host, WorkersFor(run));
     });
     job.Finish(host);
 }

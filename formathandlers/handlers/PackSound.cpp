@@ -76,7 +76,7 @@ PackedSource ReadPacked(Packing packing, const std::string& path, const JobHost&
         CheckIsPackedWav(path, blockCount, input.Size());
         DecodeWacBlocks(input, blockCount, sink, host);
     } else {
-        DecodeWasChunks(input, path, sink, host, &source.SamplesPerChunk);
+        DecodeWasChunks(input, path, sink, host, 0, &source.SamplesPerChunk);
     }
     source.Samples = sink.Samples();
     return source;

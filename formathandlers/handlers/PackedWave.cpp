@@ -1,10 +1,13 @@
 #include "formathandlers/handlers/PackedWave.h"
 
+#include <algorithm>
+
 #include "decomp/ByteOrder.h"
 #include "decomp/WacDecoder.h"
 #include "decomp/WasDecoder.h"
 #include "formathandlers/layout/WaveFile.h"
 #include "io/FileStream.h"
+#include "io/OrderedWork.h"
 #include "io/PackError.h"
 
 namespace packsmith {
@@ -39,6 +42,31 @@ bool HoldsMusicChunks(const std::string& path)
     return at == size && size > kWaveDataAt;
 }
 
+// The next chunk's coded bytes (valid until the next read) and, in decodedBytes, how many
+// bytes it decodes to; the failures of a chunk that cannot be one.
+std::span<const std::uint8_t> NextChunk(BufferedReader& input, const std::string& path, std::size_t& decodedBytes)
+{
+    const std::uint64_t chunkOffset = input.Position();
+    const std::string where = "the chunk at offset " + std::to_string(chunkOffset);
+    if (input.Remaining() < 8)
+        ThrowReadError("the file ends inside " + where);
+    const auto sizes = input.Take(8);
+    const auto compressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data()));
+    const auto decompressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data() + 4));
+    if (compressedSize < 0 || decompressedSize < 0)
+        ThrowReadError(where + " gives a negative size");
+    if (input.Remaining() < static_cast<std::uint32_t>(compressedSize))
+        ThrowReadError("the file ends inside " + where);
+    const auto coded = input.Take(static_cast<std::uint32_t>(compressedSize));
+    // A few coded bytes must not be able to demand gigabytes.
+    if (static_cast<std::uint64_t>(decompressedSize) > MaxWasDecodedBytes(coded.size()))
+        throw PackError("Corrupt chunk at offset " + std::to_string(chunkOffset) + " of " + path + ": " +
+                        std::to_string(decompressedSize) + " decoded bytes cannot come from " +
+                        std::to_string(compressedSize) + " coded bytes");
+    decodedBytes = static_cast<std::size_t>(decompressedSize);
+    return coded;
+}
+
 } // namespace
 
 void CheckIsPackedWav(const std::string& path, std::uint32_t blockCount, std::uint64_t size)
@@ -69,33 +97,60 @@ void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSin
     }
 }
 
+void DecodedSink::Put(ByteBuffer&& bytes)
+{
+    const auto space = Extend(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), space.begin());
+}
+
 void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink& out, const JobHost& host,
-                     std::uint32_t* samplesPerChunk)
+                     unsigned workers, std::uint32_t* samplesPerChunk)
 {
     if (samplesPerChunk)
         *samplesPerChunk = 0;
+    // A few chunks per worker in flight, and not more than this many decoded bytes unless
+    // one chunk alone is larger.
+    constexpr std::size_t kBytesInFlight = std::size_t{64} << 20;
+    struct NoState {};
+    OrderedWork<ByteBuffer, NoState> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
+                                          [] { return std::make_unique<NoState>(); }, kBytesInFlight);
+    // A chunk that cannot be read ends the decoding where it stands, as one by one: the
+    // chunks before it go into the output first.
+    const auto failHere = [&](const std::exception_ptr& failure) {
+        while (work.Pending())
+            out.Put(work.Take());
+        std::rethrow_exception(failure);
+    };
     while (!input.AtEnd()) {
         CheckStop(host);
-        const std::uint64_t chunkOffset = input.Position();
-        const std::string where = "the chunk at offset " + std::to_string(chunkOffset);
-        if (input.Remaining() < 8)
-            ThrowReadError("the file ends inside " + where);
-        const auto sizes = input.Take(8);
-        const auto compressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data()));
-        const auto decompressedSize = static_cast<std::int32_t>(LoadLE32(sizes.data() + 4));
-        if (compressedSize < 0 || decompressedSize < 0)
-            ThrowReadError(where + " gives a negative size");
-        if (input.Remaining() < static_cast<std::uint32_t>(compressedSize))
-            ThrowReadError("the file ends inside " + where);
-        const auto coded = input.Take(static_cast<std::uint32_t>(compressedSize));
-        // A few coded bytes must not be able to demand gigabytes.
-        if (static_cast<std::uint64_t>(decompressedSize) > MaxWasDecodedBytes(coded.size()))
-            throw PackError("Corrupt chunk at offset " + std::to_string(chunkOffset) + " of " + path + ": " +
-                            std::to_string(decompressedSize) + " decoded bytes cannot come from " +
-                            std::to_string(compressedSize) + " coded bytes");
+        std::span<const std::uint8_t> coded;
+        std::size_t decodedBytes = 0;
+        try {
+            coded = NextChunk(input, path, decodedBytes);
+        } catch (...) {
+            failHere(std::current_exception());
+        }
         if (samplesPerChunk && *samplesPerChunk == 0)
-            *samplesPerChunk = static_cast<std::uint32_t>(decompressedSize) / 2;
-        DecodeWasChunk(coded, out.Extend(static_cast<std::uint32_t>(decompressedSize)));
+            *samplesPerChunk = static_cast<std::uint32_t>(decodedBytes / 2);
+        while (!work.HasRoom(decodedBytes))
+            out.Put(work.Take());
+        if (workers == 0) {
+            // One by one, straight into the output.
+            DecodeWasChunk(coded, out.Extend(decodedBytes));
+            continue;
+        }
+        work.Give(
+            [codedBytes = ByteBuffer(coded.begin(), coded.end()), decodedBytes](NoState&) {
+                ByteBuffer decoded;
+                ResizeBuffer(decoded, decodedBytes);
+                DecodeWasChunk(codedBytes, decoded);
+                return decoded;
+            },
+            decodedBytes);
+    }
+    while (work.Pending()) {
+        CheckStop(host);
+        out.Put(work.Take());
     }
 }
 

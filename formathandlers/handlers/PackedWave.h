@@ -6,6 +6,7 @@
 
 #include "formathandlers/handlers/JobHost.h"
 #include "io/BufferedReader.h"
+#include "io/ByteBuffer.h"
 
 namespace packsmith {
 
@@ -15,6 +16,9 @@ class DecodedSink {
 public:
     virtual ~DecodedSink() = default;
     virtual std::span<std::uint8_t> Extend(std::uint64_t count) = 0;
+    // Appends bytes decoded elsewhere; a sink that writes them out may take them over
+    // rather than copy them.
+    virtual void Put(ByteBuffer&& bytes);
 };
 
 // Refuses a ".wac" whose block count cannot be true: some other file under the extension.
@@ -25,9 +29,11 @@ void CheckIsPackedWav(const std::string& path, std::uint32_t blockCount, std::ui
 void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSink& out, const JobHost& host);
 
 // The chunks of a packed music file, from just after its 8 + 44 leading bytes to its end,
-// each decoded to its stated size into out. samplesPerChunk, when given, receives the
-// first chunk's sample count (0 for none).
+// each decoded to its stated size into out. The chunks do not depend on each other: with
+// workers, they are decoded side by side on that many threads and put into out in order
+// (the same bytes as one by one). samplesPerChunk, when given, receives the first chunk's
+// sample count (0 for none).
 void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink& out, const JobHost& host,
-                     std::uint32_t* samplesPerChunk = nullptr);
+                     unsigned workers, std::uint32_t* samplesPerChunk = nullptr);
 
 } // namespace packsmith

@@ -1,5 +1,6 @@
 #include "formathandlers/handlers/RebuildAt3.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -14,6 +15,7 @@
 #include "decomp/ImageRecord.h"
 #include "io/PackError.h"
 #include "io/PathUtils.h"
+#include "io/OrderedWork.h"
 #include "io/OutputFile.h"
 #include "formathandlers/codec/TgaLibrary.h"
 
@@ -56,6 +58,26 @@ bool SamePicture(ImagePackReader& reader, const PackEntry& entry, const Bitmap32
     return true;
 }
 
+// One worker's view of the source pack, and its two pictures: the edited one and the one
+// its entry holds now.
+struct RebuildWorker {
+    explicit RebuildWorker(const std::string& packPath)
+        : file(packPath, FileStream::Mode::OpenRead), reader(file, packPath)
+    {
+    }
+    FileStream file;
+    ImagePackReader reader;
+    Bitmap32 edited;
+    Bitmap32 original;
+};
+
+// What the picture listed for an entry comes to.
+struct Replacement {
+    bool Listed = false;  // the listed file is there
+    bool Replace = false; // and its picture differs from the entry's
+    ByteBuffer Raw;       // then: the entry's new record
+};
+
 std::vector<PackEntry> ReadEntries(ImagePackReader& reader)
 {
     std::vector<PackEntry> entries;
@@ -86,8 +108,6 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     RefuseOverInput(newPackPath, packPath);
 
     const TgaLibrary codec;
-    Bitmap32 edited;
-    Bitmap32 original;
     OutputFile newPack(newPackPath);
     FileStream& out = newPack.Stream();
     source.SetPosition(0);
@@ -98,31 +118,50 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
+    // The listed pictures are read, compared and made into records on the workers; the
+    // pack is written here, entry by entry in order.
+    const unsigned workers = WorkersFor(run);
+    OrderedWork<Replacement, RebuildWorker> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
+                                                 [&packPath] { return std::make_unique<RebuildWorker>(packPath); });
+    std::uint32_t given = 0;
+    const auto giveNext = [&] {
+        const PackEntry& entry = entries[given];
+        std::string image = ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(given)), run.ReplayDirectory);
+        ++given;
+        work.Give([&codec, &entry, image = std::move(image)](RebuildWorker& worker) {
+            Replacement replacement;
+            if (!PathExists(image))
+                return replacement;
+            replacement.Listed = true;
+            codec.Read(image, *worker.edited.ForCodec());
+            replacement.Replace = !SamePicture(worker.reader, entry, worker.edited, worker.original);
+            if (replacement.Replace)
+                BuildRawRecord(worker.file, entry.DataOffset, worker.edited, replacement.Raw);
+            return replacement;
+        });
+    };
+
     ByteBuffer entryBytes;
     ResizeBuffer(entryBytes, header.EntryCount > 0 ? header.EntrySize : 0);
-    ByteBuffer raw;
     int line = firstLine;
     std::uint32_t replaced = 0;
     std::uint32_t unchanged = 0;
     for (std::uint32_t i = 0; i < header.EntryCount; ++i, ++line) {
         CheckStop(host);
+        while (given < header.EntryCount && work.HasRoom())
+            giveNext();
+        const Replacement replacement = work.Take();
         const std::uint64_t entryAt = kHeaderBytes + std::uint64_t{i} * header.EntrySize;
         source.SetPosition(static_cast<std::int64_t>(entryAt));
         source.ReadBuffer(entryBytes);
         const PackEntry& entry = entries[i];
 
-        const std::string image = ResolveListedPath(run.ReplayList.At(line), run.ReplayDirectory);
-        bool replace = false;
-        if (PathExists(image)) {
-            codec.Read(image, *edited.ForCodec());
-            replace = !SamePicture(reader, entry, edited, original);
+        const bool replace = replacement.Replace;
+        if (replacement.Listed)
             ++(replace ? replaced : unchanged);
-        }
-        if (replace) {
-            BuildRawRecord(source, entry.DataOffset, edited, raw);
-        } else if (std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize) {
+        const ByteBuffer& raw = replacement.Raw;
+        if (!replace && std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize)
             ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
-        }
         const std::uint64_t length = replace ? raw.size() : entry.DataLength;
         if (end + length > 0xFFFFFFFFu)
             throw PackError("The rebuilt pack " + newPackPath + " would be larger than 4 GB");

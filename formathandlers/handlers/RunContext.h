@@ -41,6 +41,11 @@ struct RunContext {
     std::string PackLike;
     // The entries of image packs an extraction writes; empty for all of them.
     EntrySelection Selection;
+    // How many threads a job may decode on: 0 for one per core, 1 for its own thread only.
+    unsigned Threads = 0;
 };
+
+// The worker threads a job of the run starts beside its own: none when it is to work alone.
+unsigned WorkersFor(const RunContext& run);
 
 } // namespace packsmith

@@ -9,6 +9,7 @@
 #include "formathandlers/handlers/PackedWave.h"
 #include "io/BufferedReader.h"
 #include "io/FileStream.h"
+#include "io/OrderedWork.h"
 #include "io/PackError.h"
 
 namespace packsmith {
@@ -143,7 +144,7 @@ DecodedSound DecodePackedSound(const std::string& path, bool music, const std::a
     MemorySink sink(sound.Samples);
     const StopOnlyHost host(stop);
     if (music)
-        DecodeWasChunks(input, path, sink, host);
+        DecodeWasChunks(input, path, sink, host, WorkersPerCore());
     else
         DecodeWacBlocks(input, static_cast<std::uint32_t>(sound.Summary.Units), sink, host);
     return sound;

@@ -28,7 +28,9 @@ const std::string& CheckedOutput(const std::string& outputPath, const std::strin
 
 WaveJob::WaveJob(const std::string& inputPath, const RunContext& run)
     : inputPath_(inputPath), outputPath_(OutputPathFor(inputPath, run)), input_(inputPath),
-      output_(CheckedOutput(outputPath_, inputPath))
+      output_(CheckedOutput(outputPath_, inputPath)),
+      // One writer: the writes of a file go one after the other.
+      writer_(WorkersFor(run) == 0 ? 0 : 1, 2, [this] { return std::make_unique<Writer>(Writer{output_.Stream()}); })
 {
     buffer_.reserve(kBufferBytes);
 }
@@ -55,6 +57,7 @@ void WaveJob::KeepPartial()
     bool kept = false;
     try {
         Flush();
+        Drain();
         kept = output_.CommitIfFree();
     } catch (...) {
         // The partial output is lost; the failure that matters is the first one.
@@ -97,22 +100,49 @@ std::span<std::uint8_t> WaveJob::Extend(std::uint64_t count)
     return {buffer_.data() + at, static_cast<std::size_t>(count)};
 }
 
+void WaveJob::Put(ByteBuffer&& bytes)
+{
+    Flush();
+    Write(std::move(bytes));
+}
+
 void WaveJob::Flush()
 {
     if (buffer_.empty())
         return;
-    // Emptied whatever happens, so a failed write is not tried again on the way out.
-    struct Emptied {
-        ByteBuffer& buffer;
-        ~Emptied() { buffer.clear(); }
-    } emptied{buffer_};
-    output_.Stream().WriteBuffer(buffer_);
-    written_ += buffer_.size();
+    ByteBuffer full;
+    full.swap(buffer_);
+    if (!spare_.empty()) {
+        buffer_.swap(spare_.back());
+        spare_.pop_back();
+    }
+    buffer_.clear();
+    buffer_.reserve(kBufferBytes);
+    Write(std::move(full));
+}
+
+void WaveJob::Write(ByteBuffer&& bytes)
+{
+    const std::size_t size = bytes.size();
+    while (!writer_.HasRoom())
+        spare_.push_back(writer_.Take());
+    writer_.Give([bytes = std::move(bytes)](Writer& writer) mutable {
+        writer.Output.WriteBuffer(bytes);
+        return std::move(bytes);
+    });
+    written_ += size;
+}
+
+void WaveJob::Drain()
+{
+    while (writer_.Pending())
+        spare_.push_back(writer_.Take());
 }
 
 void WaveJob::Finish(JobHost& host)
 {
     Flush();
+    Drain();
     output_.Commit();
     host.ReportOutput(outputPath_, written_);
 }

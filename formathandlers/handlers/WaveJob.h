@@ -4,19 +4,22 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "formathandlers/handlers/JobHost.h"
 #include "formathandlers/handlers/PackedWave.h"
 #include "formathandlers/handlers/RunContext.h"
 #include "io/BufferedReader.h"
 #include "io/ByteBuffer.h"
+#include "io/OrderedWork.h"
 #include "io/OutputFile.h"
 
 namespace packsmith {
 
 // What the two packed wave handlers share: the input read front to back, the ".wav" of the
 // same name in the target directory, the header copied from offset 8, and the decoded
-// samples written through a buffer.
+// samples written through a buffer. Unless the run keeps a job to its own thread, full
+// buffers are written on a thread of their own while the next ones are decoded.
 //
 // The ".wav" gets its name only when the job is done, so an earlier file of the name is
 // replaced only by a complete one. A job that fails keeps what it decoded, as the tool
@@ -45,11 +48,20 @@ public:
     // Everything that can fail before they are filled must be done before asking for them,
     // or a failure would leave them unfilled in the output.
     std::span<std::uint8_t> Extend(std::uint64_t count) override;
+    void Put(ByteBuffer&& bytes) override;
     // Puts the finished output in place and reports it to the run.
     void Finish(JobHost& host);
 
 private:
+    struct Writer {
+        FileStream& Output;
+    };
+
     void Flush();
+    // Hands bytes to the writer, waiting while it has its hands full.
+    void Write(ByteBuffer&& bytes);
+    // Waits until everything handed over is written; a write's failure shows here.
+    void Drain();
     [[noreturn]] void KeepPartial();
 
     std::string inputPath_;
@@ -57,7 +69,9 @@ private:
     BufferedReader input_;
     OutputFile output_;
     ByteBuffer buffer_;
-    std::uint64_t written_ = 0;
+    std::uint64_t written_ = 0; // bytes handed to the writer
+    std::vector<ByteBuffer> spare_; // written buffers, for the next ones
+    OrderedWork<ByteBuffer, Writer> writer_;
 };
 
 } // namespace packsmith

@@ -1,0 +1,13 @@
+#include "formathandlers/handlers/RunContext.h"
+
+#include "io/OrderedWork.h"
+
+namespace packsmith {
+
+unsigned WorkersFor(const RunContext& run)
+{
+    const unsigned threads = run.Threads == 0 ? WorkersPerCore() : run.Threads;
+    return threads <= 1 ? 0 : threads;
+}
+
+} // namespace packsmith
