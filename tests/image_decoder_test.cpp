@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "tests/support/EdgeOfMemory.h"
-#include "decomp/BitReader.h"
+#include "decomp/ImageBitReader.h"
 #include "decomp/BlockTable.h"
 #include "decomp/ByteOrder.h"
 #include "decomp/ImageDecoder.h"
@@ -61,7 +61,7 @@ TEST(ImageBitReader, RandomWidthSequencesMatchABitByBitModel)
             if (size > 40 && offset > 20 && offset + 20 < size)
                 continue;
             for (int trial = 0; trial < 4; ++trial) {
-                BitReader reader(data.Span(), offset);
+                ImageBitReader reader(data.Span(), offset);
                 std::uint64_t at = 0;
                 const std::uint64_t end = (size > offset ? size - offset : 0) * 8 + 100;
                 while (at < end) {
@@ -84,7 +84,7 @@ TEST(ImageBitReader, WideValuesAcrossEveryTopUpPointComeOutWholeAndInOrder)
     // relative to the 64-bit words the reader fetches.
     for (unsigned lead = 0; lead < 130; ++lead) {
         for (unsigned width = 9; width <= 16; ++width) {
-            BitReader reader(data.Span(), 3);
+            ImageBitReader reader(data.Span(), 3);
             std::uint64_t at = 0;
             for (unsigned rest = lead; rest > 0;) {
                 const unsigned n = std::min(rest, 7u);
@@ -103,7 +103,7 @@ TEST(ImageBitReader, BitsPastTheEndReadAsZeroWithoutTouchingMemoryBeyond)
 {
     const Bytes ones(5, 0xFF);
     const EdgeOfMemory data(ones);
-    BitReader reader(data.Span(), 0);
+    ImageBitReader reader(data.Span(), 0);
     EXPECT_EQ(reader.Take(0), 0u);
     EXPECT_EQ(reader.Take(16), 0xFFFFu);
     EXPECT_EQ(reader.Take(0), 0u);
@@ -113,7 +113,7 @@ TEST(ImageBitReader, BitsPastTheEndReadAsZeroWithoutTouchingMemoryBeyond)
         EXPECT_EQ(reader.Take(16), 0u);
 
     for (const std::uint64_t offset : {std::uint64_t{5}, std::uint64_t{6}, std::uint64_t{1} << 40}) {
-        BitReader beyond(data.Span(), offset);
+        ImageBitReader beyond(data.Span(), offset);
         for (int k = 0; k < 10; ++k)
             EXPECT_EQ(beyond.Take(16), 0u) << "offset " << offset;
     }
