@@ -6,6 +6,10 @@
 #include <random>
 #include <vector>
 
+#include "decomp/ByteOrder.h"
+#include "encode/WaveHeader.h"
+#include "formathandlers/layout/WaveFile.h"
+
 namespace packsmith::bench {
 
 // A steady sine at the given peak.
@@ -75,6 +79,45 @@ inline std::vector<std::int16_t> Attenuated(std::vector<std::int16_t> samples, d
     for (auto& sample : samples)
         sample = static_cast<std::int16_t>(std::lround(sample * gain));
     return samples;
+}
+
+// How many codes a packed music chunk holds: a 0 starts a 13-bit code, 11 a 2-bit one and
+// 10 an 8-bit one; a code that starts inside the chunk counts even where it runs past it.
+inline std::size_t CountWasCodes(const std::vector<std::uint8_t>& chunk)
+{
+    const std::uint64_t end = 8 * std::uint64_t{chunk.size()};
+    const auto bit = [&](std::uint64_t p) { return p < end && (chunk[p / 8] >> (7 - p % 8) & 1) != 0; };
+    std::size_t codes = 0;
+    for (std::uint64_t p = 0; p < end; ++codes)
+        p += !bit(p) ? 13 : bit(p + 1) ? 2 : 8;
+    return codes;
+}
+
+// A packed music file of about `bytes` whose chunks are random bytes, 16 to 96 KB each, each
+// declaring as many samples as it has codes: every kind of code, in the proportions 4:2:2
+// (literal, reference, repeat), and the insert slot referred to by about one code in eight,
+// the worst case of the table's search.
+inline std::vector<std::uint8_t> RandomCodeWasFile(std::size_t bytes)
+{
+    std::mt19937_64 random(13);
+    std::uniform_int_distribution<std::size_t> size(16 << 10, 96 << 10);
+    std::vector<std::uint8_t> file(kWaveDataAt);
+    std::uint64_t decoded = 0;
+    while (file.size() < bytes) {
+        std::vector<std::uint8_t> chunk(size(random));
+        for (auto& byte : chunk)
+            byte = static_cast<std::uint8_t>(random());
+        const auto decodedBytes = static_cast<std::uint32_t>(2 * CountWasCodes(chunk));
+        const std::size_t at = file.size();
+        file.resize(at + 8);
+        StoreLE32(file.data() + at, static_cast<std::uint32_t>(chunk.size()));
+        StoreLE32(file.data() + at + 4, decodedBytes);
+        file.insert(file.end(), chunk.begin(), chunk.end());
+        decoded += decodedBytes;
+    }
+    const auto header = MakeWaveHeader({}, static_cast<std::uint32_t>(decoded));
+    std::copy(header.begin(), header.end(), file.begin() + kWavePrefixBytes);
+    return file;
 }
 
 } // namespace packsmith::bench

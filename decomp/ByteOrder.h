@@ -12,7 +12,11 @@ namespace packsmith {
 
 inline std::uint16_t LoadLE16(const std::uint8_t* p)
 {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    std::uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap16(v);
+    return v;
 }
 
 inline std::uint32_t LoadLE32(const std::uint8_t* p)
@@ -26,8 +30,9 @@ inline std::uint32_t LoadLE32(const std::uint8_t* p)
 
 inline void StoreLE16(std::uint8_t* p, std::uint16_t v)
 {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap16(v);
+    std::memcpy(p, &v, sizeof v);
 }
 
 inline void StoreLE32(std::uint8_t* p, std::uint32_t v)

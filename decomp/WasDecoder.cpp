@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
+#include "decomp/AudioBitReader.h"
 #include "decomp/ByteOrder.h"
 #include "decomp/WasTable.h"
 
@@ -12,31 +12,121 @@ namespace packsmith {
 void DecodeWasChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output)
 {
     WasTable table;
-    std::uint64_t position = 0;
+    table.DecodeChunk(coded, output);
+}
+
+void WasTable::DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output)
+{
+    Reset();
+    const AudioBitSource source(coded);
+    AudioBitReader reader;
     const std::uint64_t endBit = 8 * std::uint64_t{coded.size()};
-
-    // Windows are read in place while 8 bytes follow their start, near the end from a
-    // zero-padded copy of the chunk's last bytes.
-    const std::size_t inPlaceBytes = coded.size() >= 8 ? coded.size() - 8 : 0;
-    std::array<std::uint8_t, 24> tail{};
-    if (coded.size() > inPlaceBytes)
-        std::memcpy(tail.data(), coded.data() + inPlaceBytes, coded.size() - inPlaceBytes);
-
     const std::size_t whole = output.size() / 2;
-    std::size_t samples = table.DecodeCodes<4>(coded.data(), 0, 8 * std::uint64_t{inPlaceBytes}, output.data(), whole,
-                                               position);
-    samples += table.DecodeCodes<1>(tail.data(), inPlaceBytes, endBit, output.data() + 2 * samples, whole - samples,
-                                    position);
+    std::size_t samples = 0;
+    // Rounds short enough for the keys; renumbered between them.
+    while (samples < whole) {
+        const std::size_t round = std::min<std::size_t>(whole - samples, (keyLimit_ - nextKey_) / kKeyStep);
+        const std::size_t done = DecodeCodes(source, reader, endBit, output.data() + 2 * samples, round);
+        samples += done;
+        if (done < round)
+            break;
+        Renumber();
+    }
     std::size_t written = 2 * samples;
     // An odd size takes the low byte of the sample that straddles its end.
     if (samples == whole && output.size() % 2 == 1) {
         std::array<std::uint8_t, 2> last{};
-        const std::uint8_t* bytes = position < 8 * std::uint64_t{inPlaceBytes} ? coded.data() : tail.data();
-        const std::size_t firstByte = bytes == coded.data() ? 0 : inPlaceBytes;
-        if (table.DecodeCodes<1>(bytes, firstByte, endBit, last.data(), 1, position) == 1)
+        if (DecodeCodes(source, reader, endBit, last.data(), 1) == 1)
             output[written++] = last[0];
     }
     std::fill(output.begin() + static_cast<std::ptrdiff_t>(written), output.end(), 0);
+}
+
+std::size_t WasTable::DecodeCodes(const AudioBitSource& source, AudioBitReader& readerInOut, std::uint64_t stopBit,
+                                  std::uint8_t* out, std::size_t count)
+{
+    // The state lives in locals: kept in the object, every output store (which may alias
+    // it) would send it through memory at every code. The insert slot's sample, the one a
+    // literal overwrites, is held in a register and written back when the slot moves.
+    AudioBitReader reader = readerInOut;
+    std::uint32_t* const keys = keys_.data();
+    std::uint16_t* const samples = samples_.data();
+    unsigned insert = insert_;
+    unsigned last = last_;
+    std::uint32_t key = nextKey_;
+    std::uint32_t pending = samples[insert];
+    std::uint32_t previous = samples[last];
+
+    // 0 and 12 bits: a literal; 11: a repeat; 10 and 6 bits: a reference. Each kind takes
+    // its own way: making every code pay for every kind, without jumps, costs more than the
+    // jumps mispredicted where the kinds change (measured on coded speech, music and noise,
+    // and on random bytes).
+    const auto decodeOne = [&] {
+        const std::uint64_t window = reader.Window;
+        if (static_cast<std::int64_t>(window) >= 0) {
+            pending = static_cast<std::uint32_t>(window >> 47) & 0xFFF0;
+            last = insert;
+            reader.Skip(13);
+            return previous = pending;
+        }
+        const bool repeat = (window >> 62) == 3;
+        const auto index = static_cast<unsigned>(window >> 56) & (kEntries - 1);
+        const std::uint32_t referred = index == insert ? pending : samples[index];
+        last = repeat ? last : index;
+        previous = repeat ? previous : referred;
+        keys[last] = key | last;
+        key += kKeyStep;
+        if (last == insert) [[unlikely]] {
+            samples[insert] = static_cast<std::uint16_t>(pending);
+            insert = WasOldestEntry(keys);
+            pending = samples[insert];
+        }
+        const std::uint64_t afterReference = window << 8, afterRepeat = window << 2;
+        reader.Count -= repeat ? 2 : 8;
+        reader.Window = repeat ? afterRepeat : afterReference;
+        return previous;
+    };
+
+    std::size_t done = 0;
+    // Four codes of at most 13 bits a refill, with no test of the end: while 8 bytes
+    // remain at the refill, all the bits in the window lie inside the chunk.
+    constexpr std::size_t kCodesPerRefill = 4;
+    while (done + kCodesPerRefill <= count && reader.Next + 8 <= source.Size()) {
+        reader.Refill(source);
+        const std::uint32_t s0 = decodeOne();
+        const std::uint32_t s1 = decodeOne();
+        StoreLE32(out + 2 * done, s0 | s1 << 16);
+        const std::uint32_t s2 = decodeOne();
+        const std::uint32_t s3 = decodeOne();
+        StoreLE32(out + 2 * done + 4, s2 | s3 << 16);
+        done += kCodesPerRefill;
+    }
+    // Near the end, one code at a time while one starts before stopBit.
+    while (done < count) {
+        reader.Refill(source);
+        if (reader.Position() >= stopBit)
+            break;
+        StoreLE16(out + 2 * done++, static_cast<std::uint16_t>(decodeOne()));
+    }
+
+    samples[insert] = static_cast<std::uint16_t>(pending);
+    readerInOut = reader;
+    insert_ = insert;
+    last_ = last;
+    nextKey_ = key;
+    return done;
+}
+
+void WasTable::Renumber()
+{
+    std::array<std::uint32_t, kEntries> order;
+    std::copy(keys_.begin(), keys_.begin() + kEntries, order.begin());
+    std::sort(order.begin(), order.end());
+    std::uint32_t stamp = 1;
+    for (const std::uint32_t k : order)
+        if (k >= kKeyStep) // never referred to: the key is the index, and stays so
+            keys_[k % kKeyStep] = stamp++ * kKeyStep + k % kKeyStep;
+    nextKey_ = stamp * kKeyStep;
 }
 
 } // namespace packsmith
