@@ -1,6 +1,7 @@
 // Extraction of whole image packs through packsmith-cli, beside tar -x of an archive of the
 // same output files (the file system's own cost of creating them), and rebuilding the packs
-// from their pictures beside tar -c of the same files.
+// from their pictures, every one of them edited, beside tar -c of the same files. The
+// extraction and the rebuild run on one thread (j:1) and on one per core (j:0).
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +39,7 @@ struct PackFixture {
     fs::path Directory;
     fs::path Pack;
     fs::path Archive;
+    fs::path EditedLog; // replays the pictures into a pack of other pictures: every one replaced
 };
 
 // The fixtures, removed with everything in them when the program ends.
@@ -49,6 +51,12 @@ struct Fixtures : std::map<std::uint32_t, PackFixture> {
             fs::remove_all(fixture.Directory, ignored);
     }
 };
+
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
 
 const PackFixture& Fixture(std::uint32_t count, std::uint32_t width, std::uint32_t height)
 {
@@ -63,10 +71,15 @@ const PackFixture& Fixture(std::uint32_t count, std::uint32_t width, std::uint32
     for (std::uint32_t i = 0; i < count; ++i)
         pictures.push_back({"SPRITES\\S" + std::to_string(i) + ".BMP",
                             EncodeImageRecord(width, height, Sprite(width, height, i), {}).Record});
-    const auto bytes = BuildImagePack(pictures);
     fixture.Pack = fixture.Directory / "sprites.at3";
-    std::ofstream(fixture.Pack, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                         static_cast<std::streamsize>(bytes.size()));
+    WriteFile(fixture.Pack, BuildImagePack(pictures));
+    // A pack of the same names and sizes holding other pictures: the extracted ones all
+    // differ from its records, so a replay into it replaces every one.
+    for (std::uint32_t i = 0; i < count; ++i)
+        pictures[i].Record = EncodeImageRecord(width, height, Sprite(width, height, i + count), {}).Record;
+    const fs::path other = fixture.Directory / "other" / "sprites.at3";
+    fs::create_directories(other.parent_path());
+    WriteFile(other, BuildImagePack(pictures));
     // The archive holds exactly what an extraction writes.
     std::ostringstream out, err;
     RunCli({"-q", "-o", (fixture.Directory / "reference").string(), fixture.Pack.string()}, out, err);
@@ -75,6 +88,12 @@ const PackFixture& Fixture(std::uint32_t count, std::uint32_t width, std::uint32
                                 (fixture.Directory / "reference").string() + "' .";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("tar -c failed");
+    std::ifstream extracted(fixture.Directory / "reference" / "result.log", std::ios::binary);
+    std::string log((std::istreambuf_iterator<char>(extracted)), std::istreambuf_iterator<char>());
+    const std::string source = "#Source: " + fixture.Pack.string();
+    log.replace(log.find(source), source.size(), "#Source: " + other.string());
+    fixture.EditedLog = fixture.Directory / "edited.log";
+    std::ofstream(fixture.EditedLog, std::ios::binary) << log;
     return fixture;
 }
 
@@ -114,11 +133,19 @@ std::string Shell(const std::string& command)
     return std::system(command.c_str()) == 0 ? std::string() : command + " failed";
 }
 
+// -j as the benchmark's fourth argument gives it: 0 for one thread per core.
+std::vector<std::string> Threads(const benchmark::State& state)
+{
+    return state.range(3) == 0 ? std::vector<std::string>{} : std::vector<std::string>{"-j", std::to_string(state.range(3))};
+}
+
 void ExtractPack(benchmark::State& state)
 {
     const auto& f = FixtureFor(state);
     const fs::path out = f.Directory / "out";
-    TimeIntoFreshDirectory(state, out, [&] { return Cli({"-q", "-o", out.string(), f.Pack.string()}); });
+    std::vector<std::string> args = Threads(state);
+    args.insert(args.end(), {"-q", "-o", out.string(), f.Pack.string()});
+    TimeIntoFreshDirectory(state, out, [&] { return Cli(args); });
 }
 
 void UntarSameFiles(benchmark::State& state)
@@ -135,8 +162,9 @@ void RebuildPack(benchmark::State& state)
 {
     const auto& f = FixtureFor(state);
     const fs::path out = f.Directory / "rebuilt";
-    const fs::path log = f.Directory / "reference" / "result.log";
-    TimeIntoFreshDirectory(state, out, [&] { return Cli({"-q", "-o", out.string(), log.string()}); });
+    std::vector<std::string> args = Threads(state);
+    args.insert(args.end(), {"-q", "-o", out.string(), f.EditedLog.string()});
+    TimeIntoFreshDirectory(state, out, [&] { return Cli(args); });
 }
 
 // The same files read and as many bytes written: an archive of the pictures and the pack.
@@ -150,10 +178,18 @@ void TarSameFiles(benchmark::State& state)
     });
 }
 
-BENCHMARK(ExtractPack)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(UntarSameFiles)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(RebuildPack)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(TarSameFiles)->ArgNames({"n", "w", "h"})->Args({5000, 32, 32})->Args({40, 1024, 512})->Unit(benchmark::kMillisecond)->UseRealTime();
+void PackArgs(benchmark::internal::Benchmark* b, bool threads)
+{
+    b->ArgNames({"n", "w", "h", "j"})->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (const auto& size : {std::vector<std::int64_t>{5000, 32, 32}, std::vector<std::int64_t>{40, 1024, 512}})
+        for (const std::int64_t j : threads ? std::vector<std::int64_t>{1, 0} : std::vector<std::int64_t>{0})
+            b->Args({size[0], size[1], size[2], j});
+}
+
+BENCHMARK(ExtractPack)->Apply([](auto* b) { PackArgs(b, true); });
+BENCHMARK(UntarSameFiles)->Apply([](auto* b) { PackArgs(b, false); });
+BENCHMARK(RebuildPack)->Apply([](auto* b) { PackArgs(b, true); });
+BENCHMARK(TarSameFiles)->Apply([](auto* b) { PackArgs(b, false); });
 
 } // namespace
 } // namespace packsmith::bench

@@ -4,7 +4,7 @@ namespace packsmith {
 
 std::string CliUsage()
 {
-    return "Usage: packsmith-cli [-q] [-f " + OptionNames("|", "|") +
+    return "Usage: packsmith-cli [-q] [-j N] [-f " + OptionNames("|", "|") +
            "] -o TARGET_DIR FILE...\n"
            "       packsmith-cli [-q] --pack wac|was [--like SOURCE] -o TARGET_DIR FILE...\n"
            "       packsmith-cli --list [--json] [--only PATTERN]... FILE...\n"

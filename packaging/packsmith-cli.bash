@@ -27,6 +27,10 @@ _packsmith_cli()
             # A pattern of stored names: nothing to offer.
             return
             ;;
+        -j)
+            COMPREPLY=($(compgen -W "1 2 $(nproc 2>/dev/null)" -- "$cur"))
+            return
+            ;;
         --help | -h | --version)
             return
             ;;
@@ -42,7 +46,7 @@ _packsmith_cli()
     done
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '-f -o -q --pack --like --list --json --only --help --version --' -- "$cur"))
+        COMPREPLY=($(compgen -W '-f -j -o -q --pack --like --list --json --only --help --version --' -- "$cur"))
         return
     fi
 

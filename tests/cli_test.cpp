@@ -282,6 +282,8 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"--list", "-o", "out", "a.at3"}, "--list writes nothing; it takes neither -o, --pack nor --like"},
         {{"--list", "a.at3", "r.log"}, "cannot list r.log: --list shows .wac, .was and .at3 files"},
         {{"--only", "*.BMP", "-o", "out", "a.wac"}, "--only selects entries of image packs (.at3)"},
+        {{"-j", "0", "-o", "out", "a.wac"}, "-j takes a number of threads from 1 to 256, not '0'"},
+        {{"-j", "99999999999", "-o", "out", "a.wac"}, "-j takes a number of threads from 1 to 256, not '99999999999'"},
     };
     for (const auto& row : rows) {
         const auto result = Cli(row.args);
