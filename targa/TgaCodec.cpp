@@ -227,10 +227,14 @@ int Read(const char* path, TgaBitmap* bitmap)
         return TgaOutOfMemory; // no way to give the bitmap a size
     if (path == nullptr)
         return TgaCannotOpen;
-    FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+    // Only a regular file is read: a pipe or device could keep the reader waiting for ever.
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it is dropped again for
+    // the file.
+    FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat info {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode))
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return TgaCannotOpen;
+    ::fcntl(file.Get(), F_SETFL, ::fcntl(file.Get(), F_GETFL) & ~O_NONBLOCK);
 
     std::uint8_t headerBytes[HeaderSize];
     const long long got = ReadUpTo(file.Get(), headerBytes, HeaderSize);
@@ -256,9 +260,8 @@ int Read(const char* path, TgaBitmap* bitmap)
     const std::optional<std::size_t> pictureEnd = Complete(header, data.get(), size);
     if (!pictureEnd)
         return TgaNotReadable;
-    // Only a regular file can be read at its end; anything else goes without its trailer.
     AlphaMeaning alpha = AlphaMeaning::Unstated;
-    if (S_ISREG(info.st_mode) && !ReadAlphaMeaning(file.Get(), static_cast<std::uint64_t>(info.st_size), *pictureEnd, alpha))
+    if (!ReadAlphaMeaning(file.Get(), static_cast<std::uint64_t>(info.st_size), *pictureEnd, alpha))
         return TgaCannotOpen;
     file.Close();
 

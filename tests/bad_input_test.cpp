@@ -5,6 +5,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "decomp/ByteOrder.h"
 #include "cli/CliApp.h"
@@ -104,6 +105,20 @@ std::vector<Row> Rows()
              return block + block;
          },
          1, "more than once"},
+        {"log naming a FIFO as an edited picture", "f.log",
+         [=](const TempDir& d) {
+             const std::string packPath = d.Write("p.at3", Text(pack));
+             mkfifo((d / "fifo.tga").c_str(), 0600);
+             return log + packPath + "\r\n" + (d / "fifo.tga") + "\r\n/none/2.tga\r\n";
+         },
+         1, "fifo.tga (not a regular file)"},
+        {"log naming a FIFO as edited sound", "s.log",
+         [=](const TempDir& d) {
+             const std::string wacPath = d.Write("a.wac", Text(wac));
+             mkfifo((d / "a.wav").c_str(), 0600);
+             return "#Format: WAC\r\n#Source: " + wacPath + "\r\n";
+         },
+         1, "a.wav (not a regular file)"},
         {"pack with a picture of width 0", "p.at3",
          [=](auto&) {
              auto empty = pack;

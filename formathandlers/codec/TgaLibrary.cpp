@@ -1,7 +1,9 @@
 #include "formathandlers/codec/TgaLibrary.h"
 
+#include <cerrno>
 #include <dlfcn.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 #include "io/PackError.h"
@@ -82,8 +84,12 @@ void TgaLibrary::Read(const std::string& path, TgaBitmap& bitmap) const
         return;
     case TgaOutOfMemory:
         ThrowOutOfMemory();
-    case TgaCannotOpen:
-        ThrowCannotOpen(path);
+    case TgaCannotOpen: {
+        // The library reads regular files only; say so when that is why.
+        struct stat info {};
+        const bool there = ::stat(path.c_str(), &info) == 0;
+        ThrowCannotOpen(path, there && !S_ISREG(info.st_mode) ? kNotRegularFile : there ? 0 : errno);
+    }
     case TgaTooLarge:
         throw PackError("The image " + path + " is too large");
     default:

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
+#include <fcntl.h>
 #include <memory>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "io/PackError.h"
@@ -86,13 +88,21 @@ void CheckShape(const std::string& path, const SF_INFO& info)
 
 Pcm16 ReadSoundFile(const std::string& path)
 {
-    // A directory opens like a file and only fails when read, with a text that hides why.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        ThrowCannotRead(path, CauseOf(EISDIR));
+    // Only a regular file is read: a directory opens like a file and fails only when read,
+    // with a text that hides why, and a pipe or device could keep the reader waiting for
+    // ever. O_NONBLOCK keeps the open of a FIFO from waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        ThrowCannotRead(path, CauseOf(errno));
+    struct stat about {};
+    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
+        ::close(fd);
+        ThrowCannotRead(path, CauseOf(S_ISDIR(about.st_mode) ? EISDIR : kNotRegularFile));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     SF_INFO info{};
-    const SoundFile file(sf_open(path.c_str(), SFM_READ, &info));
+    const SoundFile file(sf_open_fd(fd, SFM_READ, &info, SF_TRUE));
     if (!file)
         ThrowCannotRead(path, SndfileCause(nullptr));
     CheckShape(path, info);
