@@ -218,9 +218,9 @@ BENCHMARK(DecodeWas)->DenseRange(kSpeech, kRandomCodes)->ArgName("speech_noise_m
 BENCHMARK(EncodeWac)->DenseRange(kTone, kWhiteNoise)->ArgName("tone_music_speech_noise")->Unit(benchmark::kMillisecond);
 BENCHMARK(EncodeWas)->DenseRange(kTone, kWhiteNoise)->ArgName("tone_music_speech_noise")->Unit(benchmark::kMillisecond);
 BENCHMARK(Memcpy)->Arg(128)->Arg(256)->ArgName("MB")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ExtractThroughCli, wac, false, kSpeech)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(ExtractThroughCli, was, true, kSpeech)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(ExtractThroughCli, was_random_codes, true, kRandomCodes)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(ExtractThroughCli, wac, false, kSpeech)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(ExtractThroughCli, was, true, kSpeech)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(ExtractThroughCli, was_random_codes, true, kRandomCodes)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace
 } // namespace packsmith::bench

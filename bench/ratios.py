@@ -64,19 +64,20 @@ def main():
 
     # Decoders: bytes of output per second (the benchmarks' bytes_per_second), beside memcpy.
     for label, pattern, target in [
-        ("WAS decoder, speech-like", r"DecodeWas.*speech.*", 1.0),
-        ("WAS decoder, music-like", r"DecodeWas.*music.*", 1.0),
-        ("WAS decoder, noise-like", r"DecodeWas.*noise.*", 1.0),
-        ("WAS decoder, random code bytes", r"DecodeWas.*random.*", 1.0),
-        ("WAC decoder, speech-like", r"DecodeWac.*speech.*", 1.2),
-        ("WAC decoder, music-like", r"DecodeWac.*music.*", 1.2),
-        ("WAC decoder, noise-like", r"DecodeWac.*noise.*", 1.2),
-        ("image decoder 1024x512, full rows", r".*Image.*[Ff]ull.*", 1.6),
-        ("image decoder 1024x512, half rows", r".*Image.*[Hh]alf.*", 2.5),
+        ("WAS decoder, speech-like", r"DecodeWas/speech_noise_music_random:0", 1.0),
+        ("WAS decoder, noise-like", r"DecodeWas/speech_noise_music_random:1", 1.0),
+        ("WAS decoder, music-like", r"DecodeWas/speech_noise_music_random:2", 1.0),
+        ("WAS decoder, random code bytes", r"DecodeWas/speech_noise_music_random:3", 1.0),
+        ("WAC decoder, speech-like", r"DecodeWac/speech_noise_music:0", 1.2),
+        ("WAC decoder, noise-like", r"DecodeWac/speech_noise_music:1", 1.2),
+        ("WAC decoder, music-like", r"DecodeWac/speech_noise_music:2", 1.2),
+        ("image decoder 1024x512, full rows", r"Decode/w:1024/h:512/half:0", 1.6),
+        ("image decoder 1024x512, half rows", r"Decode/w:1024/h:512/half:1", 2.5),
     ]:
         rate_row(label, pattern, "bytes_per_second", target, "GB/s", 1e9)
-    rate_row("image decoder, 32x32 records", r".*Image.*32.*", "records/s", 300, "k records/s", 1e3)
-    rate_row("WAS random code bytes, 100 MB through packsmith-cli", r".*Cli.*[Ww]as.*random.*",
+    rate_row("image decoder, 32x32 records (full rows)", r"Decode/w:32/h:32/half:0", "records/s", 300, "k records/s", 1e3)
+    rate_row("image decoder, 32x32 records (half rows)", r"Decode/w:32/h:32/half:1", "records/s", 300, "k records/s", 1e3)
+    rate_row("WAS random code bytes, 100 MB through packsmith-cli", r"ExtractThroughCli/was_random_codes.*",
              "bytes_per_second", 600, "MB/s", 1e6)
 
     versus_row("extract 40 pictures 1024x512 vs tar -x", r"ExtractPack/n:40/w:1024/h:512/j:0.*",
@@ -96,7 +97,7 @@ def main():
     speedup_row("rebuild 5,000 x 32x32: one thread -> one per core", r"RebuildPack/n:5000/.*/j:1.*",
                 r"RebuildPack/n:5000/.*/j:0.*")
 
-    memcpy = find(runs, r".*[Mm]emcpy.*")
+    memcpy = find(runs, r"Memcpy/MB:128")
     if memcpy is not None and "bytes_per_second" in memcpy:
         rows.append(("memcpy, for scale", f"{memcpy['bytes_per_second'] / 1e9:,.2f} GB/s", "", "", ""))
 
