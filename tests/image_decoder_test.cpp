@@ -948,7 +948,7 @@ TEST(ImageMalformed, HalfRowsWithoutAPixelRowAreRejected)
     // CodedHeight 0 or -1 still gives one map row (0 / 2 + 1), but no pixel row to put it in:
     // with an even height the last map row would go to pixel row -1. A height below 1 is as
     // malformed here as it is with every row coded.
-    // Currently fails: height 0 writes 16 bytes in front of the pixel buffer (the heap is
+    // Without the check, height 0 writes 16 bytes in front of the pixel buffer (the heap is
     // corrupted; AddressSanitizer reports it) and height -1 decodes without complaint.
     MapBits bits(2);
     bits.Literal(1).Literal(2).Literal(3).Literal(1);
