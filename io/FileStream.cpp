@@ -79,6 +79,20 @@ std::size_t FileStream::Read(std::span<std::uint8_t> buffer)
     return done;
 }
 
+void FileStream::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer)
+{
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
+                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            ThrowReadError();
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 std::size_t FileStream::Write(std::span<const std::uint8_t> buffer)
 {
     std::size_t done = 0;

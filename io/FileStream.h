@@ -27,6 +27,7 @@ public:
 
     std::size_t Read(std::span<std::uint8_t> buffer) override;
     std::size_t Write(std::span<const std::uint8_t> buffer) override;
+    void ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer) override;
     std::int64_t Seek(std::int64_t offset, Origin origin) override;
     std::int64_t Size() override;
     int WriteErrorNumber() const override { return writeError_; }

@@ -13,6 +13,12 @@ void Stream::ReadBuffer(std::span<std::uint8_t> buffer)
         ThrowReadError();
 }
 
+void Stream::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer)
+{
+    SetPosition(offset);
+    ReadBuffer(buffer);
+}
+
 void Stream::WriteBuffer(std::span<const std::uint8_t> buffer)
 {
     if (Write(buffer) != buffer.size())

@@ -28,6 +28,10 @@ public:
 
     // Fails with "Stream read error" when fewer bytes remain than asked for.
     void ReadBuffer(std::span<std::uint8_t> buffer);
+    // Reads exactly buffer.size() bytes from offset on, failing as ReadBuffer does. A stream
+    // that can read in place (a file) leaves its position as it was, in one call; others
+    // move it: a caller that goes on reading in order sets the position first.
+    virtual void ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer);
     // Fails with "Stream write error" when not every byte could be written, and says why
     // ("No space left on device") where the system told.
     void WriteBuffer(std::span<const std::uint8_t> buffer);

@@ -3,9 +3,8 @@
 #include <string>
 
 #include "formathandlers/layout/Bitmap32.h"
-#include "formathandlers/layout/ImagePackReader.h"
+#include "formathandlers/layout/ImagePackFile.h"
 #include "formathandlers/layout/PackListing.h"
-#include "io/FileStream.h"
 
 namespace packsmith {
 
@@ -21,8 +20,7 @@ public:
     void Read(const ListedEntry& entry, Bitmap32& bitmap);
 
 private:
-    FileStream file_;
-    ImagePackReader reader_;
+    ImagePackFile pack_;
 };
 
 } // namespace packsmith

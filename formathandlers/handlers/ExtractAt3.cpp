@@ -1,13 +1,16 @@
 #include "formathandlers/handlers/ExtractAt3.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "formathandlers/codec/TgaLibrary.h"
 #include "formathandlers/layout/Bitmap32.h"
+#include "formathandlers/layout/ImagePackFile.h"
 #include "formathandlers/layout/ImagePackReader.h"
 #include "formathandlers/layout/OutputNames.h"
 #include "io/FileStream.h"
@@ -20,37 +23,77 @@ namespace packsmith {
 
 namespace {
 
-// The sub-directory an entry's picture goes into, made when it is missing. One that cannot
-// be made shows when the picture is written into it; a link in its place is refused, since
-// what it points at lies outside the target.
-void MakeTypeDirectory(const std::string& directory, const std::string& firstCandidate)
-{
-    struct stat info {};
-    if (lstat(directory.c_str(), &info) != 0)
-        mkdir(directory.c_str(), 0777);
-    else if (S_ISLNK(info.st_mode))
-        throw PackError("Cannot create file " + JoinPath(directory, firstCandidate) +
-                        " (its folder is a link, which may lead out of the target)");
-}
+// A batch of entries is closed when its pictures come to this many bytes, or entries: small
+// pictures go to the workers many at a time, so that handing them over costs little beside
+// decoding them; a large one goes alone.
+constexpr std::uint64_t kBatchBytes = std::uint64_t{1} << 20;
+constexpr std::size_t kBatchEntries = 64;
+// The decoded pictures waiting to be written, at most (a single larger one still goes).
+constexpr std::size_t kPendingBytes = std::size_t{24} << 20;
 
-// One worker's view of the pack: its own file and decoder, and a bitmap reused from picture
-// to picture.
-struct PictureWorker {
-    explicit PictureWorker(const std::string& packPath)
-        : file(packPath, FileStream::Mode::OpenRead), reader(file, packPath)
+// Bitmaps handed back after writing, for the workers to decode the next pictures into, so
+// that large pictures do not cost a fresh allocation each.
+class BitmapPool {
+public:
+    std::unique_ptr<Bitmap32> Get()
     {
+        const std::lock_guard lock(mutex_);
+        if (free_.empty())
+            return std::make_unique<Bitmap32>();
+        std::unique_ptr<Bitmap32> bitmap = std::move(free_.back());
+        free_.pop_back();
+        return bitmap;
     }
-    FileStream file;
-    ImagePackReader reader;
-    Bitmap32 bitmap;
+    void Put(std::unique_ptr<Bitmap32> bitmap)
+    {
+        if (!bitmap)
+            return;
+        const std::lock_guard lock(mutex_);
+        free_.push_back(std::move(bitmap));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Bitmap32>> free_;
 };
 
-// A picture written on a worker, waiting for its name.
-struct WrittenPicture {
-    std::unique_ptr<OutputFile> Picture; // null for an entry the selection left out
+// Where an entry's picture is to go; an entry the selection leaves out goes nowhere.
+struct PlannedPicture {
+    PackEntry Entry;
+    bool Selected = false;
     std::string TypeDirectory;
     std::string FileName;
-    std::uint64_t Bytes = 0;
+};
+
+// Consecutive entries decoded on one worker, in entry order. A picture that cannot be read
+// ends the batch: the pictures before it are there, and the failure is raised after them.
+struct DecodedBatch {
+    std::vector<PlannedPicture> Planned;
+    std::vector<std::unique_ptr<Bitmap32>> Pictures; // one for each planned entry up to a failure; null if left out
+    std::exception_ptr Failure;
+};
+
+// Every directory is checked and made once per job.
+class TypeDirectories {
+public:
+    // Makes directory when it is missing. One that cannot be made shows when a picture is
+    // written into it; a link in its place is refused, since what it points at lies outside
+    // the target.
+    void Prepare(const std::string& directory, const std::string& firstCandidate)
+    {
+        if (ready_.count(directory) != 0)
+            return;
+        struct stat info {};
+        if (lstat(directory.c_str(), &info) != 0)
+            mkdir(directory.c_str(), 0777);
+        else if (S_ISLNK(info.st_mode))
+            throw PackError("Cannot create file " + JoinPath(directory, firstCandidate) +
+                            " (its folder is a link, which may lead out of the target)");
+        ready_.insert(directory);
+    }
+
+private:
+    std::unordered_set<std::string> ready_;
 };
 
 } // namespace
@@ -65,68 +108,114 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
-    // The pictures are decoded and written on the workers; they are named here, in entry
-    // order, so names, results and log are those of a picture by picture extraction.
+    // The pictures are decoded on the workers and written here, in entry order: files are
+    // made by one thread, as the file system makes them fastest, and names, results and log
+    // are those of a picture by picture extraction.
     const unsigned workers = WorkersFor(run);
-    OrderedWork<WrittenPicture, PictureWorker> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
-                                                    [&path] { return std::make_unique<PictureWorker>(path); });
+    BitmapPool bitmaps;
+    OrderedWork<DecodedBatch, ImagePackFile> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
+                                                  [&path] { return std::make_unique<ImagePackFile>(path); },
+                                                  kPendingBytes);
 
     // Per sub-directory and file name, the candidate after the last one taken: names below
     // it were taken when this job looked, and stay so, so a pack of many pictures of one
     // name costs one try per picture.
     std::unordered_map<std::string, unsigned long> nextCandidate;
     std::uint32_t named = 0;
-    const auto nameNext = [&] {
-        WrittenPicture written = work.Take();
-        if (written.Picture) {
-            // The picture takes the first free name at the moment it is complete, so runs
-            // that extract into one directory at once never take each other's names.
-            const std::string outputPath = written.Picture->CommitFree(
-                [&](unsigned long n) { return CandidateName(written.FileName, n); },
-                nextCandidate[written.TypeDirectory + '/' + written.FileName]);
-            host.ReportOutput(outputPath, written.Bytes);
-        } else {
-            host.ReportLeftOut();
-        }
-        host.ShowFileProgress(static_cast<int>(std::uint64_t{named++} * 100 / reader.EntryCount()));
+    const auto write = [&](const PlannedPicture& planned, const Bitmap32& bitmap) {
+        OutputFile picture(JoinPath(planned.TypeDirectory, FirstCandidate(planned.FileName)));
+        codec.Write(picture, *bitmap.ForCodec());
+        const auto bytes = static_cast<std::uint64_t>(picture.Stream().Size());
+        // The picture takes the first free name at the moment it is complete, so runs that
+        // extract into one directory at once never take each other's names.
+        const std::string outputPath =
+            picture.CommitFree([&](unsigned long n) { return CandidateName(planned.FileName, n); },
+                               nextCandidate[planned.TypeDirectory + '/' + planned.FileName]);
+        host.ReportOutput(outputPath, bytes);
     };
-    const auto giveEntry = [&](std::uint32_t i) {
-        PackEntry entry = reader.NextEntry();
-        if (run.Selection && !run.Selection(i, entry.Name)) {
-            work.Give([](PictureWorker&) { return WrittenPicture{}; });
-            return;
+    const auto nameNext = [&] {
+        DecodedBatch batch = work.Take();
+        for (std::size_t k = 0; k < batch.Pictures.size(); ++k) {
+            CheckStop(host);
+            if (batch.Pictures[k]) {
+                write(batch.Planned[k], *batch.Pictures[k]);
+                bitmaps.Put(std::move(batch.Pictures[k]));
+            } else {
+                host.ReportLeftOut();
+            }
+            host.ShowFileProgress(static_cast<int>(std::uint64_t{named++} * 100 / reader.EntryCount()));
         }
-        std::string typeDirectory = JoinPath(run.TargetDirectory, TypeDirectoryName(entry.Name));
-        std::string fileName = FileNamePart(entry.Name);
-        MakeTypeDirectory(typeDirectory, FirstCandidate(fileName));
-        work.Give([&codec, entry = std::move(entry), typeDirectory = std::move(typeDirectory),
-                   fileName = std::move(fileName)](PictureWorker& worker) {
-            worker.reader.ReadPicture(entry, worker.bitmap);
-            WrittenPicture written{std::make_unique<OutputFile>(JoinPath(typeDirectory, FirstCandidate(fileName))),
-                                   typeDirectory, fileName};
-            codec.Write(*written.Picture, *worker.bitmap.ForCodec());
-            written.Bytes = static_cast<std::uint64_t>(written.Picture->Stream().Size());
-            return written;
-        });
+        if (batch.Failure)
+            std::rethrow_exception(batch.Failure);
+    };
+
+    std::vector<PlannedPicture> open; // planned, not yet given
+    std::uint64_t openBytes = 0;
+    const auto give = [&] {
+        if (open.empty())
+            return;
+        while (!work.HasRoom(openBytes))
+            nameNext();
+        work.Give(
+            [&bitmaps, planned = std::move(open)](ImagePackFile& worker) mutable {
+                DecodedBatch batch;
+                batch.Planned = std::move(planned);
+                for (const PlannedPicture& planned : batch.Planned) {
+                    if (!planned.Selected) {
+                        batch.Pictures.emplace_back();
+                        continue;
+                    }
+                    std::unique_ptr<Bitmap32> bitmap = bitmaps.Get();
+                    try {
+                        worker.Reader().ReadPicture(planned.Entry, *bitmap);
+                    } catch (...) {
+                        batch.Failure = std::current_exception();
+                        bitmaps.Put(std::move(bitmap));
+                        break;
+                    }
+                    batch.Pictures.push_back(std::move(bitmap));
+                }
+                return batch;
+            },
+            static_cast<std::size_t>(openBytes));
+        open.clear();
+        openBytes = 0;
+    };
+
+    TypeDirectories directories;
+    const auto plan = [&](std::uint32_t i) {
+        PlannedPicture planned;
+        planned.Entry = reader.NextEntry();
+        planned.Selected = !run.Selection || run.Selection(i, planned.Entry.Name);
+        if (planned.Selected) {
+            planned.TypeDirectory = JoinPath(run.TargetDirectory, TypeDirectoryName(planned.Entry.Name));
+            planned.FileName = FileNamePart(planned.Entry.Name);
+            directories.Prepare(planned.TypeDirectory, FirstCandidate(planned.FileName));
+            openBytes += std::max<std::uint64_t>(reader.PictureBytes(planned.Entry), 1);
+        }
+        open.push_back(std::move(planned));
     };
 
     for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
         CheckStop(host);
-        while (!work.HasRoom())
-            nameNext();
+        std::exception_ptr failure;
         try {
-            giveEntry(i);
-        } catch (const JobStopped&) {
-            throw;
+            plan(i);
         } catch (...) {
-            // What was given before the failure is named first, as when the pictures are
-            // written one by one; a failure among those is the earlier one, and wins.
-            const std::exception_ptr failure = std::current_exception();
+            failure = std::current_exception();
+        }
+        if (failure) {
+            // What was planned before the failure is written first, as when the pictures
+            // are written one by one; a failure among those is the earlier one, and wins.
+            give();
             while (work.Pending())
                 nameNext();
             std::rethrow_exception(failure);
         }
+        if (openBytes >= kBatchBytes || open.size() >= kBatchEntries)
+            give();
     }
+    give();
     while (work.Pending()) {
         CheckStop(host);
         nameNext();

@@ -10,6 +10,7 @@
 #include "formathandlers/handlers/ListedPath.h"
 #include "formathandlers/handlers/ReplayFit.h"
 #include "formathandlers/layout/ImagePack.h"
+#include "formathandlers/layout/ImagePackFile.h"
 #include "formathandlers/layout/ImagePackReader.h"
 #include "formathandlers/layout/OutputNames.h"
 #include "decomp/ImageRecord.h"
@@ -61,12 +62,8 @@ bool SamePicture(ImagePackReader& reader, const PackEntry& entry, const Bitmap32
 // One worker's view of the source pack, and its two pictures: the edited one and the one
 // its entry holds now.
 struct RebuildWorker {
-    explicit RebuildWorker(const std::string& packPath)
-        : file(packPath, FileStream::Mode::OpenRead), reader(file, packPath)
-    {
-    }
-    FileStream file;
-    ImagePackReader reader;
+    explicit RebuildWorker(const std::string& packPath) : pack(packPath) {}
+    ImagePackFile pack;
     Bitmap32 edited;
     Bitmap32 original;
 };
@@ -134,9 +131,9 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
                 return replacement;
             replacement.Listed = true;
             codec.Read(image, *worker.edited.ForCodec());
-            replacement.Replace = !SamePicture(worker.reader, entry, worker.edited, worker.original);
+            replacement.Replace = !SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original);
             if (replacement.Replace)
-                BuildRawRecord(worker.file, entry.DataOffset, worker.edited, replacement.Raw);
+                BuildRawRecord(worker.pack.File(), entry.DataOffset, worker.edited, replacement.Raw);
             return replacement;
         });
     };

@@ -46,18 +46,40 @@ ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
     // Nothing is read, or sized, for a table that the file cannot hold.
     if (kHeaderBytes + std::uint64_t{header_.EntryCount} * header_.EntrySize > packSize_)
         ThrowReadError(kTablePastEnd);
-    ResizeBuffer(entryBytes_, header_.EntryCount > 0 ? header_.EntrySize : 0);
     nextEntryAt_ = kHeaderBytes;
 }
 
 PackEntry ImagePackReader::NextEntry()
 {
-    if (static_cast<std::uint64_t>(nextEntryAt_) + entryBytes_.size() > packSize_)
-        ThrowReadError(kTablePastEnd);
-    pack_.SetPosition(nextEntryAt_);
-    pack_.ReadBuffer(entryBytes_);
-    nextEntryAt_ = pack_.Position();
-    return ParsePackEntry(entryBytes_);
+    const std::size_t entrySize = header_.EntrySize;
+    if (entryUsed_ == entryBytes_.size()) {
+        // As many entries as fit 64 KB, at least one, and none past the table.
+        constexpr std::size_t kReadAhead = std::size_t{64} * 1024;
+        const std::uint32_t left = header_.EntryCount - std::min(entriesRead_, header_.EntryCount);
+        const std::size_t count = std::clamp<std::size_t>(kReadAhead / std::max<std::size_t>(entrySize, 1), 1, left);
+        if (left == 0 || static_cast<std::uint64_t>(nextEntryAt_) + count * entrySize > packSize_)
+            ThrowReadError(kTablePastEnd);
+        ResizeBuffer(entryBytes_, count * entrySize);
+        pack_.ReadAt(nextEntryAt_, entryBytes_);
+        nextEntryAt_ += static_cast<std::int64_t>(count * entrySize);
+        entriesRead_ += static_cast<std::uint32_t>(count);
+        entryUsed_ = 0;
+    }
+    const std::span<const std::uint8_t> entry(entryBytes_.data() + entryUsed_, entrySize);
+    entryUsed_ += entrySize;
+    return ParsePackEntry(entry);
+}
+
+std::uint64_t ImagePackReader::PictureBytes(const PackEntry& entry)
+{
+    std::array<std::uint8_t, image_record::kHeaderBytes> header;
+    if (entry.DataLength < header.size() || std::uint64_t{entry.DataOffset} + header.size() > packSize_)
+        return 0;
+    pack_.ReadAt(entry.DataOffset, header);
+    const ImageHeader fields = ReadImageHeader(header);
+    return PictureFits(fields.PictureWidth, fields.PictureHeight)
+               ? std::uint64_t{fields.PictureWidth} * fields.PictureHeight * 4
+               : 0;
 }
 
 void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
@@ -65,8 +87,7 @@ void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
     if (std::uint64_t{entry.DataOffset} + entry.DataLength > packSize_)
         ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
     ResizeBuffer(record_, entry.DataLength);
-    pack_.SetPosition(entry.DataOffset);
-    pack_.ReadBuffer(record_);
+    pack_.ReadAt(entry.DataOffset, record_);
     try {
         const ImageHeader header = ReadImageHeader(record_);
         // Refused before any bitmap is sized for it.

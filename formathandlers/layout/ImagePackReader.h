@@ -20,10 +20,14 @@ public:
 
     std::uint32_t EntryCount() const { return header_.EntryCount; }
     const PackHeader& Header() const { return header_; }
-    // The next entry record (call at most EntryCount times).
+    // The next entry record (call at most EntryCount times). The table is read many
+    // entries at a time.
     PackEntry NextEntry();
     // The entry's picture, with bitmap sized to it.
     void ReadPicture(const PackEntry& entry, Bitmap32& bitmap);
+    // The bytes of pixels the entry's picture takes, from its record's header alone; 0 where
+    // the header cannot be read or names no picture that fits (ReadPicture then says why).
+    std::uint64_t PictureBytes(const PackEntry& entry);
 
 private:
     Stream& pack_;
@@ -31,7 +35,9 @@ private:
     std::uint64_t packSize_;
     PackHeader header_;
     std::int64_t nextEntryAt_;
-    ByteBuffer entryBytes_;
+    std::uint32_t entriesRead_ = 0;
+    ByteBuffer entryBytes_; // entries read ahead of NextEntry
+    std::size_t entryUsed_ = 0;
     ByteBuffer record_;
     ImageDecoder decoder_;
 };

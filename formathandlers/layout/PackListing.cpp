@@ -46,8 +46,7 @@ void ReadRecordHeader(Stream& pack, std::uint64_t packSize, ListedEntry& listed)
         return;
     }
     std::array<std::uint8_t, image_record::kHeaderBytes> bytes;
-    pack.SetPosition(listed.DataOffset);
-    pack.ReadBuffer(bytes);
+    pack.ReadAt(listed.DataOffset, bytes);
     const ImageHeader header = ReadImageHeader(bytes);
     listed.Width = header.PictureWidth;
     listed.Height = header.PictureHeight;
