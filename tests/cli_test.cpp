@@ -24,6 +24,7 @@
 #include "decomp/ByteOrder.h"
 #include "formathandlers/codec/TgaLibrary.h"
 #include "formathandlers/layout/Bitmap32.h"
+#include "formathandlers/layout/ImagePackFile.h"
 
 namespace packsmith::test {
 namespace {
@@ -593,18 +594,44 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
         EXPECT_FALSE(Contents(dir / "one").empty());
         EXPECT_EQ(Contents(dir / "many"), Contents(dir / "one"));
 
-        // Replayed on one thread or many, the log rebuilds the same pack.
+        // Replayed on one thread or many, the log rebuilds the same pack, with the edited
+        // pictures in it; some far larger than the ones they replace, more than a worker
+        // takes at once.
         if (jobs.front() == "p.at3") {
             Bitmap32 edited;
             edited.SetSize(5, 3);
             std::fill_n(edited.Row(0), 5 * 3 * 4, std::uint8_t{0x33});
-            for (const char* which : {"one", "many"})
+            const std::uint32_t kLarge[] = {7, 8, 10, 11};
+            std::vector<Bitmap32> large(4);
+            for (std::size_t k = 0; k < large.size(); ++k) {
+                large[k].SetSize(700, 700);
+                std::fill_n(large[k].Row(0), 700 * 700 * 4, static_cast<std::uint8_t>(0x40 + k));
+            }
+            for (const char* which : {"one", "many"}) {
                 for (const char* picture : {"/BMP/DUP.BMP.tga", "/PCX/p5.pcx.tga", "/BMP/DUP_0003.tga"})
                     TgaLibrary().Write(dir / which + picture, *edited.ForCodec());
+                for (std::size_t k = 0; k < large.size(); ++k)
+                    TgaLibrary().Write(dir / which + "/PCX/p" + std::to_string(kLarge[k]) + ".pcx.tga",
+                                       *large[k].ForCodec());
+            }
             EXPECT_EQ(Cli({"-q", "-j", "1", "-o", dir / "one/new", dir / "one/result.log"}).Status, 0);
             EXPECT_EQ(Cli({"-q", "-j", "4", "-o", dir / "many/new", dir / "many/result.log"}).Status, 0);
             EXPECT_EQ(ReadFileBytes(dir / "many/new/p.at3"), ReadFileBytes(dir / "one/new/p.at3"));
-            EXPECT_NE(ReadFileBytes(dir / "one/new/p.at3"), ReadFileBytes(dir / "p.at3"));
+            ImagePackFile rebuilt(dir / "many/new/p.at3");
+            std::vector<PackEntry> entries;
+            for (std::uint32_t i = 0; i < rebuilt.Reader().EntryCount(); ++i)
+                entries.push_back(rebuilt.Reader().NextEntry());
+            const std::string pack = ReadFileBytes(dir / "many/new/p.at3");
+            for (std::size_t k = 0; k < large.size(); ++k) {
+                const PackEntry& entry = entries[kLarge[k]];
+                ASSERT_EQ(entry.DataLength, 248u + 700 * 700 * 4);
+                EXPECT_TRUE(std::all_of(pack.begin() + entry.DataOffset + 248, pack.begin() + entry.DataOffset + entry.DataLength,
+                                        [&](char b) { return static_cast<std::uint8_t>(b) == 0x40 + k; })) << k;
+            }
+            EXPECT_EQ(entries[5].DataLength, 248u + 5 * 3 * 4);
+            Bitmap32 read;
+            rebuilt.Reader().ReadPicture(entries[6], read);
+            EXPECT_EQ(read.Width(), 4u * 7); // kept
         }
         std::filesystem::remove_all(dir / "one");
         std::filesystem::remove_all(dir / "many");

@@ -75,12 +75,71 @@ struct Replacement {
     ByteBuffer Raw;       // then: the entry's new record
 };
 
+Replacement Prepare(RebuildWorker& worker, const TgaLibrary& codec, const PackEntry& entry, const std::string& image)
+{
+    Replacement replacement;
+    if (!PathExists(image))
+        return replacement;
+    replacement.Listed = true;
+    codec.Read(image, *worker.edited.ForCodec());
+    replacement.Replace = !SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original);
+    if (replacement.Replace)
+        BuildRawRecord(worker.pack.File(), entry.DataOffset, worker.edited, replacement.Raw);
+    return replacement;
+}
+
+// Consecutive entries prepared on one worker. A batch is closed when the pictures of its
+// entries come to kBatchBytes or it has kBatchEntries entries; a worker stops early once
+// what it made comes to kBatchCap bytes (edited pictures can be larger than the ones they
+// replace), leaving the rest to be prepared in order by the writing thread.
+constexpr std::uint64_t kBatchBytes = std::uint64_t{1} << 20;
+constexpr std::size_t kBatchEntries = 64;
+constexpr std::uint64_t kBatchCap = std::uint64_t{4} << 20;
+
+struct PlannedBatch {
+    std::uint32_t First = 0; // entry index of the first
+    std::vector<std::string> Images;
+};
+
+struct PreparedBatch {
+    PlannedBatch Planned;
+    std::vector<Replacement> Done; // the first of Planned.Images, in order
+    std::exception_ptr Failure;    // of the entry after the last one done
+};
+
 std::vector<PackEntry> ReadEntries(ImagePackReader& reader)
 {
     std::vector<PackEntry> entries;
     for (std::uint32_t i = 0; i < reader.EntryCount(); ++i)
         entries.push_back(reader.NextEntry());
     return entries;
+}
+
+// Where each entry's record went in the new pack.
+struct Placed {
+    std::uint32_t Offset = 0;
+    std::uint32_t Length = 0;
+};
+
+// The entry records of the new pack: those of the source, with each record's new place.
+void WriteEntryTable(Stream& source, Stream& out, std::uint32_t entrySize, const std::vector<Placed>& placed)
+{
+    using namespace image_pack;
+    constexpr std::size_t kPieceBytes = std::size_t{64} * 1024;
+    const std::size_t perPiece = std::max<std::size_t>(1, kPieceBytes / entrySize);
+    ByteBuffer piece;
+    for (std::size_t first = 0; first < placed.size(); first += perPiece) {
+        const std::size_t count = std::min(perPiece, placed.size() - first);
+        ResizeBuffer(piece, count * entrySize);
+        const auto at = static_cast<std::int64_t>(kHeaderBytes + first * entrySize);
+        source.ReadAt(at, piece);
+        for (std::size_t k = 0; k < count; ++k) {
+            StoreLE32(piece.data() + k * entrySize + kDataOffsetAt, placed[first + k].Offset);
+            StoreLE32(piece.data() + k * entrySize + kDataLengthAt, placed[first + k].Length);
+        }
+        out.SetPosition(at);
+        out.WriteBuffer(piece);
+    }
 }
 
 } // namespace
@@ -107,6 +166,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     const TgaLibrary codec;
     OutputFile newPack(newPackPath);
     FileStream& out = newPack.Stream();
+    // The header and table region as they are; the entries' places are written at the end.
     source.SetPosition(0);
     out.CopyFrom(source, kHeaderBytes + std::uint64_t{header.TableSize});
     std::uint64_t end = kHeaderBytes + std::uint64_t{header.TableSize};
@@ -115,61 +175,56 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
-    // The listed pictures are read, compared and made into records on the workers; the
-    // pack is written here, entry by entry in order.
+    // The listed pictures are read, compared and made into records on the workers, many
+    // small ones at a time; the pack is written here, entry by entry in order.
     const unsigned workers = WorkersFor(run);
-    OrderedWork<Replacement, RebuildWorker> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
-                                                 [&packPath] { return std::make_unique<RebuildWorker>(packPath); });
-    std::uint32_t given = 0;
+    OrderedWork<PreparedBatch, RebuildWorker> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
+                                                   [&packPath] { return std::make_unique<RebuildWorker>(packPath); });
+    std::unique_ptr<RebuildWorker> here; // for what a worker left to this thread
+    std::uint32_t planned = 0;
     const auto giveNext = [&] {
-        const PackEntry& entry = entries[given];
-        std::string image = ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(given)), run.ReplayDirectory);
-        ++given;
-        work.Give([&codec, &entry, image = std::move(image)](RebuildWorker& worker) {
-            Replacement replacement;
-            if (!PathExists(image))
-                return replacement;
-            replacement.Listed = true;
-            codec.Read(image, *worker.edited.ForCodec());
-            replacement.Replace = !SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original);
-            if (replacement.Replace)
-                BuildRawRecord(worker.pack.File(), entry.DataOffset, worker.edited, replacement.Raw);
-            return replacement;
+        PlannedBatch batch;
+        batch.First = planned;
+        std::uint64_t bytes = 0;
+        while (planned < header.EntryCount && bytes < kBatchBytes && batch.Images.size() < kBatchEntries) {
+            bytes += std::max<std::uint64_t>(reader.PictureBytes(entries[planned]), 1);
+            batch.Images.push_back(
+                ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(planned)), run.ReplayDirectory));
+            ++planned;
+        }
+        work.Give([&codec, &entries, batch = std::move(batch)](RebuildWorker& worker) mutable {
+            PreparedBatch prepared;
+            std::uint64_t made = 0;
+            for (std::size_t k = 0; k < batch.Images.size() && made < kBatchCap; ++k) {
+                try {
+                    prepared.Done.push_back(Prepare(worker, codec, entries[batch.First + k], batch.Images[k]));
+                } catch (...) {
+                    prepared.Failure = std::current_exception();
+                    break;
+                }
+                made += prepared.Done.back().Raw.size();
+            }
+            prepared.Planned = std::move(batch);
+            return prepared;
         });
     };
 
-    ByteBuffer entryBytes;
-    ResizeBuffer(entryBytes, header.EntryCount > 0 ? header.EntrySize : 0);
-    int line = firstLine;
+    std::vector<Placed> placed(header.EntryCount);
     std::uint32_t replaced = 0;
     std::uint32_t unchanged = 0;
-    for (std::uint32_t i = 0; i < header.EntryCount; ++i, ++line) {
-        CheckStop(host);
-        while (given < header.EntryCount && work.HasRoom())
-            giveNext();
-        const Replacement replacement = work.Take();
-        const std::uint64_t entryAt = kHeaderBytes + std::uint64_t{i} * header.EntrySize;
-        source.SetPosition(static_cast<std::int64_t>(entryAt));
-        source.ReadBuffer(entryBytes);
+    const auto put = [&](std::uint32_t i, const Replacement& replacement) {
         const PackEntry& entry = entries[i];
-
         const bool replace = replacement.Replace;
         if (replacement.Listed)
             ++(replace ? replaced : unchanged);
-        const ByteBuffer& raw = replacement.Raw;
         if (!replace && std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize)
             ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
-        const std::uint64_t length = replace ? raw.size() : entry.DataLength;
+        const std::uint64_t length = replace ? replacement.Raw.size() : entry.DataLength;
         if (end + length > 0xFFFFFFFFu)
             throw PackError("The rebuilt pack " + newPackPath + " would be larger than 4 GB");
-
-        StoreLE32(entryBytes.data() + kDataOffsetAt, static_cast<std::uint32_t>(end));
-        StoreLE32(entryBytes.data() + kDataLengthAt, static_cast<std::uint32_t>(length));
-        out.SetPosition(static_cast<std::int64_t>(entryAt));
-        out.WriteBuffer(entryBytes);
-        out.SetPosition(static_cast<std::int64_t>(end));
+        placed[i] = {static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(length)};
         if (replace) {
-            out.WriteBuffer(raw);
+            out.WriteBuffer(replacement.Raw);
         } else {
             // Kept records are copied piece by piece, never held whole.
             source.SetPosition(entry.DataOffset);
@@ -177,12 +232,31 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         }
         end += length;
         host.ShowFileProgress(static_cast<int>(std::uint64_t{i} * 100 / header.EntryCount));
+    };
+
+    for (std::uint32_t i = 0; i < header.EntryCount;) {
+        while (planned < header.EntryCount && work.HasRoom())
+            giveNext();
+        const PreparedBatch batch = work.Take();
+        for (std::size_t k = 0; k < batch.Planned.Images.size(); ++k, ++i) {
+            CheckStop(host);
+            if (k < batch.Done.size()) {
+                put(i, batch.Done[k]);
+                continue;
+            }
+            if (batch.Failure)
+                std::rethrow_exception(batch.Failure);
+            if (!here)
+                here = std::make_unique<RebuildWorker>(packPath);
+            put(i, Prepare(*here, codec, entries[i], batch.Planned.Images[k]));
+        }
     }
+    WriteEntryTable(source, out, header.EntrySize, placed);
     newPack.Commit();
     host.ReportOutput(newPackPath, end,
                       std::to_string(replaced) + " replaced, " + std::to_string(unchanged) + " unchanged, " +
                           std::to_string(header.EntryCount - replaced - unchanged) + " kept");
-    return line;
+    return firstLine + static_cast<int>(header.EntryCount);
 }
 
 } // namespace packsmith
