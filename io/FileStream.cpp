@@ -36,8 +36,8 @@ int OpenFlags(FileStream::Mode mode)
 
 FileStream::FileStream(const std::string& path, Mode mode) : path_(path)
 {
-    // O_NONBLOCK keeps a FIFO named as input from blocking the open; it is dropped again
-    // below, and a FIFO is refused as not being a regular file anyway.
+    // O_NONBLOCK keeps a FIFO named as input from blocking the open, and a FIFO is refused
+    // as not being a regular file anyway; reads and writes of a regular file do not heed it.
     const int flags = OpenFlags(mode) | O_CLOEXEC | O_NOCTTY | (mode == Mode::Create ? 0 : O_NONBLOCK);
     do
         fd_ = ::open(path.c_str(), flags, 0666);
@@ -53,8 +53,6 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path)
             ThrowCannotCreate(path, error);
         ThrowCannotOpen(path, error);
     }
-    if (mode != Mode::Create)
-        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 FileStream::FileStream(int fd, std::string path) : path_(std::move(path)), fd_(fd) {}

@@ -228,13 +228,12 @@ int Read(const char* path, TgaBitmap* bitmap)
     if (path == nullptr)
         return TgaCannotOpen;
     // Only a regular file is read: a pipe or device could keep the reader waiting for ever.
-    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it is dropped again for
-    // the file.
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; reads of a regular
+    // file do not heed it, so it may stay.
     FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat info {};
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return TgaCannotOpen;
-    ::fcntl(file.Get(), F_SETFL, ::fcntl(file.Get(), F_GETFL) & ~O_NONBLOCK);
 
     std::uint8_t headerBytes[HeaderSize];
     const long long got = ReadUpTo(file.Get(), headerBytes, HeaderSize);

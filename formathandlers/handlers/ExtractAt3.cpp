@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -18,6 +17,7 @@
 #include "io/OutputFile.h"
 #include "io/PackError.h"
 #include "io/PathUtils.h"
+#include "io/Recycler.h"
 
 namespace packsmith {
 
@@ -30,32 +30,6 @@ constexpr std::uint64_t kBatchBytes = std::uint64_t{1} << 20;
 constexpr std::size_t kBatchEntries = 64;
 // The decoded pictures waiting to be written, at most (a single larger one still goes).
 constexpr std::size_t kPendingBytes = std::size_t{24} << 20;
-
-// Bitmaps handed back after writing, for the workers to decode the next pictures into, so
-// that large pictures do not cost a fresh allocation each.
-class BitmapPool {
-public:
-    std::unique_ptr<Bitmap32> Get()
-    {
-        const std::lock_guard lock(mutex_);
-        if (free_.empty())
-            return std::make_unique<Bitmap32>();
-        std::unique_ptr<Bitmap32> bitmap = std::move(free_.back());
-        free_.pop_back();
-        return bitmap;
-    }
-    void Put(std::unique_ptr<Bitmap32> bitmap)
-    {
-        if (!bitmap)
-            return;
-        const std::lock_guard lock(mutex_);
-        free_.push_back(std::move(bitmap));
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<Bitmap32>> free_;
-};
 
 // Where an entry's picture is to go; an entry the selection leaves out goes nowhere.
 struct PlannedPicture {
@@ -112,7 +86,7 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     // made by one thread, as the file system makes them fastest, and names, results and log
     // are those of a picture by picture extraction.
     const unsigned workers = WorkersFor(run);
-    BitmapPool bitmaps;
+    Recycler<Bitmap32> bitmaps; // decoded into on the workers, given back once written
     OrderedWork<DecodedBatch, ImagePackFile> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
                                                   [&path] { return std::make_unique<ImagePackFile>(path); },
                                                   kPendingBytes);

@@ -18,6 +18,7 @@
 #include "io/PathUtils.h"
 #include "io/OrderedWork.h"
 #include "io/OutputFile.h"
+#include "io/Recycler.h"
 #include "formathandlers/codec/TgaLibrary.h"
 
 namespace packsmith {
@@ -31,8 +32,7 @@ void BuildRawRecord(Stream& source, std::uint32_t dataOffset, const Bitmap32& bi
     using namespace raw_image_record;
     const std::uint64_t pixelBytes = std::uint64_t{bitmap.Width()} * bitmap.Height() * 4;
     ResizeBuffer(record, image_record::kHeaderBytes + pixelBytes);
-    source.SetPosition(dataOffset);
-    source.ReadBuffer({record.data(), image_record::kHeaderBytes});
+    source.ReadAt(dataOffset, {record.data(), image_record::kHeaderBytes});
     std::memcpy(record.data(), kTag, sizeof kTag);
     StoreLE32(record.data() + kPixelBytesAt, static_cast<std::uint32_t>(pixelBytes));
     StoreLE32(record.data() + kPixelBytesAgainAt, static_cast<std::uint32_t>(pixelBytes));
@@ -70,21 +70,22 @@ struct RebuildWorker {
 
 // What the picture listed for an entry comes to.
 struct Replacement {
-    bool Listed = false;  // the listed file is there
-    bool Replace = false; // and its picture differs from the entry's
-    ByteBuffer Raw;       // then: the entry's new record
+    bool Listed = false;             // the listed file is there
+    std::unique_ptr<ByteBuffer> Raw; // and, when its picture differs from the entry's, the new record
 };
 
-Replacement Prepare(RebuildWorker& worker, const TgaLibrary& codec, const PackEntry& entry, const std::string& image)
+Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const TgaLibrary& codec,
+                    const PackEntry& entry, const std::string& image)
 {
     Replacement replacement;
     if (!PathExists(image))
         return replacement;
     replacement.Listed = true;
     codec.Read(image, *worker.edited.ForCodec());
-    replacement.Replace = !SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original);
-    if (replacement.Replace)
-        BuildRawRecord(worker.pack.File(), entry.DataOffset, worker.edited, replacement.Raw);
+    if (!SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original)) {
+        replacement.Raw = records.Get();
+        BuildRawRecord(worker.pack.File(), entry.DataOffset, worker.edited, *replacement.Raw);
+    }
     return replacement;
 }
 
@@ -181,6 +182,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     OrderedWork<PreparedBatch, RebuildWorker> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
                                                    [&packPath] { return std::make_unique<RebuildWorker>(packPath); });
     std::unique_ptr<RebuildWorker> here; // for what a worker left to this thread
+    Recycler<ByteBuffer> records;        // made on the workers, given back once written
     std::uint32_t planned = 0;
     const auto giveNext = [&] {
         PlannedBatch batch;
@@ -192,17 +194,18 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
                 ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(planned)), run.ReplayDirectory));
             ++planned;
         }
-        work.Give([&codec, &entries, batch = std::move(batch)](RebuildWorker& worker) mutable {
+        work.Give([&codec, &entries, &records, batch = std::move(batch)](RebuildWorker& worker) mutable {
             PreparedBatch prepared;
             std::uint64_t made = 0;
             for (std::size_t k = 0; k < batch.Images.size() && made < kBatchCap; ++k) {
                 try {
-                    prepared.Done.push_back(Prepare(worker, codec, entries[batch.First + k], batch.Images[k]));
+                    prepared.Done.push_back(Prepare(worker, records, codec, entries[batch.First + k], batch.Images[k]));
                 } catch (...) {
                     prepared.Failure = std::current_exception();
                     break;
                 }
-                made += prepared.Done.back().Raw.size();
+                if (prepared.Done.back().Raw)
+                    made += prepared.Done.back().Raw->size();
             }
             prepared.Planned = std::move(batch);
             return prepared;
@@ -212,19 +215,20 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     std::vector<Placed> placed(header.EntryCount);
     std::uint32_t replaced = 0;
     std::uint32_t unchanged = 0;
-    const auto put = [&](std::uint32_t i, const Replacement& replacement) {
+    const auto put = [&](std::uint32_t i, Replacement& replacement) {
         const PackEntry& entry = entries[i];
-        const bool replace = replacement.Replace;
+        const bool replace = replacement.Raw != nullptr;
         if (replacement.Listed)
             ++(replace ? replaced : unchanged);
         if (!replace && std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize)
             ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
-        const std::uint64_t length = replace ? replacement.Raw.size() : entry.DataLength;
+        const std::uint64_t length = replace ? replacement.Raw->size() : entry.DataLength;
         if (end + length > 0xFFFFFFFFu)
             throw PackError("The rebuilt pack " + newPackPath + " would be larger than 4 GB");
         placed[i] = {static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(length)};
         if (replace) {
-            out.WriteBuffer(replacement.Raw);
+            out.WriteBuffer(*replacement.Raw);
+            records.Put(std::move(replacement.Raw));
         } else {
             // Kept records are copied piece by piece, never held whole.
             source.SetPosition(entry.DataOffset);
@@ -237,7 +241,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     for (std::uint32_t i = 0; i < header.EntryCount;) {
         while (planned < header.EntryCount && work.HasRoom())
             giveNext();
-        const PreparedBatch batch = work.Take();
+        PreparedBatch batch = work.Take();
         for (std::size_t k = 0; k < batch.Planned.Images.size(); ++k, ++i) {
             CheckStop(host);
             if (k < batch.Done.size()) {
@@ -248,7 +252,8 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
                 std::rethrow_exception(batch.Failure);
             if (!here)
                 here = std::make_unique<RebuildWorker>(packPath);
-            put(i, Prepare(*here, codec, entries[i], batch.Planned.Images[k]));
+            Replacement replacement = Prepare(*here, records, codec, entries[i], batch.Planned.Images[k]);
+            put(i, replacement);
         }
     }
     WriteEntryTable(source, out, header.EntrySize, placed);
