@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <map>
 #include <random>
 #include <stdexcept>
@@ -10,6 +9,8 @@
 #include "decomp/BlockTable.h"
 #include "decomp/ByteOrder.h"
 #include "decomp/ImageRecord.h"
+#include "encode/BlockTableCoder.h"
+#include "encode/ImageRecordWriter.h"
 
 namespace packsmith {
 namespace {
@@ -40,232 +41,52 @@ struct Layout {
     }
 };
 
-// The index map's bit stream, coded against a copy of the decoder's state so that every code
-// means at its position what the encoder intends: position, tracked column, finished rows,
-// history rings, neighbour slots.
-class MapCoder {
+// Codes at random among those that reproduce the map, so that tests meet every code in
+// every state; a preferred kind wherever it works.
+class RandomIndexCodes final : public IndexCodePolicy {
 public:
-    MapCoder(const std::vector<std::uint16_t>& wanted, const Layout& layout, unsigned nbits,
-             const ImageEncoderOptions& options, LsbBitWriter& out)
-        : wanted_(wanted), wb_(layout.Wb), rows_(layout.Rows), nbits_(nbits), prefer_(options.Prefer),
-          rng_(options.Seed), out_(out), rings_(image_record::kMaxBlocks), cursors_(image_record::kMaxBlocks)
+    explicit RandomIndexCodes(const ImageEncoderOptions& options) : prefer_(options.Prefer), rng_(options.Seed) {}
+
+    bool TakeRun(const IndexChoices& first, bool) override
     {
-    }
-
-    void Code()
-    {
-        while (finished_ < rows_) {
-            if (UseRun()) {
-                out_.Put(1, 1);
-                const std::size_t i = map_.size();
-                for (std::size_t j = 0; j < 8; ++j)
-                    map_.push_back(map_[i + j - wb_]);
-                column_ += 8;
-                if (column_ >= wb_) {
-                    column_ -= wb_; // once, even where the run crossed two row ends
-                    ++finished_;
-                }
-                continue;
-            }
-            out_.Put(0, 1);
-            for (int item = 0; item < 8 && finished_ < rows_; ++item) {
-                Item();
-                if (++column_ >= wb_) {
-                    column_ = 0;
-                    ++finished_;
-                }
-            }
-        }
-    }
-
-private:
-    struct Choice {
-        IndexCode Code;
-        unsigned Arg; // Neighbour: selector; History: slot; Literal: value; DeltaPrev: m | s << 4
-    };
-    struct NeighbourList {
-        std::array<std::uint16_t, 4> Values{};
-        unsigned Count = 0;
-    };
-
-    // What the position to code next should hold; past the map (where the tracked row count
-    // lags behind after runs over two row ends) any index the decoder accepts will do.
-    std::uint16_t Wanted(std::size_t i) const { return i < wanted_.size() ? wanted_[i] : map_[i - wb_]; }
-
-    NeighbourList BuildList(std::size_t i) const
-    {
-        const std::size_t row = i / wb_;
-        NeighbourList list;
-        auto add = [&](std::uint16_t value) {
-            if (row >= 1 && value == map_[i - wb_])
-                return;
-            const auto end = list.Values.begin() + list.Count;
-            if (std::find(list.Values.begin(), end, value) != end)
-                return;
-            list.Values[list.Count++] = value;
-        };
-        if (column_ >= 1)
-            add(map_[i - 1]);
-        if (row >= 1 && column_ >= 1)
-            add(map_[i - wb_ - 1]);
-        if (row >= 1 && column_ + 2 <= wb_)
-            add(map_[i - wb_ + 1]);
-        if (row >= 2)
-            add(map_[i - 2 * wb_]);
-        return list;
-    }
-
-    // Every code that yields want at position i.
-    std::vector<Choice> Choices(std::size_t i, std::uint16_t want, const NeighbourList& list) const
-    {
-        std::vector<Choice> choices;
-        const bool hasPrev = i >= wb_;
-        const std::uint16_t prev = hasPrev ? map_[i - wb_] : 0;
-        if (hasPrev && want == prev)
-            choices.push_back({IndexCode::CopyPrev, 0});
-        const unsigned selectors = list.Count == 1 ? 1 : list.Count <= 2 ? 2 : 4;
-        for (unsigned b = 0; b < selectors; ++b)
-            if ((b < list.Count ? list.Values[b] : slots_[b]) == want)
-                choices.push_back({IndexCode::Neighbour, b});
-        if (hasPrev)
-            for (unsigned k = 0; k < 16; ++k)
-                if (rings_[prev][k] == want)
-                    choices.push_back({IndexCode::History, k});
-        choices.push_back({IndexCode::Literal, want});
-        const int delta = static_cast<int>(want) - static_cast<int>(prev);
-        if (hasPrev && delta != 0 && std::abs(delta) <= 16)
-            choices.push_back(
-                {IndexCode::DeltaPrev, static_cast<unsigned>(std::abs(delta) - 1) | (delta < 0 ? 16u : 0u)});
-        return choices;
-    }
-
-    bool Works(IndexCode code, const std::vector<Choice>& choices) const
-    {
-        return std::any_of(choices.begin(), choices.end(), [&](const Choice& c) { return c.Code == code; });
-    }
-
-    bool Coin() { return std::bernoulli_distribution(0.5)(rng_); }
-
-    bool UseRun()
-    {
-        const std::size_t i = map_.size();
-        // Rows of fewer than 4 blocks are left out: there a run overlaps its own first
-        // positions, which two ways of copying read differently. No run in map row 0, none
-        // past the map's end.
-        if (wb_ < 4 || i < wb_ || i + 8 > wanted_.size())
-            return false;
-        for (std::size_t j = 0; j < 8; ++j)
-            if (wanted_[i + j] != wanted_[i + j - wb_])
-                return false;
         if (prefer_ == IndexCode::RunPrev)
             return true;
-        if (prefer_ != IndexCode::Any && Works(prefer_, Choices(i, Wanted(i), BuildList(i))))
+        if (prefer_ != IndexCode::Any && Works(prefer_, first))
             return false;
-        return Coin();
+        return std::bernoulli_distribution(0.5)(rng_);
     }
 
-    Choice Pick(const std::vector<Choice>& choices)
+    IndexChoice Pick(const IndexChoices& choices) override
     {
-        std::vector<Choice> pool;
-        for (const Choice& c : choices)
+        const auto all = choices.View();
+        std::vector<IndexChoice> pool;
+        for (const IndexChoice& c : all)
             if (c.Code == prefer_)
                 pool.push_back(c);
         if (pool.empty()) {
             // A code kind at random, then one of its forms.
             std::vector<IndexCode> kinds;
-            for (const Choice& c : choices)
+            for (const IndexChoice& c : all)
                 if (std::find(kinds.begin(), kinds.end(), c.Code) == kinds.end())
                     kinds.push_back(c.Code);
             const IndexCode kind = kinds[std::uniform_int_distribution<std::size_t>(0, kinds.size() - 1)(rng_)];
-            for (const Choice& c : choices)
+            for (const IndexChoice& c : all)
                 if (c.Code == kind)
                     pool.push_back(c);
         }
         return pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(rng_)];
     }
 
-    void Item()
+private:
+    static bool Works(IndexCode code, const IndexChoices& choices)
     {
-        const std::size_t i = map_.size();
-        const std::uint16_t want = Wanted(i);
-        const NeighbourList list = BuildList(i);
-        const Choice choice = Pick(Choices(i, want, list));
-        bool updatesHistory = true;
-        switch (choice.Code) {
-        case IndexCode::CopyPrev:
-            out_.Put(1, 1);
-            updatesHistory = false;
-            break;
-        case IndexCode::Neighbour:
-            out_.Put(0b010, 3);
-            out_.Put(choice.Arg, list.Count == 1 ? 0 : list.Count <= 2 ? 1 : 2);
-            std::copy(list.Values.begin(), list.Values.begin() + list.Count, slots_.begin());
-            break;
-        case IndexCode::History:
-            out_.Put(0b110, 3);
-            out_.Put(choice.Arg, 4);
-            updatesHistory = false;
-            break;
-        case IndexCode::Literal:
-            out_.Put(0b000, 3);
-            out_.Put(choice.Arg, nbits_);
-            break;
-        default: // DeltaPrev
-            out_.Put(0b100, 3);
-            out_.Put(choice.Arg, 5);
-            break;
-        }
-        if (updatesHistory && i >= wb_) {
-            const std::uint16_t prev = map_[i - wb_];
-            rings_[prev][cursors_[prev]] = want;
-            cursors_[prev] = static_cast<std::uint8_t>((cursors_[prev] + 1) % 16);
-        }
-        map_.push_back(want);
+        const auto all = choices.View();
+        return std::any_of(all.begin(), all.end(), [&](const IndexChoice& c) { return c.Code == code; });
     }
 
-    const std::vector<std::uint16_t>& wanted_;
-    const std::size_t wb_;
-    const std::uint32_t rows_;
-    const unsigned nbits_;
     const IndexCode prefer_;
     std::mt19937 rng_;
-    LsbBitWriter& out_;
-
-    std::vector<std::uint16_t> map_; // as the decoder holds it, including positions past the map
-    std::size_t column_ = 0;          // the decoder's tracked column
-    std::uint32_t finished_ = 0;
-    std::vector<std::array<std::uint16_t, 16>> rings_;
-    std::vector<std::uint8_t> cursors_;
-    std::array<std::uint16_t, 4> slots_{};
 };
-
-// One plane of an entry against the entry before: selector 0 when unchanged, else the
-// narrowest magnitudes that reach each byte the shorter way round, else absolute bytes.
-void PutPlane(LsbBitWriter& out, const BlockEntry& previous, const BlockEntry& entry, int plane)
-{
-    std::array<unsigned, 4> magnitude{};
-    std::array<unsigned, 4> sign{};
-    unsigned largest = 0;
-    for (int j = 0; j < 4; ++j) {
-        const unsigned up = static_cast<std::uint8_t>(entry[4 * j + plane] - previous[4 * j + plane]);
-        magnitude[j] = up <= 128 ? up : 256 - up;
-        sign[j] = up <= 128 ? 0 : 1;
-        largest = std::max(largest, magnitude[j]);
-    }
-    unsigned selector = 0;
-    while (selector < 7 && largest > (1u << selector) - 1)
-        ++selector;
-    out.Put(selector, 3);
-    for (int j = 0; j < 4; ++j) {
-        if (selector == 7) {
-            out.Put(entry[4 * j + plane], 8);
-        } else if (selector != 0) {
-            out.Put(magnitude[j], selector);
-            if (magnitude[j] != 0)
-                out.Put(sign[j], 1);
-        }
-    }
-}
 
 // Two pixels of the row between two coded rows: the 32-bit halves added apart, the 64-bit
 // sum halved.
@@ -331,28 +152,24 @@ EncodedImage EncodeImageRecord(std::uint32_t width, std::uint32_t height, std::s
         ++nbits;
 
     LsbBitWriter indexBits;
-    MapCoder(map, layout, nbits, options, indexBits).Code();
+    RandomIndexCodes policy(options);
+    CodeIndexMap(map, {layout.Wb, layout.Rows, nbits}, policy, indexBits);
     LsbBitWriter tableBits;
-    for (std::size_t e = 1; e < entries.size(); ++e)
-        for (int plane = 0; plane < 4; ++plane)
-            PutPlane(tableBits, entries[e - 1], entries[e], plane);
+    CodeBlockTable(entries, tableBits);
 
-    EncodedImage image;
-    auto& record = image.Record;
-    record.assign(image_record::kHeaderBytes, 0);
+    std::array<std::uint8_t, image_record::kHeaderBytes> header{};
     const char tag[] = "PKSIMG";
-    std::copy(tag, tag + 6, record.begin());
-    StoreLE32(record.data() + image_record::kPictureWidthAt, width);
-    StoreLE32(record.data() + image_record::kPictureHeightAt, height);
-    record[image_record::kHalfRowsAt] = options.HalfRows ? 1 : 0;
-    StoreLE32(record.data() + image_record::kIndexStreamSizeAt, static_cast<std::uint32_t>(indexBits.Bytes().size()));
-    StoreLE16(record.data() + image_record::kLastBlockIndexAt, static_cast<std::uint16_t>(lastIndex));
-    StoreLE16(record.data() + image_record::kBlockWidthAt, static_cast<std::uint16_t>(layout.BlockWidth));
-    StoreLE32(record.data() + image_record::kCodedWidthAt, width);
-    StoreLE32(record.data() + image_record::kCodedHeightAt, height);
-    record.insert(record.end(), indexBits.Bytes().begin(), indexBits.Bytes().end());
-    record.insert(record.end(), entries[0].begin(), entries[0].end());
-    record.insert(record.end(), tableBits.Bytes().begin(), tableBits.Bytes().end());
+    std::copy(tag, tag + 6, header.begin());
+    ImageHeader fields;
+    fields.PictureWidth = width;
+    fields.PictureHeight = height;
+    fields.HalfRows = options.HalfRows ? 1 : 0;
+    fields.LastBlockIndex = static_cast<std::uint16_t>(lastIndex);
+    fields.BlockWidth = static_cast<std::uint16_t>(layout.BlockWidth);
+    fields.CodedWidth = static_cast<std::int32_t>(width);
+    fields.CodedHeight = static_cast<std::int32_t>(height);
+    EncodedImage image;
+    image.Record = WriteImageRecord(header, fields, indexBits.Bytes(), entries[0], tableBits.Bytes());
 
     // The pixel rows, bottom first: coded rows straight from the picture (bit 0 lost to the
     // halving in half-row mode), then the rows between them where the row above has a block.

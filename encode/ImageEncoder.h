@@ -4,12 +4,9 @@
 #include <span>
 #include <vector>
 
-#include "encode/BitWriter.h"
+#include "encode/IndexMapCoder.h"
 
 namespace packsmith {
-
-// The codes of the index map. RunPrev stands for a whole group of 8 positions.
-enum class IndexCode { Any, CopyPrev, Neighbour, History, Literal, DeltaPrev, RunPrev };
 
 struct ImageEncoderOptions {
     bool HalfRows = false;
