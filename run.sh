@@ -32,6 +32,17 @@ if [ "${1:-}" = "--demo" ]; then
     done
     echo "== out/result.log (of the last run)"
     cat "$root/out/result.log"
+    # The whole cycle: one picture edited (a white line across its top row), the log
+    # replayed, the rebuilt pack listed beside the original.
+    picture="$root/out/BMP/TITLE.BMP.tga"
+    echo "== edit: a white line across the top of out/BMP/TITLE.BMP.tga"
+    head -c 256 /dev/zero | tr '\0' '\377' | dd of="$picture" bs=1 seek=18 conv=notrunc status=none
+    echo "== packsmith-cli -o out/rebuilt out/result.log"
+    "$bin/packsmith-cli" -o "$root/out/rebuilt" "$root/out/result.log"
+    echo "== packsmith-cli --list out/rebuilt/sprites.at3"
+    "$bin/packsmith-cli" --list "$root/out/rebuilt/sprites.at3"
+    echo "== sizes: samples/sprites.at3 $(stat -c %s "$root/samples/sprites.at3") bytes," \
+        "out/rebuilt/sprites.at3 $(stat -c %s "$root/out/rebuilt/sprites.at3") bytes"
     exit 0
 fi
 if [ $# -gt 0 ]; then

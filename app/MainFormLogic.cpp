@@ -45,6 +45,17 @@ void MainFormLogic::Enable(Control control, bool on)
 {
     enabled_[Index(control)] = on;
     window_.SetEnabled(control, on);
+    // The coding is a setting of the run Process would start, and only replaying logs
+    // rebuilds pictures: for a list of logs it follows Process (off for an empty list and
+    // during a run), for any other list it stays off.
+    if (control == Control::BProcess)
+        Enable(Control::Coding, on && ListReplays());
+}
+
+bool MainFormLogic::ListReplays() const
+{
+    const Format* format = FormatByCode(jobFormat_);
+    return format != nullptr && format->Kind == JobKind::Replay;
 }
 
 // The four buttons that follow whether the job list has entries.
@@ -259,6 +270,7 @@ void MainFormLogic::BProcessClick()
     try {
         run_ = std::make_unique<BackgroundRun>(*format, std::move(jobs), std::move(target),
                                                [this] { window_.RunReported(); }, [this](Run& run) {
+                                                   run.SetReplacementCoding(coding_);
                                                    if (handler_)
                                                        run.ReplaceHandler(handler_);
                                                });

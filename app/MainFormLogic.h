@@ -47,6 +47,9 @@ public:
     // The results pane's text changed, by the user's hand or the window's: an empty pane
     // has nothing to save.
     void ResultsChanged();
+    // The user chose how a rebuild stores the pictures it replaces; runs started from now on
+    // store them so. A run already working keeps the coding it started with.
+    void SetReplacementCoding(ReplacementCoding coding) { coding_ = coding; }
 
     // The window's close box: true when the window may close now. During a run it stops
     // the run and answers false; the window is closed once the run has ended.
@@ -80,6 +83,7 @@ public:
     void ReplaceHandler(Run::Handler handler) { handler_ = std::move(handler); }
 
     FormatCode JobFormat() const { return jobFormat_; }
+    ReplacementCoding Coding() const { return coding_; }
     bool IsEnabled(Control control) const { return enabled_[Index(control)]; }
     bool Running() const { return run_ != nullptr; }
     RunOutcome LastRunOutcome() const { return lastOutcome_; }
@@ -90,6 +94,7 @@ private:
     static std::size_t Index(Control control) { return static_cast<std::size_t>(control); }
     void Enable(Control control, bool on);
     void EnableListCommands(bool on);
+    bool ListReplays() const;
     void BeginAdd();
     void AddJobs(const std::optional<OpenDialogResult>& choice);
     void HoldListCommands();
@@ -101,6 +106,7 @@ private:
 
     WindowOperations& window_;
     FormatCode jobFormat_ = kFormatNone;
+    ReplacementCoding coding_ = ReplacementCoding::ExactOrRaw;
     std::array<bool, kControlCount> enabled_{};
     std::array<bool, kControlCount> held_{}; // list commands' states before the run
     int progressMaximum_ = 100;              // the bars' maxima as the run last set them

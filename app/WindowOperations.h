@@ -8,9 +8,10 @@
 
 namespace packsmith {
 
-// The controls whose enabled state the logic sets.
-enum class Control { BAddLog, BSaveList, BRemLog, BClearAll, BProcess, BExit, Stop, SaveLog };
-inline constexpr int kControlCount = 8;
+// The controls whose enabled state the logic sets. Coding is the choice of how a rebuild
+// stores the pictures it replaces.
+enum class Control { BAddLog, BSaveList, BRemLog, BClearAll, BProcess, BExit, Stop, SaveLog, Coding };
+inline constexpr int kControlCount = 9;
 
 // What the open dialog reports when the user confirms: the chosen filter's position
 // (1-based) and every chosen file as a full path, in the dialog's order.

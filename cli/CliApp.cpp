@@ -106,6 +106,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         Run run(*options.JobFormat, jobs, target, host);
         run.SetPackLike(packLike);
         run.SetThreads(options.Threads);
+        run.SetReplacementCoding(options.Coding);
         if (!options.Only.empty())
             run.SetSelection(NamesMatching(options.Only));
         if (handler)

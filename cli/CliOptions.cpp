@@ -6,6 +6,7 @@ std::string CliUsage()
 {
     return "Usage: packsmith-cli [-q] [-j N] [-f " + OptionNames("|", "|") +
            "] -o TARGET_DIR FILE...\n"
+           "       packsmith-cli [-q] [-j N] [--compress exact|lossy|raw] -o TARGET_DIR LOG...\n"
            "       packsmith-cli [-q] --pack wac|was [--like SOURCE] -o TARGET_DIR FILE...\n"
            "       packsmith-cli --list [--json] [--only PATTERN]... FILE...\n"
            "Extracts packed audio (.wac, .was) and image packs (.at3) into TARGET_DIR, or\n"
@@ -18,6 +19,11 @@ std::string CliUsage()
            "  --like SOURCE   with --pack: take the rate, channels and leading bytes of the\n"
            "                  packed file SOURCE (without it: the FILE's own, up to 2 channels)\n"
            "  -o DIR      the target directory, created with its missing parents\n"
+           "  --compress exact|lossy|raw  how a replay stores each edited picture: exact\n"
+           "              (the default) a compressed record where it decodes to the very\n"
+           "              picture, a raw one otherwise; lossy a compressed record always, as\n"
+           "              close as it can hold (the results say how close, in dB); raw four\n"
+           "              bytes a pixel always\n"
            "  --only PATTERN  extract (or list) only the entries of image packs whose stored\n"
            "              name matches the shell pattern (*, ?, [...]; case is ignored and \\\n"
            "              is a character, as in stored names); may be given more than once.\n"
@@ -58,11 +64,27 @@ unsigned ThreadCount(const std::string& value)
     return threads;
 }
 
+constexpr const char* kCompressGoesWithReplays =
+    "--compress goes with replaying result logs (.log) and project lists (.lst)";
+
+ReplacementCoding CodingNamed(const std::string& name)
+{
+    if (name == "exact")
+        return ReplacementCoding::ExactOrRaw;
+    if (name == "lossy")
+        return ReplacementCoding::Lossy;
+    if (name == "raw")
+        return ReplacementCoding::Raw;
+    throw UsageError("--compress takes exact, lossy or raw, not '" + name + "'");
+}
+
 // A listing names no target; each file is listed as its own format (or as -f's).
 CliOptions CheckListing(CliOptions options, bool targetGiven)
 {
     if (targetGiven || !options.PackLike.empty())
         throw UsageError("--list writes nothing; it takes neither -o, --pack nor --like");
+    if (options.CodingGiven)
+        throw UsageError(kCompressGoesWithReplays);
     if (options.Files.empty())
         throw UsageError("no input file given");
     if (options.JobFormat != nullptr && options.JobFormat->List == nullptr)
@@ -102,7 +124,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             options.What = CliOptions::Action::List;
         } else if (arg == "--json") {
             options.Json = true;
-        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like" || arg == "--only" || arg == "-j") {
+        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like" || arg == "--only" || arg == "-j" ||
+                   arg == "--compress") {
             if (i + 1 >= args.size())
                 throw UsageError("option " + arg + " needs a value");
             const std::string& value = args[++i];
@@ -121,6 +144,9 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                 options.Only.push_back(value);
             } else if (arg == "-j") {
                 options.Threads = ThreadCount(value);
+            } else if (arg == "--compress") {
+                options.Coding = CodingNamed(value);
+                options.CodingGiven = true;
             } else {
                 if (value.empty())
                     throw UsageError("option -o needs a directory");
@@ -153,6 +179,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
                 throw UsageError(file + " is not a " + std::string(options.JobFormat->Extension) + " file like " +
                                  options.Files.front() + "; give -f to take every file as one format");
     }
+    if (options.CodingGiven && options.JobFormat->Kind != JobKind::Replay)
+        throw UsageError(kCompressGoesWithReplays);
     if (!options.Only.empty() && !options.JobFormat->LogsOutputs)
         throw UsageError("--only selects entries of image packs (.at3)");
     return options;

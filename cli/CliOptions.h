@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/FormatTable.h"
+#include "formathandlers/handlers/RunContext.h"
 
 namespace packsmith {
 
@@ -20,6 +21,9 @@ struct CliOptions {
     bool Json = false;    // --json: the listing as JSON
     unsigned Threads = 0; // -j: threads a job decodes on; 0 for one per core
     std::vector<std::string> Only; // --only: the entries of packs to extract or list
+    // --compress: how a replay stores the pictures that replace an entry's
+    ReplacementCoding Coding = ReplacementCoding::ExactOrRaw;
+    bool CodingGiven = false;
 };
 
 // A command line that cannot be used; what() is the one-line reason.

@@ -31,6 +31,10 @@ _packsmith_cli()
             COMPREPLY=($(compgen -W "1 2 $(nproc 2>/dev/null)" -- "$cur"))
             return
             ;;
+        --compress)
+            COMPREPLY=($(compgen -W 'exact lossy raw' -- "$cur"))
+            return
+            ;;
         --help | -h | --version)
             return
             ;;
@@ -46,7 +50,7 @@ _packsmith_cli()
     done
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '-f -j -o -q --pack --like --list --json --only --help --version --' -- "$cur"))
+        COMPREPLY=($(compgen -W '-f -j -o -q --pack --like --list --json --only --compress --help --version --' -- "$cur"))
         return
     fi
 

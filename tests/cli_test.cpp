@@ -285,6 +285,9 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"--only", "*.BMP", "-o", "out", "a.wac"}, "--only selects entries of image packs (.at3)"},
         {{"-j", "0", "-o", "out", "a.wac"}, "-j takes a number of threads from 1 to 256, not '0'"},
         {{"-j", "99999999999", "-o", "out", "a.wac"}, "-j takes a number of threads from 1 to 256, not '99999999999'"},
+        {{"--compress", "small", "-o", "out", "r.log"}, "--compress takes exact, lossy or raw, not 'small'"},
+        {{"--compress", "raw", "-o", "out", "a.at3"}, "--compress goes with replaying result logs (.log) and project lists (.lst)"},
+        {{"--list", "--compress", "raw", "a.at3"}, "--compress goes with replaying result logs (.log) and project lists (.lst)"},
     };
     for (const auto& row : rows) {
         const auto result = Cli(row.args);
@@ -314,6 +317,9 @@ TEST(CliOptions, FormatComesFromTheOptionOrTheFirstFile)
         EXPECT_EQ(options.TargetDirectory, "out");
     }
     EXPECT_TRUE(ParseCliOptions({"x.at3", "-q", "-o", "out"}).Quiet);
+    EXPECT_EQ(ParseCliOptions({"r.log", "-o", "out"}).Coding, ReplacementCoding::ExactOrRaw);
+    EXPECT_EQ(ParseCliOptions({"--compress", "lossy", "r.log", "-o", "out"}).Coding, ReplacementCoding::Lossy);
+    EXPECT_EQ(ParseCliOptions({"-o", "out", "--compress", "raw", "j.lst"}).Coding, ReplacementCoding::Raw);
     EXPECT_EQ(ParseCliOptions({"--version"}).What, CliOptions::Action::Version);
 }
 
@@ -527,7 +533,7 @@ TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheO
     std::fill_n(edited.Row(0), 3 * 2 * 4, std::uint8_t{0x55});
     TgaLibrary().Write(dir / "out/BMP/B.BMP.tga", *edited.ForCodec());
     TgaLibrary().Write(dir / "out/BMP/A.BMP.tga", *edited.ForCodec());
-    EXPECT_EQ(Cli({"-q", "-o", dir / "new", dir / "out/result.log"}).Status, 0);
+    EXPECT_EQ(Cli({"-q", "--compress", "raw", "-o", dir / "new", dir / "out/result.log"}).Status, 0);
     const auto rebuilt = Cli({"--list", "--json", dir / "new/p.at3"});
     EXPECT_NE(rebuilt.Out.find(R"("name": "GFX\\B.BMP", "path": "BMP/B.BMP.tga", "width": 16, "height": 4, "coding": "raw", "recordBytes": 272})"),
               std::string::npos) << rebuilt.Out;
@@ -614,8 +620,8 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
                     TgaLibrary().Write(dir / which + "/PCX/p" + std::to_string(kLarge[k]) + ".pcx.tga",
                                        *large[k].ForCodec());
             }
-            EXPECT_EQ(Cli({"-q", "-j", "1", "-o", dir / "one/new", dir / "one/result.log"}).Status, 0);
-            EXPECT_EQ(Cli({"-q", "-j", "4", "-o", dir / "many/new", dir / "many/result.log"}).Status, 0);
+            EXPECT_EQ(Cli({"-q", "-j", "1", "--compress", "raw", "-o", dir / "one/new", dir / "one/result.log"}).Status, 0);
+            EXPECT_EQ(Cli({"-q", "-j", "4", "--compress", "raw", "-o", dir / "many/new", dir / "many/result.log"}).Status, 0);
             EXPECT_EQ(ReadFileBytes(dir / "many/new/p.at3"), ReadFileBytes(dir / "one/new/p.at3"));
             ImagePackFile rebuilt(dir / "many/new/p.at3");
             std::vector<PackEntry> entries;

@@ -1,5 +1,6 @@
 // The job list commands, their enabling rules and the application-level error display.
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "app/ErrorText.h"
@@ -8,6 +9,7 @@
 #include "io/PackError.h"
 #include "app/RichText.h"
 #include "io/PathUtils.h"
+#include "tests/support/Gate.h"
 #include "tests/support/ScriptedWindow.h"
 #include "tests/support/TempDir.h"
 
@@ -59,12 +61,14 @@ TEST_F(MainFormTest, StartsWithOnlyAddAndExitEnabled)
     const std::pair<Control, bool> expected[] = {
         {Control::BAddLog, true},  {Control::BSaveList, false}, {Control::BRemLog, false}, {Control::BClearAll, false},
         {Control::BProcess, false}, {Control::BExit, true},     {Control::Stop, false},    {Control::SaveLog, false},
+        {Control::Coding, false},
     };
     for (const auto& [control, on] : expected)
         EXPECT_EQ(window.IsOn(control), on) << static_cast<int>(control);
     EXPECT_EQ(window.ExtractedText, "Extracted: 0");
     EXPECT_EQ(window.CurrentMessage, "");
     EXPECT_EQ(form.JobFormat(), kFormatNone);
+    EXPECT_EQ(form.Coding(), ReplacementCoding::ExactOrRaw);
     EXPECT_EQ(window.Progress.Maximum, 100);
     EXPECT_EQ(window.Total.Maximum, 100);
 }
@@ -343,6 +347,67 @@ TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
     ASSERT_TRUE(form.Execute([&] { form.AddFiles({list}); }));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
     EXPECT_TRUE(window.Dialogs.OpenAnswers.empty());
+}
+
+TEST_F(MainFormTest, CodingChoiceIsOnlyOfferedForAListOfLogsThatCanRun)
+{
+    const auto list = dir.Write("jobs.lst", "/l/one.log\r\n");
+    const auto empty = dir.Write("empty.lst", "");
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        bool on;
+    } steps[] = {
+        {"sound packs", [&] { Add(1, {"/w/a.wac"}); }, false},
+        {"result logs", [&] { Add(5, {"/l/r.log", "/l/s.log"}); }, true},
+        {"a cancelled add", [&] { CancelAdd(); }, true},
+        {"one log removed", [&] { Remove({0}); }, true},
+        {"the last log removed", [&] { Remove({0}); }, false},
+        {"a log dropped", [&] { form.AddFiles({"/l/t.LOG"}); }, true},
+        {"an image pack", [&] { Add(3, {"/p/menu.at3"}); }, false},
+        {"a project list of logs", [&] { Add(4, {list}); }, true},
+        {"an empty project list", [&] { Add(4, {empty}); }, false},
+        {"a log again", [&] { Add(5, {"/l/r.log"}); }, true},
+        {"all cleared", [&] { form.BClearAllClick(); }, false},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(window.IsOn(Control::Coding), step.on) << "after " << step.step;
+        EXPECT_EQ(form.IsEnabled(Control::Coding), step.on) << "logic and window disagree after " << step.step;
+    }
+    EXPECT_TRUE(window.Dialogs.ErrorBoxes.empty());
+}
+
+TEST_F(MainFormTest, ChosenCodingReachesTheRunAndIsHeldDuringIt)
+{
+    std::vector<ReplacementCoding> seen; // on the run's thread, read only after the run has ended
+    Gate gate;
+    form.ReplaceHandler([&](const std::string&, RunContext& run, JobHost&) {
+        seen.push_back(run.Coding);
+        if (seen.size() == 1)
+            gate.Arrive();
+    });
+    ASSERT_TRUE(Add(5, {"/l/r.log"}));
+    for (const ReplacementCoding coding :
+         {ReplacementCoding::Lossy, ReplacementCoding::Raw, ReplacementCoding::ExactOrRaw}) {
+        SCOPED_TRACE(static_cast<int>(coding));
+        form.SetReplacementCoding(coding);
+        window.Dialogs.DirectoryAnswers.push_back(dir / "out");
+        ASSERT_TRUE(form.Execute([&] { form.BProcessClick(); }));
+        if (coding == ReplacementCoding::Lossy) { // the first run waits at the gate
+            ASSERT_TRUE(gate.WaitForArrival());
+            EXPECT_FALSE(window.IsOn(Control::Coding)) << "a working run's coding cannot change";
+            gate.Release();
+        }
+        ASSERT_TRUE(form.WaitForRun());
+        form.ShowRunReports();
+        ASSERT_FALSE(form.Running());
+        ASSERT_NE(form.LastRun(), nullptr);
+        EXPECT_EQ(form.LastRun()->Context().Coding, coding);
+        EXPECT_EQ(seen.back(), coding);
+        EXPECT_TRUE(window.IsOn(Control::Coding));
+    }
+    EXPECT_EQ(seen.size(), 3u);
 }
 
 TEST_F(MainFormTest, ExitClosesTheWindowWhenNoRunIsInProgress)

@@ -2,6 +2,8 @@
 // failures that leave nothing behind, the walk over a result log and the whole cycle of
 // extraction, editing and replay.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +13,8 @@
 #include "formathandlers/handlers/ExtractAt3.h"
 #include "encode/ImageEncoder.h"
 #include "formathandlers/layout/ImagePack.h"
+#include "formathandlers/layout/ImagePackReader.h"
+#include "formathandlers/layout/PackListing.h"
 #include "encode/ImagePackBuilder.h"
 #include "app/FormatTable.h"
 #include "app/run/Run.h"
@@ -194,6 +198,7 @@ TEST_F(ReplayTest, WithNoListedFileTheRecordsAreKeptAndCompacted)
 
 TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecord)
 {
+    run.Coding = ReplacementCoding::Raw;
     const std::vector<PackPicture> pictures = Named({"same.bmp", "other.bmp", "kept.bmp"});
     const std::string source = Pack("p.at3", BuildImagePack(pictures));
     const std::string unedited = dir / "same.tga";
@@ -210,7 +215,7 @@ TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecor
 
     EXPECT_EQ(Rebuild(source, {unedited, dir / "other.tga", dir / "kept.tga"}, 0, New("p.at3")), 3);
     const Bytes rebuilt = FileBytes(New("p.at3"));
-    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced, 1 unchanged, 1 kept"});
+    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced (1 raw), 1 unchanged, 1 kept"});
 
     std::uint32_t at = 32 + 3 * 256;
     EXPECT_EQ(LoadLE32(rebuilt.data() + 32 + 243), at);
@@ -243,7 +248,7 @@ TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecor
     // back again replaces it again, the same way.)
     host.Details.clear();
     EXPECT_EQ(Rebuild(New("p.at3"), {unedited, dir / "other.tga", ""}, 0, dir / "again.at3"), 3);
-    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced, 1 unchanged, 1 kept"});
+    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced (1 raw), 1 unchanged, 1 kept"});
     EXPECT_EQ(FileBytes(dir / "again.at3"), rebuilt);
 }
 
@@ -281,7 +286,7 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
     ASSERT_EQ(host.Outputs.size(), 2u);
     EXPECT_EQ(host.Outputs[0].first, New("one.at3"));
     EXPECT_EQ(host.Outputs[1].first, New("two.at3"));
-    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced, 0 unchanged, 1 kept", "0 replaced, 0 unchanged, 1 kept"}));
+    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced (1 compressed exactly), 0 unchanged, 1 kept", "0 replaced, 0 unchanged, 1 kept"}));
     EXPECT_EQ(FileBytes(New("two.at3")), FileBytes(two));
     EXPECT_EQ(host.TotalMax, 100);
     EXPECT_EQ(host.Statuses.front(), "Processing result.log...");
@@ -353,6 +358,84 @@ TEST_F(ReplayTest, TheSourceDirectoryAsTargetLeavesTheSourceAlone)
         EXPECT_EQ(FileBytes(source), bytes);
         EXPECT_EQ(Listing(dir / "src"), std::vector<std::string>{"p.at3"});
     }
+}
+
+TEST_F(ReplayTest, EditedPicturesAreStoredAsTheChosenCodingAsks)
+{
+    // A picture of few blocks (a width the blocks do not divide) and one of noise, whose
+    // blocks are all different: exact, and beyond what a record holds exactly.
+    const std::string source = Pack("p.at3", BuildImagePack({{"few.bmp", Picture(1, 40, 20).Record},
+                                                             {"noise.bmp", EncodeImageRecord(256, 64, std::vector<std::uint32_t>(256 * 64, 0xFF102030u), {}).Record}}));
+    const Bytes few = WriteTga(dir / "few.tga", 40, 20, 5);
+    Bytes noise;
+    {
+        Bitmap32 bitmap;
+        bitmap.SetSize(256, 64);
+        std::uint32_t state = 12345;
+        for (std::uint32_t y = 0; y < 64; ++y)
+            for (std::uint32_t x = 0; x < 256 * 4; ++x)
+                bitmap.Row(y)[x] = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 23);
+        TgaLibrary().Write(dir / "noise.tga", *bitmap.ForCodec());
+        noise = ReadBack(dir / "noise.tga");
+    }
+    struct Row {
+        ReplacementCoding Coding;
+        RecordCoding Few, Noise; // as a listing of the rebuilt pack shows them
+        std::string Details;
+    };
+    for (const Row& row : {Row{ReplacementCoding::ExactOrRaw, RecordCoding::FullRows, RecordCoding::Raw,
+                               "2 replaced (1 compressed exactly, 1 raw), 0 unchanged, 0 kept"},
+                           Row{ReplacementCoding::Lossy, RecordCoding::FullRows, RecordCoding::FullRows,
+                               "2 replaced (1 compressed exactly, 1 lossy at "},
+                           Row{ReplacementCoding::Raw, RecordCoding::Raw, RecordCoding::Raw,
+                               "2 replaced (2 raw), 0 unchanged, 0 kept"}}) {
+        SCOPED_TRACE(static_cast<int>(row.Coding));
+        run.Coding = row.Coding;
+        host.Details.clear();
+        fs::remove(New("p.at3"));
+        EXPECT_EQ(Rebuild(source, {dir / "few.tga", dir / "noise.tga"}, 0, New("p.at3")), 2);
+        ASSERT_EQ(host.Details.size(), 1u);
+        EXPECT_EQ(host.Details[0].substr(0, row.Details.size()), row.Details);
+
+        FileStream rebuilt(New("p.at3"), FileStream::Mode::OpenRead);
+        const std::vector<ListedEntry> listed = ListImagePack(rebuilt, New("p.at3"));
+        ASSERT_EQ(listed.size(), 2u);
+        EXPECT_EQ(listed[0].Coding, row.Few);
+        EXPECT_EQ(listed[1].Coding, row.Noise);
+        ImagePackReader reader(rebuilt, New("p.at3"));
+        Bitmap32 read;
+        reader.ReadPicture(reader.NextEntry(), read);
+        EXPECT_EQ(Bytes(read.Row(0), read.Row(0) + 40 * 20 * 4), few) << "exact, whether compressed or raw";
+        reader.ReadPicture(reader.NextEntry(), read);
+        const Bytes got(read.Row(0), read.Row(0) + 256 * 64 * 4);
+        if (row.Noise == RecordCoding::Raw) {
+            EXPECT_EQ(got, noise);
+        } else {
+            // The quality the results line tells is the picture's own.
+            double squares = 0;
+            for (std::size_t i = 0; i < got.size(); ++i)
+                squares += (got[i] - noise[i]) * (got[i] - noise[i]);
+            char told[64];
+            std::snprintf(told, sizeof told, " lossy at %.1f dB), 0 unchanged, 0 kept",
+                          10 * std::log10(255.0 * 255.0 * static_cast<double>(got.size()) / squares));
+            EXPECT_NE(host.Details[0].find(told), std::string::npos) << host.Details[0];
+        }
+    }
+
+    // A pack rebuilt before, its records raw, lends its headers to compressed records
+    // without the raw tag.
+    run.Coding = ReplacementCoding::ExactOrRaw;
+    const Bytes again = WriteTga(dir / "few.tga", 40, 20, 9);
+    EXPECT_EQ(Rebuild(New("p.at3"), {dir / "few.tga", ""}, 0, dir / "again.at3"), 2);
+    FileStream rebuilt(dir / "again.at3", FileStream::Mode::OpenRead);
+    ImagePackReader reader(rebuilt, dir / "again.at3");
+    const PackEntry entry = reader.NextEntry();
+    Bytes tag(4);
+    rebuilt.ReadAt(entry.DataOffset, tag);
+    EXPECT_NE(tag, (Bytes{'D', 'D', 'N', 'H'}));
+    Bitmap32 read;
+    reader.ReadPicture(entry, read);
+    EXPECT_EQ(Bytes(read.Row(0), read.Row(0) + 40 * 20 * 4), again);
 }
 
 TEST_F(ReplayTest, AFailureOrStopHalfWayLeavesNoPack)
@@ -487,7 +570,7 @@ TEST_F(ReplayTest, ALogMovedWithItsPicturesOrSavedByAnotherEditorStillReplays)
     run.TargetDirectory = dir / "new";
     fs::create_directories(run.TargetDirectory);
     EXPECT_EQ(Failure([&] { ReplayLog(log, run, replayed); }), "");
-    EXPECT_EQ(replayed.Details, std::vector<std::string>{"1 replaced, 2 unchanged, 0 kept"});
+    EXPECT_EQ(replayed.Details, std::vector<std::string>{"1 replaced (1 compressed exactly), 2 unchanged, 0 kept"});
     EXPECT_EQ(replayed.Warnings,
               std::vector<std::string>{log + ": the pack " + (dir / "gone.at3") + " was not found; nothing was rebuilt from it"});
 
@@ -533,6 +616,11 @@ TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
     const std::uint32_t lastAt = LoadLE32(last + 243);
     ASSERT_LE(std::uint64_t{lastAt} + LoadLE32(last + 247), bytes.size());
     EXPECT_EQ(Bytes(bytes.begin() + lastAt, bytes.begin() + lastAt + LoadLE32(last + 247)), pictures[2].Record);
+    // The edited pictures went back as compressed records, smaller than raw ones: the pack
+    // grew by no more than they take.
+    const std::uint32_t newRecords = LoadLE32(bytes.data() + 32 + 247) + LoadLE32(bytes.data() + 32 + 256 + 247);
+    EXPECT_LT(newRecords, 2 * (248 + 16 * 4 * 4));
+    EXPECT_LE(bytes.size(), FileBytes(pack).size() + newRecords);
 
     RunContext again;
     again.TargetDirectory = dir / "again";

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -50,6 +51,22 @@ QStringList LocalFiles(const QMimeData* data)
     }
     return files;
 }
+
+// The ways a rebuild may store an edited picture, in the order the choice offers them.
+struct CodingItem {
+    ReplacementCoding Coding;
+    const char* Text;
+    const char* Tip;
+};
+constexpr CodingItem kCodingItems[] = {
+    {ReplacementCoding::ExactOrRaw, "Compressed where exact, else raw",
+     "A compressed record where it decodes to the very same pixels, a raw record (4 bytes a pixel) otherwise"},
+    {ReplacementCoding::Lossy, "Compressed, loss allowed",
+     "A compressed record always: much smaller, close to the picture but not exact;\n"
+     "the results line tells the quality in dB"},
+    {ReplacementCoding::Raw, "Raw", "A raw record always: exact, 4 bytes a pixel"},
+};
+constexpr const char* kCodingTip = "How replaying result logs stores each edited picture in the rebuilt pack";
 
 } // namespace
 
@@ -124,6 +141,36 @@ void TMainForm::BuildToolBar()
     BSaveList->setShortcut(QKeySequence::Save);
     BProcess->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
     BExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    BuildCodingChoice();
+}
+
+// After the buttons: how rebuilt pictures are stored, for runs that replay result logs.
+void TMainForm::BuildCodingChoice()
+{
+    ToolBar1->addSeparator();
+    CodingLabel = new QLabel("Rebuilt &pictures:", ToolBar1);
+    CodingLabel->setObjectName("CodingLabel");
+    CodingLabel->setContentsMargins(4, 0, 4, 0);
+    Coding = new QComboBox(ToolBar1);
+    Coding->setObjectName("Coding");
+    Coding->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (const CodingItem& item : kCodingItems) {
+        Coding->addItem(item.Text, static_cast<int>(item.Coding));
+        Coding->setItemData(Coding->count() - 1, QString(item.Tip), Qt::ToolTipRole);
+    }
+    CodingLabel->setBuddy(Coding);
+    ToolBar1->addWidget(CodingLabel);
+    ToolBar1->addWidget(Coding);
+
+    // The box's own tip explains the way chosen; the list's items explain theirs.
+    const auto chosen = [this] {
+        const CodingItem& item = kCodingItems[static_cast<std::size_t>(std::max(0, Coding->currentIndex()))];
+        Coding->setToolTip(QString(kCodingTip) + ":\n" + item.Tip);
+        logic_.SetReplacementCoding(item.Coding);
+    };
+    Coding->setCurrentIndex(Coding->findData(static_cast<int>(logic_.Coding())));
+    chosen();
+    OnSignal(Coding, &QComboBox::currentIndexChanged, chosen);
 }
 
 void TMainForm::BuildControls()
@@ -254,6 +301,10 @@ void TMainForm::SetEnabled(Control control, bool enabled)
         return Stop->setEnabled(enabled);
     case Control::SaveLog:
         return SaveLog->setEnabled(enabled);
+    case Control::Coding:
+        // The label greys with the box, so the pair reads as one control.
+        CodingLabel->setEnabled(enabled);
+        return Coding->setEnabled(enabled);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "app/WindowOperations.h"
 
 class QAction;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QListWidget;
@@ -78,6 +79,7 @@ protected:
 private:
     void ShowRunReportsSoon();
     void BuildToolBar();
+    void BuildCodingChoice();
     void BuildControls();
     void BuildContentsCommands();
     QAction* ToolButton(int picture, const char* name, const QString& tip, const std::function<void()>& command);
@@ -102,6 +104,8 @@ private:
     QAction* BClearAll = nullptr;
     QAction* BProcess = nullptr;
     QAction* BExit = nullptr;
+    QLabel* CodingLabel = nullptr;
+    QComboBox* Coding = nullptr;
     QListWidget* LogList = nullptr;
     QTextEdit* Results = nullptr;
     QGroupBox* GroupBox1 = nullptr;

@@ -43,6 +43,8 @@ public:
     void SetPackLike(std::string path) { context_.PackLike = std::move(path); }
     // How many threads a job may decode on: 0 (the default) for one per core.
     void SetThreads(unsigned threads) { context_.Threads = threads; }
+    // How a rebuild stores replaced pictures: compressed where exact (the default), lossy or raw.
+    void SetReplacementCoding(ReplacementCoding coding) { context_.Coding = coding; }
     // The entries of image packs to extract; all of them when empty.
     void SetSelection(EntrySelection selection) { context_.Selection = std::move(selection); }
     // Runs every job in place of the format's own handler (the tests' fakes).

@@ -8,6 +8,7 @@
 #include "io/ByteBuffer.h"
 #include "decomp/ByteOrder.h"
 #include "formathandlers/handlers/ListedPath.h"
+#include "formathandlers/handlers/ReplacementRecord.h"
 #include "formathandlers/handlers/ReplayFit.h"
 #include "formathandlers/layout/ImagePack.h"
 #include "formathandlers/layout/ImagePackFile.h"
@@ -24,22 +25,6 @@
 namespace packsmith {
 
 namespace {
-
-// The raw image record for a replacement picture: the source entry's image header with the
-// tag and the pixel byte count, then the pixels, bottom row first.
-void BuildRawRecord(Stream& source, std::uint32_t dataOffset, const Bitmap32& bitmap, ByteBuffer& record)
-{
-    using namespace raw_image_record;
-    const std::uint64_t pixelBytes = std::uint64_t{bitmap.Width()} * bitmap.Height() * 4;
-    ResizeBuffer(record, image_record::kHeaderBytes + pixelBytes);
-    source.ReadAt(dataOffset, {record.data(), image_record::kHeaderBytes});
-    std::memcpy(record.data(), kTag, sizeof kTag);
-    StoreLE32(record.data() + kPixelBytesAt, static_cast<std::uint32_t>(pixelBytes));
-    StoreLE32(record.data() + kPixelBytesAgainAt, static_cast<std::uint32_t>(pixelBytes));
-    std::uint8_t* to = record.data() + image_record::kHeaderBytes;
-    for (std::uint32_t y = bitmap.Height(); y-- > 0; to += bitmap.RowBytes())
-        std::memcpy(to, bitmap.Row(y), bitmap.RowBytes());
-}
 
 // Whether the picture read from a TGA file is the very picture the entry's record holds,
 // so that the record may stay as it is. A record that cannot be decoded holds no picture
@@ -70,12 +55,13 @@ struct RebuildWorker {
 
 // What the picture listed for an entry comes to.
 struct Replacement {
-    bool Listed = false;             // the listed file is there
-    std::unique_ptr<ByteBuffer> Raw; // and, when its picture differs from the entry's, the new record
+    bool Listed = false;                // the listed file is there
+    std::unique_ptr<ByteBuffer> Record; // and, when its picture differs from the entry's, the new record
+    StoredReplacement Stored;           // stored so
 };
 
 Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const TgaLibrary& codec,
-                    const PackEntry& entry, const std::string& image)
+                    ReplacementCoding coding, const PackEntry& entry, const std::string& image)
 {
     Replacement replacement;
     if (!PathExists(image))
@@ -83,8 +69,10 @@ Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const 
     replacement.Listed = true;
     codec.Read(image, *worker.edited.ForCodec());
     if (!SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original)) {
-        replacement.Raw = records.Get();
-        BuildRawRecord(worker.pack.File(), entry.DataOffset, worker.edited, *replacement.Raw);
+        std::array<std::uint8_t, image_record::kHeaderBytes> sourceHeader;
+        worker.pack.File().ReadAt(entry.DataOffset, sourceHeader);
+        replacement.Record = records.Get();
+        replacement.Stored = MakeReplacementRecord(worker.edited, sourceHeader, coding, *replacement.Record);
     }
     return replacement;
 }
@@ -194,18 +182,18 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
                 ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(planned)), run.ReplayDirectory));
             ++planned;
         }
-        work.Give([&codec, &entries, &records, batch = std::move(batch)](RebuildWorker& worker) mutable {
+        work.Give([&codec, &entries, &records, coding = run.Coding, batch = std::move(batch)](RebuildWorker& worker) mutable {
             PreparedBatch prepared;
             std::uint64_t made = 0;
             for (std::size_t k = 0; k < batch.Images.size() && made < kBatchCap; ++k) {
                 try {
-                    prepared.Done.push_back(Prepare(worker, records, codec, entries[batch.First + k], batch.Images[k]));
+                    prepared.Done.push_back(Prepare(worker, records, codec, coding, entries[batch.First + k], batch.Images[k]));
                 } catch (...) {
                     prepared.Failure = std::current_exception();
                     break;
                 }
-                if (prepared.Done.back().Raw)
-                    made += prepared.Done.back().Raw->size();
+                if (prepared.Done.back().Record)
+                    made += prepared.Done.back().Record->size();
             }
             prepared.Planned = std::move(batch);
             return prepared;
@@ -215,20 +203,23 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     std::vector<Placed> placed(header.EntryCount);
     std::uint32_t replaced = 0;
     std::uint32_t unchanged = 0;
+    ReplacementTally stored;
     const auto put = [&](std::uint32_t i, Replacement& replacement) {
         const PackEntry& entry = entries[i];
-        const bool replace = replacement.Raw != nullptr;
+        const bool replace = replacement.Record != nullptr;
         if (replacement.Listed)
             ++(replace ? replaced : unchanged);
+        if (replace)
+            stored.Add(replacement.Stored);
         if (!replace && std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize)
             ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
-        const std::uint64_t length = replace ? replacement.Raw->size() : entry.DataLength;
+        const std::uint64_t length = replace ? replacement.Record->size() : entry.DataLength;
         if (end + length > 0xFFFFFFFFu)
             throw PackError("The rebuilt pack " + newPackPath + " would be larger than 4 GB");
         placed[i] = {static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(length)};
         if (replace) {
-            out.WriteBuffer(*replacement.Raw);
-            records.Put(std::move(replacement.Raw));
+            out.WriteBuffer(*replacement.Record);
+            records.Put(std::move(replacement.Record));
         } else {
             // Kept records are copied piece by piece, never held whole.
             source.SetPosition(entry.DataOffset);
@@ -252,14 +243,16 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
                 std::rethrow_exception(batch.Failure);
             if (!here)
                 here = std::make_unique<RebuildWorker>(packPath);
-            Replacement replacement = Prepare(*here, records, codec, entries[i], batch.Planned.Images[k]);
+            Replacement replacement = Prepare(*here, records, codec, run.Coding, entries[i], batch.Planned.Images[k]);
             put(i, replacement);
         }
     }
     WriteEntryTable(source, out, header.EntrySize, placed);
     newPack.Commit();
+    const std::string how = stored.Text();
     host.ReportOutput(newPackPath, end,
-                      std::to_string(replaced) + " replaced, " + std::to_string(unchanged) + " unchanged, " +
+                      std::to_string(replaced) + " replaced" + (how.empty() ? "" : " (" + how + ")") + ", " +
+                          std::to_string(unchanged) + " unchanged, " +
                           std::to_string(header.EntryCount - replaced - unchanged) + " kept");
     return firstLine + static_cast<int>(header.EntryCount);
 }

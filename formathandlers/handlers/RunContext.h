@@ -22,6 +22,13 @@ using RebuildFunction = int (*)(const std::string& newPath, int firstLine, RunCo
 // the name is none of the formats).
 using RebuildLookup = RebuildFunction (*)(std::string_view logName);
 
+// How a rebuild stores the pictures that replace an entry's.
+enum class ReplacementCoding {
+    ExactOrRaw, // a compressed record where it holds the picture exactly, a raw record otherwise
+    Lossy,      // a compressed record, as close to the picture as the record can hold
+    Raw,        // a raw record always: four bytes a pixel
+};
+
 // The state that a run shares with its handlers, owned by the run: the target directory,
 // the lines of the future "result.log" (only the run writes them), the lines of the log
 // being replayed, the open source pack of a replay, and how a replay finds the rebuild of
@@ -43,6 +50,8 @@ struct RunContext {
     EntrySelection Selection;
     // How many threads a job may decode on: 0 for one per core, 1 for its own thread only.
     unsigned Threads = 0;
+    // How a rebuild stores replaced pictures.
+    ReplacementCoding Coding = ReplacementCoding::ExactOrRaw;
 };
 
 // The worker threads a job of the run starts beside its own: none when it is to work alone.

@@ -1,6 +1,7 @@
 // The real window under the offscreen platform: its controls, their enabling through the
 // real buttons, a whole run, drops, and the real dialogs' set-up.
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -125,6 +126,20 @@ TEST_F(MainWindowTest, ControlsHaveTheirNamesPlacesAndStartUpStates)
     }
     EXPECT_EQ(Find<QToolBar>("ToolBar1")->height(), 26);
 
+    // After the buttons, the choice of how a rebuild stores pictures, reached by its label's
+    // mnemonic; off until the list holds result logs.
+    auto* coding = Find<QComboBox>("Coding");
+    ASSERT_NE(coding, nullptr);
+    EXPECT_GT(coding->x(), left);
+    EXPECT_EQ(Find<QLabel>("CodingLabel")->buddy(), coding);
+    EXPECT_EQ(Find<QLabel>("CodingLabel")->text(), "Rebuilt &pictures:");
+    EXPECT_EQ(coding->count(), 3);
+    EXPECT_EQ(coding->currentIndex(), 0);
+    for (int i = 0; i < coding->count(); ++i)
+        EXPECT_FALSE(coding->itemData(i, Qt::ToolTipRole).toString().isEmpty()) << i;
+    EXPECT_FALSE(coding->isEnabled());
+    EXPECT_LE(coding->geometry().bottom(), Find<QToolBar>("ToolBar1")->height()) << "cut off by the tool bar";
+
     auto* list = Find<QListWidget>("LogList");
     EXPECT_EQ(list->height(), 189);
     EXPECT_EQ(list->width(), 688);
@@ -219,6 +234,33 @@ TEST_F(MainWindowTest, AddRemoveAndClearThroughTheRealButtons)
     EXPECT_TRUE(Items().empty());
     EXPECT_FALSE(On("BClearAll"));
     EXPECT_TRUE(dialogs.ErrorBoxes.empty());
+}
+
+TEST_F(MainWindowTest, CodingChoiceReachesTheRunThroughTheRealBox)
+{
+    auto* coding = Find<QComboBox>("Coding");
+    AddThroughButton(5, {"/l/r.log"});
+    ASSERT_TRUE(coding->isEnabled());
+
+    // Chosen from the keyboard: the label's mnemonic focuses the box, the arrows choose.
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    QTest::keyClick(&form, Qt::Key_P, Qt::AltModifier);
+    ASSERT_TRUE(coding->hasFocus());
+    QTest::keyClick(coding, Qt::Key_Down);
+    QTest::keyClick(coding, Qt::Key_Down);
+    EXPECT_EQ(coding->currentText(), "Raw");
+
+    OnJob([](const std::string&, RunContext&, JobHost&) {});
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    Click("BProcess");
+    WaitForRunEnd();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(form.Logic().LastRun()->Context().Coding, ReplacementCoding::Raw);
+
+    AddThroughButton(1, {"/w/a.wac"});
+    EXPECT_FALSE(coding->isEnabled()) << "nothing to rebuild in sound packs";
+    EXPECT_FALSE(Find<QLabel>("CodingLabel")->isEnabled());
 }
 
 TEST_F(MainWindowTest, KeyboardShortcutsReachTheCommands)
