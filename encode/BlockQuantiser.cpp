@@ -226,7 +226,8 @@ private:
         }
         std::sort(sorted.begin(), sorted.end());
         for (std::size_t i = 0; i < n; ++i) {
-            const auto [t, a] = sorted[i];
+            const float t = sorted[i].first;
+            const std::uint32_t a = sorted[i].second;
             float* dist = neighbourDistance_.data() + std::size_t{a} * kNeighbours;
             std::uint32_t* id = neighbours_.data() + std::size_t{a} * kNeighbours;
             auto offer = [&](std::uint32_t other) {
