@@ -10,6 +10,7 @@
 #include "decomp/ByteOrder.h"
 #include "decomp/ImageDecoder.h"
 #include "decomp/ImageRecord.h"
+#include "encode/BlockTableCoder.h"
 #include "encode/ImageCompressor.h"
 #include "encode/PictureFixtures.h"
 
@@ -166,6 +167,29 @@ TEST(ImageCompressor, ExactUpTo4095DistinctBlocksThenOnlyWithLoss)
         const Bytes decoded = Decode(decoder, lossy->Record, 256, 128);
         EXPECT_EQ(decoded == pixels, distinct == 4095);
         ExpectSamePsnr(lossy->Psnr, Psnr(pixels, decoded));
+    }
+}
+
+// The table's order is chosen by counting the bits of many candidate entries without coding
+// them: the count must be what the coder writes, for differences of every size, both ways
+// round, and the 128 that is as far one way as the other.
+TEST(ImageCompressor, EntryBitsCountedAreTheBitsCoded)
+{
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 2000; ++trial) {
+        BlockEntry previous, entry;
+        const unsigned spread = 1u << (trial % 9); // 1 .. 256
+        for (std::size_t i = 0; i < 16; ++i) {
+            previous[i] = static_cast<std::uint8_t>(rng());
+            const unsigned step = trial % 17 == 0 ? 128 : rng() % spread;
+            entry[i] = static_cast<std::uint8_t>(previous[i] + (rng() % 2 != 0 ? step : 256 - step));
+            if (rng() % 4 == 0)
+                entry[i] = previous[i];
+        }
+        LsbBitWriter out;
+        const std::array<BlockEntry, 2> table{previous, entry};
+        CodeBlockTable(table, out);
+        ASSERT_EQ(BlockEntryBits(previous, entry), out.BitCount()) << trial;
     }
 }
 
