@@ -22,16 +22,7 @@ void WasTable::DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::u
     AudioBitReader reader;
     const std::uint64_t endBit = 8 * std::uint64_t{coded.size()};
     const std::size_t whole = output.size() / 2;
-    std::size_t samples = 0;
-    // Rounds short enough for the keys; renumbered between them.
-    while (samples < whole) {
-        const std::size_t round = std::min<std::size_t>(whole - samples, (keyLimit_ - nextKey_) / kKeyStep);
-        const std::size_t done = DecodeCodes(source, reader, endBit, output.data() + 2 * samples, round);
-        samples += done;
-        if (done < round)
-            break;
-        Renumber();
-    }
+    std::size_t samples = DecodeCodes(source, reader, endBit, output.data(), whole);
     std::size_t written = 2 * samples;
     // An odd size takes the low byte of the sample that straddles its end.
     if (samples == whole && output.size() % 2 == 1) {
@@ -49,11 +40,12 @@ std::size_t WasTable::DecodeCodes(const AudioBitSource& source, AudioBitReader& 
     // it) would send it through memory at every code. The insert slot's sample, the one a
     // literal overwrites, is held in a register and written back when the slot moves.
     AudioBitReader reader = readerInOut;
-    std::uint32_t* const keys = keys_.data();
+    std::uint8_t* const newer = newer_.data();
+    std::uint8_t* const older = older_.data();
     std::uint16_t* const samples = samples_.data();
+    unsigned newest = newest_;
     unsigned insert = insert_;
     unsigned last = last_;
-    std::uint32_t key = nextKey_;
     std::uint32_t pending = samples[insert];
     std::uint32_t previous = samples[last];
 
@@ -74,11 +66,10 @@ std::size_t WasTable::DecodeCodes(const AudioBitSource& source, AudioBitReader& 
         const std::uint32_t referred = index == insert ? pending : samples[index];
         last = repeat ? last : index;
         previous = repeat ? previous : referred;
-        keys[last] = key | last;
-        key += kKeyStep;
+        MakeNewest(newer, older, newest, last);
         if (last == insert) [[unlikely]] {
             samples[insert] = static_cast<std::uint16_t>(pending);
-            insert = WasOldestEntry(keys);
+            insert = newer[kEntries];
             pending = samples[insert];
         }
         const std::uint64_t afterReference = window << 8, afterRepeat = window << 2;
@@ -111,22 +102,10 @@ std::size_t WasTable::DecodeCodes(const AudioBitSource& source, AudioBitReader& 
 
     samples[insert] = static_cast<std::uint16_t>(pending);
     readerInOut = reader;
+    newest_ = newest;
     insert_ = insert;
     last_ = last;
-    nextKey_ = key;
     return done;
-}
-
-void WasTable::Renumber()
-{
-    std::array<std::uint32_t, kEntries> order;
-    std::copy(keys_.begin(), keys_.begin() + kEntries, order.begin());
-    std::sort(order.begin(), order.end());
-    std::uint32_t stamp = 1;
-    for (const std::uint32_t k : order)
-        if (k >= kKeyStep) // never referred to: the key is the index, and stays so
-            keys_[k % kKeyStep] = stamp++ * kKeyStep + k % kKeyStep;
-    nextKey_ = stamp * kKeyStep;
 }
 
 } // namespace packsmith

@@ -7,7 +7,6 @@
 #include <span>
 
 #include "decomp/AudioBitReader.h"
-#include "decomp/WasOldestEntry.h"
 
 namespace packsmith {
 
@@ -17,33 +16,27 @@ namespace packsmith {
 // A literal goes into the insert slot. Referring to an entry (by a repeat or a table
 // reference) stamps it with the time of the reference; when the insert slot itself is
 // referred to, the next literal goes into the entry with the oldest stamp, entries never
-// referred to first, lowest index first. Only that choice searches the table.
+// referred to first, lowest index first.
 //
-// An entry's stamp is kept as a key, the stamp times 64 plus the index: keys are distinct
-// and the smallest one names the entry to choose, ties included, which a vector minimum
-// finds (see WasOldestEntry). Stamps count codes, so that 32-bit keys last 2^26 codes; the
-// stamps are then renumbered 1, 2, ... in their order, which keeps every choice the same.
+// Stamps only ever grow, so the entries in the order of their stamps are the order of their
+// last use: a list kept in that order, an entry moved to its newest end when referred to,
+// has the entry to choose at its oldest end, with no search and no stamps to run out. It
+// starts in index order, as entries never referred to are taken lowest index first.
 class WasTable {
 public:
     static constexpr unsigned kEntries = 64;
-    static constexpr std::uint32_t kKeyStep = kEntries;
-    // Keys are renumbered before the next stamp would reach this.
-    static constexpr std::uint32_t kDefaultKeyLimit = 0xFFFFFFFFu - 2 * kKeyStep;
 
-    // keyLimit below the default only to make the renumbering testable; it leaves room for
-    // at least one code after a renumbering.
-    explicit WasTable(std::uint32_t keyLimit = kDefaultKeyLimit)
-        : keyLimit_(std::max(keyLimit, (kEntries + 2) * kKeyStep))
-    {
-        Reset();
-    }
+    WasTable() { Reset(); }
 
     void Reset()
     {
         samples_.fill(0);
-        for (unsigned i = 0; i < kEntries; ++i)
-            keys_[i] = i;
-        nextKey_ = kKeyStep;
+        // Entry kEntries closes the ring: newer_ of it is the oldest entry.
+        for (unsigned i = 0; i <= kEntries; ++i) {
+            newer_[i] = static_cast<std::uint8_t>(i == kEntries ? 0 : i + 1);
+            older_[i] = static_cast<std::uint8_t>(i == 0 ? kEntries : i - 1);
+        }
+        newest_ = kEntries - 1;
         insert_ = 0;
         last_ = 0;
     }
@@ -77,25 +70,37 @@ public:
     void DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output);
 
 private:
+    // Moves entry i to the newest end of the list. The newest entry is held apart (in a
+    // register, in the decoder's loop) rather than read back from the list at every code;
+    // the link out of the newest entry is left as it was, as nothing reads it. (Moving the
+    // newest onto itself without the jump measured slower.)
+    static void MakeNewest(std::uint8_t* newer, std::uint8_t* older, unsigned& newest, unsigned i)
+    {
+        if (i == newest)
+            return;
+        const unsigned before = older[i], after = newer[i];
+        newer[before] = static_cast<std::uint8_t>(after);
+        older[after] = static_cast<std::uint8_t>(before);
+        newer[newest] = static_cast<std::uint8_t>(i);
+        older[i] = static_cast<std::uint8_t>(newest);
+        newest = i;
+    }
+
     void Refer(unsigned i)
     {
-        keys_[i] = nextKey_ | i;
-        nextKey_ += kKeyStep;
+        MakeNewest(newer_.data(), older_.data(), newest_, i);
         if (i == insert_)
-            insert_ = WasOldestEntry(keys_.data());
-        if (nextKey_ >= keyLimit_)
-            Renumber();
+            insert_ = newer_[kEntries];
     }
 
     // Up to count codes that start before stopBit into out, two bytes each; how many.
     std::size_t DecodeCodes(const AudioBitSource& source, AudioBitReader& reader, std::uint64_t stopBit,
                             std::uint8_t* out, std::size_t count);
-    void Renumber();
 
     std::array<std::uint16_t, kEntries> samples_;
-    std::array<std::uint32_t, kEntries> keys_;
-    std::uint32_t nextKey_;
-    std::uint32_t keyLimit_;
+    std::array<std::uint8_t, kEntries + 1> newer_; // the next entry referred to later
+    std::array<std::uint8_t, kEntries + 1> older_; // the next entry referred to earlier
+    unsigned newest_;
     unsigned insert_;
     unsigned last_;
 };

@@ -22,7 +22,6 @@
 #include "decomp/WacDecoder.h"
 #include "encode/WacEncoder.h"
 #include "decomp/WasDecoder.h"
-#include "decomp/WasOldestEntry.h"
 #include "decomp/WasTable.h"
 #include "encode/WasEncoder.h"
 #include "encode/WaveHeader.h"
@@ -438,39 +437,6 @@ TEST(AudioDecoderEquivalence, WasMatchesReferenceOnTableHeavyStreams)
                                      " round " + std::to_string(round);
             ExpectWasMatchesReference(coded, 2 * static_cast<std::size_t>(count), what);
             ExpectWasMatchesReference(coded, static_cast<std::size_t>(count) | 1, what);
-        }
-    }
-}
-
-// The table's search, with the vector unit the machine has and without, against the plain
-// rule (the smallest stamp, the lowest index among equals) on stamps with many ties; and
-// the renumbering of the stamps, made to happen every few codes, against the plain decoder.
-TEST(AudioDecoderEquivalence, WasTableSearchAndRenumberingKeepTheRule)
-{
-    std::mt19937 rng(5);
-    for (int round = 0; round < 3000; ++round) {
-        // Few distinct stamps, 0 (never referred to) among them, or all distinct.
-        std::uniform_int_distribution<std::uint32_t> stamp(0, round % 3 == 0 ? 3 : round % 3 == 1 ? 100 : 1u << 25);
-        std::array<std::uint32_t, WasTable::kEntries> stamps, keys;
-        for (unsigned i = 0; i < WasTable::kEntries; ++i) {
-            stamps[i] = stamp(rng);
-            keys[i] = stamps[i] * WasTable::kKeyStep + i;
-        }
-        const auto expected = static_cast<unsigned>(std::min_element(stamps.begin(), stamps.end()) - stamps.begin());
-        ASSERT_EQ(WasOldestEntry(keys.data()), expected) << "round " << round;
-        ASSERT_EQ(WasOldestEntryScalar(keys.data()), expected) << "round " << round;
-    }
-
-    for (const std::uint32_t everyCodes : {2u, 5u, 64u, 1000u}) {
-        for (int round = 0; round < 20; ++round) {
-            int count = 0;
-            const Bytes coded = round % 2 ? RandomBytes(rng, 3000, 70) : BiasedWasStream(rng, 5000, 20, 30, 90, count);
-            const std::size_t size = round % 2 ? MaxWasDecodedBytes(coded.size()) : 2 * static_cast<std::size_t>(count) + 1;
-            Bytes expected(size), decoded(size, 0x55);
-            ReferenceDecodeWasChunk(coded, expected);
-            WasTable table(WasTable::kKeyStep * (WasTable::kEntries + everyCodes));
-            table.DecodeChunk(coded, decoded);
-            ASSERT_EQ(decoded, expected) << "renumbered every " << everyCodes << " codes, round " << round;
         }
     }
 }
