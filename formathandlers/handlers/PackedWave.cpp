@@ -1,6 +1,9 @@
 #include "formathandlers/handlers/PackedWave.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "decomp/ByteOrder.h"
 #include "decomp/WacDecoder.h"
@@ -108,15 +111,47 @@ void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink
 {
     if (samplesPerChunk)
         *samplesPerChunk = 0;
-    // A few chunks per worker in flight, and not more than this many decoded bytes unless
-    // one chunk alone is larger.
+    // A few batches per worker in flight, and not more than this many decoded bytes unless
+    // one chunk alone is larger. Chunks go to the workers many at a time, so that handing
+    // them over and writing them out costs little beside decoding them: a batch is closed
+    // at kBatchBytes of decoded bytes or kBatchChunks chunks.
     constexpr std::size_t kBytesInFlight = std::size_t{64} << 20;
+    constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+    constexpr std::size_t kBatchChunks = 256;
+    struct Batch {
+        ByteBuffer Coded;                                       // the chunks' coded bytes, one after the other
+        std::vector<std::pair<std::size_t, std::size_t>> Sizes; // each chunk's coded and decoded bytes
+        std::size_t Decoded = 0;
+    };
     struct NoState {};
     OrderedWork<ByteBuffer, NoState> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
                                           [] { return std::make_unique<NoState>(); }, kBytesInFlight);
+    auto batch = std::make_shared<Batch>();
+    const auto give = [&] {
+        if (batch->Sizes.empty())
+            return;
+        while (!work.HasRoom(batch->Decoded))
+            out.Put(work.Take());
+        const std::size_t decodedBytes = batch->Decoded;
+        work.Give(
+            [given = std::move(batch)](NoState&) {
+                ByteBuffer decoded;
+                ResizeBuffer(decoded, given->Decoded);
+                std::size_t from = 0, to = 0;
+                for (const auto& [coded, size] : given->Sizes) {
+                    DecodeWasChunk(std::span(given->Coded).subspan(from, coded), std::span(decoded).subspan(to, size));
+                    from += coded;
+                    to += size;
+                }
+                return decoded;
+            },
+            decodedBytes);
+        batch = std::make_shared<Batch>();
+    };
     // A chunk that cannot be read ends the decoding where it stands, as one by one: the
     // chunks before it go into the output first.
     const auto failHere = [&](const std::exception_ptr& failure) {
+        give();
         while (work.Pending())
             out.Put(work.Take());
         std::rethrow_exception(failure);
@@ -132,22 +167,18 @@ void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink
         }
         if (samplesPerChunk && *samplesPerChunk == 0)
             *samplesPerChunk = static_cast<std::uint32_t>(decodedBytes / 2);
-        while (!work.HasRoom(decodedBytes))
-            out.Put(work.Take());
         if (workers == 0) {
             // One by one, straight into the output.
             DecodeWasChunk(coded, out.Extend(decodedBytes));
             continue;
         }
-        work.Give(
-            [codedBytes = ByteBuffer(coded.begin(), coded.end()), decodedBytes](NoState&) {
-                ByteBuffer decoded;
-                ResizeBuffer(decoded, decodedBytes);
-                DecodeWasChunk(codedBytes, decoded);
-                return decoded;
-            },
-            decodedBytes);
+        batch->Coded.insert(batch->Coded.end(), coded.begin(), coded.end());
+        batch->Sizes.emplace_back(coded.size(), decodedBytes);
+        batch->Decoded += decodedBytes;
+        if (batch->Decoded >= kBatchBytes || batch->Sizes.size() >= kBatchChunks)
+            give();
     }
+    give();
     while (work.Pending()) {
         CheckStop(host);
         out.Put(work.Take());
