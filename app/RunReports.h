@@ -38,7 +38,7 @@ public:
     void SetExtractedText(const std::string& text) override;
     void ShowBar(Bar bar, int position, int maximum) override;
     void AddResultLine(const std::string& line) override;
-    bool StopRequested() const override { return stop_.load(std::memory_order_relaxed); }
+    const std::atomic<bool>& StopFlag() const override { return stop_; }
 
     void RequestStop() { stop_.store(true, std::memory_order_relaxed); }
     // Everything reported since the last take.

@@ -46,7 +46,7 @@ void CliHost::ShowBar(Bar bar, int position, int maximum)
         DrawProgressLine();
 }
 
-bool CliHost::StopRequested() const { return StopSignal::Raised(); }
+const std::atomic<bool>& CliHost::StopFlag() const { return StopSignal::Flag(); }
 
 void CliHost::Print(const std::string& line)
 {

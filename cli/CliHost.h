@@ -23,7 +23,7 @@ public:
     void SetExtractedText(const std::string&) override {}
     void ShowBar(Bar bar, int position, int maximum) override;
     void AddResultLine(const std::string& line) override { Print(line); }
-    bool StopRequested() const override;
+    const std::atomic<bool>& StopFlag() const override;
 
     // A line of its own on standard output (unless quiet), such as the closing message.
     void Print(const std::string& line);

@@ -9,20 +9,30 @@
 
 namespace packsmith {
 
-void DecodeWasChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output)
+void DecodeWasChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output, const StopToken& stop)
 {
     WasTable table;
-    table.DecodeChunk(coded, output);
+    table.DecodeChunk(coded, output, stop);
 }
 
-void WasTable::DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output)
+void WasTable::DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output, const StopToken& stop)
 {
+    // Samples between two looks at the stop request: about a millisecond of decoding.
+    constexpr std::size_t kPieceSamples = std::size_t{1} << 20;
     Reset();
     const AudioBitSource source(coded);
     AudioBitReader reader;
     const std::uint64_t endBit = 8 * std::uint64_t{coded.size()};
     const std::size_t whole = output.size() / 2;
-    std::size_t samples = DecodeCodes(source, reader, endBit, output.data(), whole);
+    std::size_t samples = 0;
+    for (;;) {
+        const std::size_t piece = std::min(kPieceSamples, whole - samples);
+        const std::size_t done = DecodeCodes(source, reader, endBit, output.data() + 2 * samples, piece);
+        samples += done;
+        if (done < piece || samples == whole)
+            break;
+        stop.ThrowIfStopped();
+    }
     std::size_t written = 2 * samples;
     // An odd size takes the low byte of the sample that straddles its end.
     if (samples == whole && output.size() % 2 == 1) {

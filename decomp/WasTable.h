@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "concurrency/StopToken.h"
 #include "decomp/AudioBitReader.h"
 
 namespace packsmith {
@@ -67,7 +68,7 @@ public:
     }
 
     // Decodes one coded chunk into output from a fresh table, as DecodeWasChunk says.
-    void DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output);
+    void DecodeChunk(std::span<const std::uint8_t> coded, std::span<std::uint8_t> output, const StopToken& stop);
 
 private:
     // Moves entry i to the newest end of the list. The newest entry is held apart (in a

@@ -14,6 +14,9 @@ constexpr float kAlphaScale = 2.0f;
 constexpr int kPasses = 4;
 // Entries a block may move to: the nearest ones to its own.
 constexpr std::size_t kNeighbours = 16;
+// Points between two looks at the stop request: a large picture takes the better part of a
+// second, and a stop must not wait for it.
+constexpr std::size_t kStopStride = 4096;
 
 enum Group : std::uint8_t { kVisible, kTransparent };
 
@@ -39,8 +42,9 @@ float Distance(const float* a, const float* b)
 template <int D>
 class Quantiser {
 public:
-    Quantiser(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts, std::size_t maxEntries)
-        : maxEntries_(maxEntries)
+    Quantiser(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts, std::size_t maxEntries,
+              const StopToken& stop)
+        : maxEntries_(maxEntries), stop_(stop)
     {
         // The all-zero block is index 0 and takes no entry; the others are points.
         result_.EntryOf.assign(blocks.size(), kZeroBlockEntry);
@@ -180,6 +184,7 @@ private:
         for (std::size_t b = 0; b < boxes.size(); ++b)
             worst.push({boxes[b].Sse, b});
         while (boxes.size() < maxEntries_ && !worst.empty() && worst.top().first > 0) {
+            stop_.ThrowIfStopped();
             const std::size_t b = worst.top().second;
             worst.pop();
             Box upper;
@@ -226,6 +231,8 @@ private:
         }
         std::sort(sorted.begin(), sorted.end());
         for (std::size_t i = 0; i < n; ++i) {
+            if (i % kStopStride == 0)
+                stop_.ThrowIfStopped();
             const float t = sorted[i].first;
             const std::uint32_t a = sorted[i].second;
             float* dist = neighbourDistance_.data() + std::size_t{a} * kNeighbours;
@@ -290,6 +297,8 @@ private:
         std::vector<double> sums(update ? entryCentres_ * D : 0, 0.0);
         std::vector<double> weights(update ? entryCentres_ : 0, 0.0);
         for (std::size_t p = 0; p < blockOf_.size(); ++p) {
+            if (p % kStopStride == 0)
+                stop_.ThrowIfStopped();
             const float* x = X(p);
             std::uint32_t best = assigned_[p];
             const float own = Distance<D>(x, C(best));
@@ -356,6 +365,7 @@ private:
     }
 
     const std::size_t maxEntries_;
+    const StopToken& stop_;
     BlockPalette result_;
     // The points: the blocks but the all-zero one, alpha scaled.
     std::vector<std::uint32_t> blockOf_;
@@ -375,11 +385,11 @@ private:
 } // namespace
 
 BlockPalette QuantiseBlocks(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts,
-                            unsigned pixelsPerBlock, std::size_t maxEntries)
+                            unsigned pixelsPerBlock, std::size_t maxEntries, const StopToken& stop)
 {
     if (pixelsPerBlock == 2)
-        return Quantiser<8>(blocks, counts, maxEntries).Run();
-    return Quantiser<16>(blocks, counts, maxEntries).Run();
+        return Quantiser<8>(blocks, counts, maxEntries, stop).Run();
+    return Quantiser<16>(blocks, counts, maxEntries, stop).Run();
 }
 
 } // namespace packsmith

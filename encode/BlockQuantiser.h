@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "concurrency/StopToken.h"
 #include "encode/PictureLayout.h"
 
 namespace packsmith {
@@ -23,8 +24,9 @@ struct BlockPalette {
 // entry and each entry to the mean of its blocks. Alpha errors weigh more than colour errors,
 // so edges of shapes stay where they are; a block with any visible pixel is never drawn as
 // index 0, and a block whose pixels are all transparent never as an entry with a visible
-// pixel. The all-zero block is drawn as index 0. pixelsPerBlock: 2 or 4.
+// pixel. The all-zero block is drawn as index 0. pixelsPerBlock: 2 or 4. Leaves with
+// JobStopped when stop is raised.
 BlockPalette QuantiseBlocks(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts,
-                            unsigned pixelsPerBlock, std::size_t maxEntries);
+                            unsigned pixelsPerBlock, std::size_t maxEntries, const StopToken& stop = {});
 
 } // namespace packsmith

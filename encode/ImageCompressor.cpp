@@ -106,12 +106,13 @@ double Psnr(const PictureLayout& layout, const std::vector<PixelBlock>& blocks, 
 std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
                                                  std::size_t stride,
                                                  std::span<const std::uint8_t, image_record::kHeaderBytes> header,
-                                                 PictureLoss loss)
+                                                 PictureLoss loss, const StopToken& stop)
 {
     // The first layout that holds the picture exactly, else the last one, quantised.
     const std::vector<PictureLayout> layouts = PictureLayouts(width, height);
     std::optional<CutPicture> cut;
     for (const PictureLayout& layout : layouts) {
+        stop.ThrowIfStopped();
         cut.emplace(layout, width, height, pixels, stride);
         if (cut->CountUpToExact())
             break;
@@ -126,7 +127,8 @@ std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint3
     const std::vector<std::uint32_t>& idOf = cut->IdOf;
     const BlockPalette palette =
         exact ? ExactPalette(cut->Distinct)
-              : QuantiseBlocks(cut->Distinct.Blocks(), cut->Distinct.Counts(), layout.BlockWidth, kMaxEntries);
+              : QuantiseBlocks(cut->Distinct.Blocks(), cut->Distinct.Counts(), layout.BlockWidth, kMaxEntries, stop);
+    stop.ThrowIfStopped();
 
     // The table: entries in a cheap order from index 1, entry 0 a copy of entry 1 so that
     // entry 1 codes in a few bits.

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "concurrency/StopToken.h"
 #include "decomp/ImageRecord.h"
 
 namespace packsmith {
@@ -29,9 +30,10 @@ struct CompressedPicture {
 // size and the decoder's fields (HalfRows, IndexStreamSize, LastBlockIndex, BlockWidth,
 // CodedWidth, CodedHeight) are set, every other byte is kept. Throws std::invalid_argument
 // for pictures of more than 524,288 pixels. Keeps no state: threads may call it at once.
+// Leaves with JobStopped when stop is raised.
 std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
                                                  std::size_t stride,
                                                  std::span<const std::uint8_t, image_record::kHeaderBytes> header,
-                                                 PictureLoss loss);
+                                                 PictureLoss loss, const StopToken& stop = {});
 
 } // namespace packsmith

@@ -133,21 +133,25 @@ std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples, W
     return EncodeWacFile(samples, prefix, header);
 }
 
-std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples,
-                                        std::span<const std::uint8_t, kWavePrefixBytes> prefix,
-                                        std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader)
+std::array<std::uint8_t, kWaveDataAt> WacFileFront(std::size_t sampleCount,
+                                                   std::span<const std::uint8_t, kWavePrefixBytes> prefix,
+                                                   std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader)
 {
-    const std::uint64_t blocks = (std::uint64_t{samples.size()} + kWacSamplesPerBlock - 1) / kWacSamplesPerBlock;
+    const std::uint64_t blocks = (std::uint64_t{sampleCount} + kWacSamplesPerBlock - 1) / kWacSamplesPerBlock;
     if (blocks > std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("too many samples for one packed wave file");
-    std::vector<std::uint8_t> file(kWaveDataAt);
-    std::copy(prefix.begin(), prefix.end(), file.begin());
-    StoreLE32(file.data(), static_cast<std::uint32_t>(blocks));
-    std::copy(waveHeader.begin(), waveHeader.end(), file.begin() + kWavePrefixBytes);
-    // Room for the worst case, so the file never moves while it grows.
-    file.reserve(kWaveDataAt + blocks * (2 + kWacMaxCodedBytes));
+    std::array<std::uint8_t, kWaveDataAt> front;
+    std::copy(prefix.begin(), prefix.end(), front.begin());
+    StoreLE32(front.data(), static_cast<std::uint32_t>(blocks));
+    std::copy(waveHeader.begin(), waveHeader.end(), front.begin() + kWavePrefixBytes);
+    return front;
+}
 
-    WacDecoderState state;
+void EncodeWacBlocks(std::span<const std::int16_t> samples, WacDecoderState& state, std::vector<std::uint8_t>& out)
+{
+    const std::size_t blocks = (samples.size() + kWacSamplesPerBlock - 1) / kWacSamplesPerBlock;
+    // Room for the worst case, so the bytes never move while they grow.
+    out.reserve(out.size() + blocks * (2 + kWacMaxCodedBytes));
     std::array<std::int16_t, kWacSamplesPerBlock> padded;
     for (std::size_t first = 0; first < samples.size(); first += kWacSamplesPerBlock) {
         const std::size_t n = std::min(kWacSamplesPerBlock, samples.size() - first);
@@ -160,11 +164,21 @@ std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples,
         BlockBits bits;
         CodeBlock(block, state, nullptr, bits);
         const auto coded = bits.Finish();
-        const std::size_t at = file.size();
-        file.resize(at + 2 + coded.size());
-        StoreLE16(file.data() + at, static_cast<std::uint16_t>(coded.size()));
-        std::copy(coded.begin(), coded.end(), file.begin() + static_cast<std::ptrdiff_t>(at + 2));
+        const std::size_t at = out.size();
+        out.resize(at + 2 + coded.size());
+        StoreLE16(out.data() + at, static_cast<std::uint16_t>(coded.size()));
+        std::copy(coded.begin(), coded.end(), out.begin() + static_cast<std::ptrdiff_t>(at + 2));
     }
+}
+
+std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples,
+                                        std::span<const std::uint8_t, kWavePrefixBytes> prefix,
+                                        std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader)
+{
+    const auto front = WacFileFront(samples.size(), prefix, waveHeader);
+    std::vector<std::uint8_t> file(front.begin(), front.end());
+    WacDecoderState state;
+    EncodeWacBlocks(samples, state, file);
     return file;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -37,5 +38,15 @@ std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples, W
 std::vector<std::uint8_t> EncodeWacFile(std::span<const std::int16_t> samples,
                                         std::span<const std::uint8_t, kWavePrefixBytes> prefix,
                                         std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader);
+
+// The same file a piece at a time, for a packer that writes it as it goes. First the 8 + 44
+// bytes in front of the blocks for sampleCount samples (the checks of EncodeWacFile); then
+// the blocks of consecutive pieces of the samples, each piece a whole number of blocks but
+// the last, appended to out with their sizes. state runs on from piece to piece, so the
+// pieces are coded one after the other, in order.
+std::array<std::uint8_t, kWaveDataAt> WacFileFront(std::size_t sampleCount,
+                                                   std::span<const std::uint8_t, kWavePrefixBytes> prefix,
+                                                   std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader);
+void EncodeWacBlocks(std::span<const std::int16_t> samples, WacDecoderState& state, std::vector<std::uint8_t>& out);
 
 } // namespace packsmith

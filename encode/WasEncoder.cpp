@@ -52,12 +52,16 @@ public:
     }
 
     void Code(std::span<const std::int16_t> samples, const WasEncoderOptions& options, std::uint32_t seed,
-              std::int16_t* decoded, MsbBitWriter& out)
+              std::int16_t* decoded, MsbBitWriter& out, const StopToken& stop = {})
     {
+        // Samples between two looks at the stop request, in a chunk as long as a whole sound.
+        constexpr std::size_t kStopStride = std::size_t{1} << 16;
         Restart();
         DitherNoise noise(seed);
         std::int16_t previous = 0; // what a repeat gives before any sample
         for (std::size_t i = 0; i < samples.size(); ++i) {
+            if (i % kStopStride == kStopStride - 1)
+                stop.ThrowIfStopped();
             const std::int16_t sample = Quantise(samples[i] + (options.Dither ? noise.Next() : 0));
             const unsigned top = TopBits(sample);
             if (sample == previous) {
@@ -137,38 +141,55 @@ std::vector<std::uint8_t> EncodeWasFile(std::span<const std::int16_t> samples, W
     return EncodeWasFile(samples, prefix, header, samplesPerChunk, options);
 }
 
+std::array<std::uint8_t, kWaveDataAt> WasFileFront(std::size_t sampleCount,
+                                                   std::span<const std::uint8_t, kWavePrefixBytes> prefix,
+                                                   std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader,
+                                                   std::size_t samplesPerChunk)
+{
+    if (samplesPerChunk == 0)
+        throw std::invalid_argument("a packed music chunk needs at least one sample");
+    // Readers take both chunk sizes as signed 32-bit numbers; a literal costs 13 bits.
+    const std::uint64_t longest = std::min<std::uint64_t>(samplesPerChunk, sampleCount);
+    if (longest * 13 / 8 + 1 > std::uint64_t{std::numeric_limits<std::int32_t>::max()})
+        throw std::length_error("too many samples for one packed music chunk");
+    std::array<std::uint8_t, kWaveDataAt> front;
+    std::copy(prefix.begin(), prefix.end(), front.begin());
+    std::copy(waveHeader.begin(), waveHeader.end(), front.begin() + kWavePrefixBytes);
+    return front;
+}
+
+void EncodeWasChunks(std::span<const std::int16_t> samples, std::size_t firstChunk, std::size_t samplesPerChunk,
+                     const WasEncoderOptions& options, std::vector<std::uint8_t>& out, const StopToken& stop)
+{
+    if (samplesPerChunk == 0)
+        throw std::invalid_argument("a packed music chunk needs at least one sample");
+    const std::uint64_t longest = std::min<std::uint64_t>(samplesPerChunk, samples.size());
+    out.reserve(out.size() + samples.size() * 13 / 8 + (samples.size() / samplesPerChunk + 1) * 9);
+    ChunkCoder coder;
+    MsbBitWriter bits;
+    bits.Reserve(longest * 13 / 8 + 1);
+    std::size_t index = firstChunk;
+    for (std::size_t first = 0; first < samples.size(); first += samplesPerChunk, ++index) {
+        const auto chunk = samples.subspan(first, std::min(samplesPerChunk, samples.size() - first));
+        bits.Clear();
+        coder.Code(chunk, options, ChunkSeed(options.DitherSeed, index), nullptr, bits, stop);
+        const auto& coded = bits.Bytes();
+        const std::size_t at = out.size();
+        out.resize(at + 8 + coded.size());
+        StoreLE32(out.data() + at, static_cast<std::uint32_t>(coded.size()));
+        StoreLE32(out.data() + at + 4, static_cast<std::uint32_t>(chunk.size() * 2));
+        std::copy(coded.begin(), coded.end(), out.begin() + static_cast<std::ptrdiff_t>(at + 8));
+    }
+}
+
 std::vector<std::uint8_t> EncodeWasFile(std::span<const std::int16_t> samples,
                                         std::span<const std::uint8_t, kWavePrefixBytes> prefix,
                                         std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader,
                                         std::size_t samplesPerChunk, const WasEncoderOptions& options)
 {
-    if (samplesPerChunk == 0)
-        throw std::invalid_argument("a packed music chunk needs at least one sample");
-    // Readers take both chunk sizes as signed 32-bit numbers; a literal costs 13 bits.
-    const std::uint64_t longest = std::min<std::uint64_t>(samplesPerChunk, samples.size());
-    if (longest * 13 / 8 + 1 > std::uint64_t{std::numeric_limits<std::int32_t>::max()})
-        throw std::length_error("too many samples for one packed music chunk");
-
-    std::vector<std::uint8_t> file(kWaveDataAt);
-    std::copy(prefix.begin(), prefix.end(), file.begin());
-    std::copy(waveHeader.begin(), waveHeader.end(), file.begin() + kWavePrefixBytes);
-    file.reserve(kWaveDataAt + samples.size() * 13 / 8 + (samples.size() / samplesPerChunk + 1) * 9);
-
-    ChunkCoder coder;
-    MsbBitWriter out;
-    out.Reserve(longest * 13 / 8 + 1);
-    std::size_t index = 0;
-    for (std::size_t first = 0; first < samples.size(); first += samplesPerChunk, ++index) {
-        const auto chunk = samples.subspan(first, std::min(samplesPerChunk, samples.size() - first));
-        out.Clear();
-        coder.Code(chunk, options, ChunkSeed(options.DitherSeed, index), nullptr, out);
-        const auto& coded = out.Bytes();
-        const std::size_t at = file.size();
-        file.resize(at + 8 + coded.size());
-        StoreLE32(file.data() + at, static_cast<std::uint32_t>(coded.size()));
-        StoreLE32(file.data() + at + 4, static_cast<std::uint32_t>(chunk.size() * 2));
-        std::copy(coded.begin(), coded.end(), file.begin() + static_cast<std::ptrdiff_t>(at + 8));
-    }
+    const auto front = WasFileFront(samples.size(), prefix, waveHeader, samplesPerChunk);
+    std::vector<std::uint8_t> file(front.begin(), front.end());
+    EncodeWasChunks(samples, 0, samplesPerChunk, options, file);
     return file;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "concurrency/StopToken.h"
 #include "encode/WaveHeader.h"
 
 namespace packsmith {
@@ -47,5 +49,18 @@ std::vector<std::uint8_t> EncodeWasFile(std::span<const std::int16_t> samples,
                                         std::span<const std::uint8_t, kWavePrefixBytes> prefix,
                                         std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader,
                                         std::size_t samplesPerChunk = 4096, const WasEncoderOptions& options = {});
+
+// The same file a piece at a time, for a packer that writes it as it goes. First the 8 + 44
+// bytes in front of the chunks of sampleCount samples (the checks of EncodeWasFile); then
+// the chunks of consecutive pieces of the samples, appended to out with their sizes: each
+// piece a whole number of chunks but the last, firstChunk the index of its first chunk in
+// the file. The chunks do not depend on each other, so pieces may be coded side by side.
+std::array<std::uint8_t, kWaveDataAt> WasFileFront(std::size_t sampleCount,
+                                                   std::span<const std::uint8_t, kWavePrefixBytes> prefix,
+                                                   std::span<const std::uint8_t, kWaveHeaderBytes> waveHeader,
+                                                   std::size_t samplesPerChunk);
+// Leaves with JobStopped when stop is raised, also inside a long chunk.
+void EncodeWasChunks(std::span<const std::int16_t> samples, std::size_t firstChunk, std::size_t samplesPerChunk,
+                     const WasEncoderOptions& options, std::vector<std::uint8_t>& out, const StopToken& stop = {});
 
 } // namespace packsmith

@@ -127,7 +127,10 @@ void Run::ShowFileProgress(int percent)
         SetProgressPosition(percent);
 }
 
-bool Run::StopRequested() const { return host_.StopRequested(); }
+void Run::ShowBytesWritten(std::uint64_t bytes)
+{
+    host_.SetExtractedText("Extracted: " + GroupedDigits(extractedBytes_ + static_cast<std::int64_t>(bytes)));
+}
 
 void Run::ReportWarning(const std::string& text)
 {

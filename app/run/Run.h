@@ -76,7 +76,8 @@ private:
     void SetTotalPosition(int position) override;
     void SetTotalMax(int maximum) override;
     void ShowFileProgress(int percent) override;
-    bool StopRequested() const override;
+    void ShowBytesWritten(std::uint64_t bytes) override;
+    const std::atomic<bool>& StopFlag() const override { return host_.StopFlag(); }
     void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
     void ReportWarning(const std::string& text) override;
     void ReportLeftOut() override;

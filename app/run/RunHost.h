@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace packsmith {
@@ -17,7 +18,9 @@ public:
     virtual void SetExtractedText(const std::string& text) = 0;
     virtual void ShowBar(Bar bar, int position, int maximum) = 0;
     virtual void AddResultLine(const std::string& line) = 0;
-    virtual bool StopRequested() const = 0;
+    // The stop request: a flag that any thread (or a signal handler) may raise.
+    virtual const std::atomic<bool>& StopFlag() const = 0;
+    bool StopRequested() const { return StopFlag().load(std::memory_order_relaxed); }
 };
 
 } // namespace packsmith

@@ -5,19 +5,20 @@
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
+#include "concurrency/Pipeline.h"
 #include "formathandlers/codec/TgaLibrary.h"
 #include "formathandlers/layout/Bitmap32.h"
 #include "formathandlers/layout/ImagePackFile.h"
 #include "formathandlers/layout/ImagePackReader.h"
 #include "formathandlers/layout/OutputNames.h"
 #include "io/FileStream.h"
-#include "io/OrderedWork.h"
 #include "io/OutputFile.h"
 #include "io/PackError.h"
 #include "io/PathUtils.h"
-#include "io/Recycler.h"
+#include "concurrency/Recycler.h"
 
 namespace packsmith {
 
@@ -39,10 +40,12 @@ struct PlannedPicture {
     std::string FileName;
 };
 
+using PictureBatch = std::vector<PlannedPicture>;
+
 // Consecutive entries decoded on one worker, in entry order. A picture that cannot be read
 // ends the batch: the pictures before it are there, and the failure is raised after them.
 struct DecodedBatch {
-    std::vector<PlannedPicture> Planned;
+    PictureBatch Planned;
     std::vector<std::unique_ptr<Bitmap32>> Pictures; // one for each planned entry up to a failure; null if left out
     std::exception_ptr Failure;
 };
@@ -82,15 +85,6 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
-    // The pictures are decoded on the workers and written here, in entry order: files are
-    // made by one thread, as the file system makes them fastest, and names, results and log
-    // are those of a picture by picture extraction.
-    const unsigned workers = WorkersFor(run);
-    Recycler<Bitmap32> bitmaps; // decoded into on the workers, given back once written
-    OrderedWork<DecodedBatch, ImagePackFile> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
-                                                  [&path] { return std::make_unique<ImagePackFile>(path); },
-                                                  kPendingBytes);
-
     // Per sub-directory and file name, the candidate after the last one taken: names below
     // it were taken when this job looked, and stay so, so a pack of many pictures of one
     // name costs one try per picture.
@@ -107,8 +101,35 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
                                nextCandidate[planned.TypeDirectory + '/' + planned.FileName]);
         host.ReportOutput(outputPath, bytes);
     };
-    const auto nameNext = [&] {
-        DecodedBatch batch = work.Take();
+
+    // The pictures are decoded on the workers and written here, in entry order: files are
+    // made by one thread, as the file system makes them fastest, and names, results and log
+    // are those of a picture by picture extraction.
+    Recycler<Bitmap32> bitmaps; // decoded into on the workers, given back once written
+    Pipeline<PictureBatch, DecodedBatch, ImagePackFile>::Steps steps;
+    steps.MakeState = [&path] { return std::make_unique<ImagePackFile>(path); };
+    steps.Process = [&bitmaps](ImagePackFile& worker, PictureBatch& planned, const StopToken& stop) {
+        DecodedBatch batch;
+        batch.Planned = std::move(planned);
+        for (const PlannedPicture& picture : batch.Planned) {
+            stop.ThrowIfStopped();
+            if (!picture.Selected) {
+                batch.Pictures.emplace_back();
+                continue;
+            }
+            std::unique_ptr<Bitmap32> bitmap = bitmaps.Get();
+            try {
+                worker.Reader().ReadPicture(picture.Entry, *bitmap);
+            } catch (...) {
+                batch.Failure = std::current_exception();
+                bitmaps.Put(std::move(bitmap));
+                break;
+            }
+            batch.Pictures.push_back(std::move(bitmap));
+        }
+        return batch;
+    };
+    steps.Commit = [&](DecodedBatch& batch) {
         for (std::size_t k = 0; k < batch.Pictures.size(); ++k) {
             CheckStop(host);
             if (batch.Pictures[k]) {
@@ -123,39 +144,6 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
             std::rethrow_exception(batch.Failure);
     };
 
-    std::vector<PlannedPicture> open; // planned, not yet given
-    std::uint64_t openBytes = 0;
-    const auto give = [&] {
-        if (open.empty())
-            return;
-        while (!work.HasRoom(openBytes))
-            nameNext();
-        work.Give(
-            [&bitmaps, planned = std::move(open)](ImagePackFile& worker) mutable {
-                DecodedBatch batch;
-                batch.Planned = std::move(planned);
-                for (const PlannedPicture& planned : batch.Planned) {
-                    if (!planned.Selected) {
-                        batch.Pictures.emplace_back();
-                        continue;
-                    }
-                    std::unique_ptr<Bitmap32> bitmap = bitmaps.Get();
-                    try {
-                        worker.Reader().ReadPicture(planned.Entry, *bitmap);
-                    } catch (...) {
-                        batch.Failure = std::current_exception();
-                        bitmaps.Put(std::move(bitmap));
-                        break;
-                    }
-                    batch.Pictures.push_back(std::move(bitmap));
-                }
-                return batch;
-            },
-            static_cast<std::size_t>(openBytes));
-        open.clear();
-        openBytes = 0;
-    };
-
     TypeDirectories directories;
     const auto plan = [&](std::uint32_t i) {
         PlannedPicture planned;
@@ -165,35 +153,34 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
             planned.TypeDirectory = JoinPath(run.TargetDirectory, TypeDirectoryName(planned.Entry.Name));
             planned.FileName = FileNamePart(planned.Entry.Name);
             directories.Prepare(planned.TypeDirectory, FirstCandidate(planned.FileName));
-            openBytes += std::max<std::uint64_t>(reader.PictureBytes(planned.Entry), 1);
         }
-        open.push_back(std::move(planned));
+        return planned;
     };
-
-    for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
-        CheckStop(host);
-        std::exception_ptr failure;
-        try {
-            plan(i);
-        } catch (...) {
-            failure = std::current_exception();
+    const PipelineLimits limits{WorkersFor(run), 0, kPendingBytes};
+    Pipeline<PictureBatch, DecodedBatch, ImagePackFile>::Run(limits, host.Stop(), steps, [&](auto& pipeline) {
+        PictureBatch open; // planned, not yet given
+        std::uint64_t openBytes = 0;
+        const auto give = [&] {
+            if (!open.empty())
+                pipeline.Give(std::exchange(open, {}), static_cast<std::size_t>(std::exchange(openBytes, 0)));
+        };
+        for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
+            CheckStop(host);
+            try {
+                open.push_back(plan(i));
+            } catch (...) {
+                // An entry that cannot be planned fails once those before it are written,
+                // as when the pictures are written one by one.
+                give();
+                throw;
+            }
+            if (open.back().Selected)
+                openBytes += std::max<std::uint64_t>(reader.PictureBytes(open.back().Entry), 1);
+            if (openBytes >= kBatchBytes || open.size() >= kBatchEntries)
+                give();
         }
-        if (failure) {
-            // What was planned before the failure is written first, as when the pictures
-            // are written one by one; a failure among those is the earlier one, and wins.
-            give();
-            while (work.Pending())
-                nameNext();
-            std::rethrow_exception(failure);
-        }
-        if (openBytes >= kBatchBytes || open.size() >= kBatchEntries)
-            give();
-    }
-    give();
-    while (work.Pending()) {
-        CheckStop(host);
-        nameNext();
-    }
+        give();
+    });
 }
 
 } // namespace packsmith

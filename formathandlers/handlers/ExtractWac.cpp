@@ -8,7 +8,7 @@ namespace packsmith {
 
 void ExtractWac(const std::string& path, RunContext& run, JobHost& host)
 {
-    WaveJob job(path, run);
+    WaveJob job(path, run, host);
     job.Decode([&] {
         const auto front = job.ReadFront();
         const std::uint32_t blockCount = LoadLE32(front.data());
@@ -16,7 +16,7 @@ void ExtractWac(const std::string& path, RunContext& run, JobHost& host)
         job.CopyWaveHeader(front);
         DecodeWacBlocks(job.Input(), blockCount, job, host);
     });
-    job.Finish(host);
+    job.Finish();
 }
 
 } // namespace packsmith

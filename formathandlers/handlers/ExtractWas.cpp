@@ -7,12 +7,12 @@ namespace packsmith {
 
 void ExtractWas(const std::string& path, RunContext& run, JobHost& host)
 {
-    WaveJob job(path, run);
+    WaveJob job(path, run, host);
     job.Decode([&] {
         job.CopyWaveHeader(job.ReadFront());
         DecodeWasChunks(job.Input(), path, job, host, WorkersFor(run));
     });
-    job.Finish(host);
+    job.Finish();
 }
 
 } // namespace packsmith

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "concurrency/StopToken.h"
+#include "io/Progress.h"
 
 namespace packsmith {
 
@@ -22,7 +26,23 @@ public:
     // Sets the per-file bar to percent when that changes what it shows, so a handler may
     // call it for every entry at no cost.
     virtual void ShowFileProgress(int percent) = 0;
-    virtual bool StopRequested() const = 0;
+    // The same for done of total (bytes read, entries written).
+    void ShowFileProgressOf(std::uint64_t done, std::uint64_t total)
+    {
+        ShowFileProgress(total == 0 ? 0 : static_cast<int>(std::min(done, total) * 100 / total));
+    }
+    // ShowFileProgressOf, for work that reports its progress so.
+    Progress FileProgress()
+    {
+        return [this](std::uint64_t done, std::uint64_t total) { ShowFileProgressOf(done, total); };
+    }
+    // The bytes of the file being written, so far: the "Extracted" count moves while a long
+    // file is written, before the file is reported.
+    virtual void ShowBytesWritten(std::uint64_t bytes) { static_cast<void>(bytes); }
+    // The stop request: a flag that any thread may raise, and that the job's workers read.
+    virtual const std::atomic<bool>& StopFlag() const = 0;
+    bool StopRequested() const { return StopFlag().load(std::memory_order_relaxed); }
+    StopToken Stop() const { return StopToken(StopFlag()); }
     // A file the job has written (completely), with its size in bytes and, where there is
     // more to say about it, a few words (such as how many entries a rebuilt pack replaced).
     // The run alone turns these into results lines and lines of the result log.
@@ -34,13 +54,6 @@ public:
     // Something the job passed over that the user should know of (a pack the log names but
     // that is not there): a results line of its own, and the run ends "with warnings".
     virtual void ReportWarning(const std::string& text) = 0;
-};
-
-// Thrown by a handler that honours a stop request in the middle of its job. The run takes
-// it as the end of the run, not as a failure.
-class JobStopped : public std::exception {
-public:
-    const char* what() const noexcept override { return "Operation stopped."; }
 };
 
 // Leaves the job with JobStopped if a stop was requested. Handlers call it between blocks,

@@ -4,11 +4,13 @@
 #include <array>
 #include <cstring>
 
+#include "concurrency/Pipeline.h"
 #include "decomp/ByteOrder.h"
 #include "encode/WacEncoder.h"
 #include "encode/WasEncoder.h"
 #include "encode/WaveHeader.h"
 #include "formathandlers/handlers/PackedWave.h"
+#include "formathandlers/handlers/StepHost.h"
 #include "formathandlers/layout/WaveFile.h"
 #include "formathandlers/sound/SoundConversion.h"
 #include "formathandlers/sound/SoundReader.h"
@@ -53,7 +55,7 @@ private:
     ByteBuffer bytes_;
 };
 
-PackedSource ReadPacked(Packing packing, const std::string& path, const JobHost& host)
+PackedSource ReadPacked(Packing packing, const std::string& path, JobHost& host)
 {
     BufferedReader input(path);
     if (input.Remaining() < kWaveDataAt)
@@ -82,15 +84,68 @@ PackedSource ReadPacked(Packing packing, const std::string& path, const JobHost&
     return source;
 }
 
-std::vector<std::uint8_t> Encode(Packing packing, const Pcm16& sound, const PackedSource& like)
+// A worker's state while packing: the packed wave's decoder state runs on from block to
+// block, so its pieces are coded one after the other on one worker.
+struct PackingState {
+    WacDecoderState Wac;
+};
+
+// Consecutive samples to code as one piece: a whole number of blocks or chunks.
+struct Piece {
+    std::size_t First = 0;
+    std::size_t Count = 0;
+};
+
+struct CodedPiece {
+    std::vector<std::uint8_t> Bytes;
+    std::size_t End = 0; // the sample after the piece
+};
+
+// Samples coded as one piece, about: a few milliseconds of coding, so that a stop is seen
+// soon and the file bar moves.
+constexpr std::size_t kPieceSamples = std::size_t{1} << 18;
+
+// Codes the sound into out, the packed file of packing with the leading bytes, rate and
+// channels of like, writing it as it is coded. Packed music's chunks are coded side by
+// side; a packed wave's blocks depend on each other and are coded one after the other on
+// one worker, while this thread writes.
+void WritePacked(Packing packing, const Pcm16& sound, const PackedSource& like, OutputFile& out, JobHost& host,
+                 unsigned workers)
 {
-    const auto dataBytes = static_cast<std::uint32_t>(sound.Samples.size() * 2);
+    const std::span<const std::int16_t> samples(sound.Samples);
     const auto header = MakeWaveHeader({static_cast<std::uint16_t>(sound.Channels),
                                         static_cast<std::uint32_t>(sound.SampleRate)},
-                                       dataBytes);
-    if (packing == Packing::Wac)
-        return EncodeWacFile(sound.Samples, like.Prefix, header);
-    return EncodeWasFile(sound.Samples, like.Prefix, header, like.SamplesPerChunk ? like.SamplesPerChunk : 4096);
+                                       static_cast<std::uint32_t>(samples.size() * 2));
+    const std::size_t perChunk = like.SamplesPerChunk ? like.SamplesPerChunk : 4096;
+    const std::size_t unit = packing == Packing::Wac ? kWacSamplesPerBlock : perChunk;
+    const std::size_t pieceSamples = unit * std::max<std::size_t>(1, kPieceSamples / unit);
+    const auto front = packing == Packing::Wac ? WacFileFront(samples.size(), like.Prefix, header)
+                                               : WasFileFront(samples.size(), like.Prefix, header, perChunk);
+    out.Stream().WriteBuffer(front);
+    std::uint64_t written = front.size();
+
+    Pipeline<Piece, CodedPiece, PackingState>::Steps steps;
+    steps.Process = [&](PackingState& state, Piece& piece, const StopToken& stop) {
+        CodedPiece coded;
+        const auto part = samples.subspan(piece.First, piece.Count);
+        if (packing == Packing::Wac)
+            EncodeWacBlocks(part, state.Wac, coded.Bytes);
+        else
+            EncodeWasChunks(part, piece.First / perChunk, perChunk, {}, coded.Bytes, stop);
+        coded.End = piece.First + piece.Count;
+        return coded;
+    };
+    steps.Commit = [&](CodedPiece& coded) {
+        out.Stream().WriteBuffer(coded.Bytes);
+        written += coded.Bytes.size();
+        host.ShowBytesWritten(written);
+        host.ShowFileProgressOf(coded.End, samples.size());
+    };
+    const PipelineLimits limits{packing == Packing::Wac ? std::min(workers, 1u) : workers};
+    Pipeline<Piece, CodedPiece, PackingState>::Run(limits, host.Stop(), steps, [&](auto& pipeline) {
+        for (std::size_t first = 0; first < samples.size(); first += pieceSamples)
+            pipeline.Give({first, std::min(pieceSamples, samples.size() - first)});
+    });
 }
 
 std::string Joined(const std::string& first, const std::string& second)
@@ -98,19 +153,23 @@ std::string Joined(const std::string& first, const std::string& second)
     return second.empty() ? first : first + ", " + second;
 }
 
-void WriteWhole(const std::string& path, std::span<const std::uint8_t> bytes)
+// Copies the file whole into to, a piece at a time, so that a stop is seen within a piece.
+std::uint64_t CopyWhole(const std::string& from, const std::string& to, JobHost& host)
 {
-    OutputFile out(path);
-    out.Stream().WriteBuffer(bytes);
-    out.Commit();
-}
-
-void CopyWhole(const std::string& from, const std::string& to)
-{
+    constexpr std::uint64_t kPieceBytes = std::uint64_t{8} << 20;
     FileStream source(from, FileStream::Mode::OpenRead);
     OutputFile out(to);
-    out.Stream().CopyFrom(source, static_cast<std::uint64_t>(source.Size()));
+    const auto size = static_cast<std::uint64_t>(source.Size());
+    for (std::uint64_t done = 0; done < size;) {
+        CheckStop(host);
+        const std::uint64_t piece = std::min(kPieceBytes, size - done);
+        out.Stream().CopyFrom(source, piece);
+        done += piece;
+        host.ShowBytesWritten(done);
+        host.ShowFileProgressOf(done, size);
+    }
     out.Commit();
+    return size;
 }
 
 int RebuildSound(Packing packing, const std::string& newPath, int firstLine, RunContext& run, JobHost& host)
@@ -121,23 +180,31 @@ int RebuildSound(Packing packing, const std::string& newPath, int firstLine, Run
     const std::string edited =
         JoinPath(run.ReplayDirectory, ChangeFileExt(ExtractFileName(source), ".wav"));
     std::string detail;
+    std::uint64_t bytes = 0;
     if (!PathExists(edited)) {
-        CopyWhole(source, newPath);
+        bytes = CopyWhole(source, newPath, host);
         detail = "copied, " + ExtractFileName(edited) + " not found";
     } else {
-        const PackedSource packed = ReadPacked(packing, source, host);
+        // The bar: a third decoding the source, a third reading the edited sound, a third
+        // writing the new file.
+        StepHost decoding(host, 0, 33), reading(host, 33, 66), writing(host, 66, 100);
+        const PackedSource packed = ReadPacked(packing, source, decoding);
         std::string converted;
-        const Pcm16 sound = ConvertSound(ReadSoundFile(edited), packed.Channels, packed.SampleRate, converted);
+        const Pcm16 sound =
+            ConvertSound(ReadSoundFile(edited, host.Stop(), reading.FileProgress()), packed.Channels, packed.SampleRate,
+                         converted, host.Stop());
         if (sound.Samples == packed.Samples) {
-            CopyWhole(source, newPath);
+            bytes = CopyWhole(source, newPath, writing);
             detail = "copied, unchanged";
         } else {
-            WriteWhole(newPath, Encode(packing, sound, packed));
+            OutputFile out(newPath);
+            WritePacked(packing, sound, packed, out, writing, WorkersFor(run));
+            bytes = static_cast<std::uint64_t>(out.Stream().Size());
+            out.Commit();
             detail = Joined("packed from " + ExtractFileName(edited), converted);
         }
     }
-    FileStream written(newPath, FileStream::Mode::OpenRead);
-    host.ReportOutput(newPath, static_cast<std::uint64_t>(written.Size()), detail);
+    host.ReportOutput(newPath, bytes, detail);
     return firstLine;
 }
 
@@ -145,20 +212,26 @@ void PackSound(Packing packing, const std::string& path, RunContext& run, JobHos
 {
     CheckStop(host);
     host.SetStatus("Packing " + ExtractFileName(path) + "...");
-    const Pcm16 input = ReadSoundFile(path);
+    host.SetProgressMax(100);
+    host.SetProgressPosition(0);
+    // The bar: the first half reading (and fitting) the sound, the second writing the file.
+    StepHost reading(host, 0, 50), writing(host, 50, 100);
+    Pcm16 input = ReadSoundFile(path, host.Stop(), reading.FileProgress());
     PackedSource like;
     like.Channels = std::min(input.Channels, 2);
     like.SampleRate = input.SampleRate;
     if (!run.PackLike.empty())
-        like = ReadPacked(packing, run.PackLike, host);
+        like = ReadPacked(packing, run.PackLike, reading);
     std::string converted;
-    const Pcm16 sound = ConvertSound(input, like.Channels, like.SampleRate, converted);
+    const Pcm16 sound = ConvertSound(std::move(input), like.Channels, like.SampleRate, converted, host.Stop());
     const std::string output =
         JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(path), packing == Packing::Wac ? ".wac" : ".was"));
     RefuseOverInput(output, path);
-    const auto bytes = Encode(packing, sound, like);
-    WriteWhole(output, bytes);
-    host.ReportOutput(output, bytes.size(), Joined("packed", converted));
+    OutputFile out(output);
+    WritePacked(packing, sound, like, out, writing, WorkersFor(run));
+    const auto bytes = static_cast<std::uint64_t>(out.Stream().Size());
+    out.Commit();
+    host.ReportOutput(output, bytes, Joined("packed", converted));
 }
 
 } // namespace

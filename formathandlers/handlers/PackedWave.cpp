@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
+#include "concurrency/Pipeline.h"
 #include "decomp/ByteOrder.h"
 #include "decomp/WacDecoder.h"
 #include "decomp/WasDecoder.h"
 #include "formathandlers/layout/WaveFile.h"
 #include "io/FileStream.h"
-#include "io/OrderedWork.h"
 #include "io/PackError.h"
 
 namespace packsmith {
@@ -83,13 +83,15 @@ void CheckIsPackedWav(const std::string& path, std::uint32_t blockCount, std::ui
         throw PackError(notWav + "it holds the chunks of a Packed Music file");
 }
 
-void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSink& out, const JobHost& host)
+void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSink& out, JobHost& host)
 {
     // The state runs on from block to block.
     WacDecoderState state;
     for (std::uint32_t block = 0; block < blockCount; ++block) {
-        if (block % kBlocksBetweenStopChecks == 0)
+        if (block % kBlocksBetweenStopChecks == 0) {
             CheckStop(host);
+            host.ShowFileProgressOf(input.Position(), input.Size());
+        }
         if (input.Remaining() < 2)
             ThrowReadError(EndsInside(block, blockCount));
         const std::uint16_t blockSize = LoadLE16(input.Take(2).data());
@@ -106,15 +108,15 @@ void DecodedSink::Put(ByteBuffer&& bytes)
     std::copy(bytes.begin(), bytes.end(), space.begin());
 }
 
-void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink& out, const JobHost& host,
+void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink& out, JobHost& host,
                      unsigned workers, std::uint32_t* samplesPerChunk)
 {
     if (samplesPerChunk)
         *samplesPerChunk = 0;
-    // A few batches per worker in flight, and not more than this many decoded bytes unless
-    // one chunk alone is larger. Chunks go to the workers many at a time, so that handing
-    // them over and writing them out costs little beside decoding them: a batch is closed
-    // at kBatchBytes of decoded bytes or kBatchChunks chunks.
+    // Chunks go to the workers many at a time, so that handing them over and writing them
+    // out costs little beside decoding them: a batch is closed at kBatchBytes of decoded
+    // bytes or kBatchChunks chunks. Not more than kBytesInFlight decoded bytes are held,
+    // unless one chunk alone is larger.
     constexpr std::size_t kBytesInFlight = std::size_t{64} << 20;
     constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
     constexpr std::size_t kBatchChunks = 256;
@@ -122,67 +124,61 @@ void DecodeWasChunks(BufferedReader& input, const std::string& path, DecodedSink
         ByteBuffer Coded;                                       // the chunks' coded bytes, one after the other
         std::vector<std::pair<std::size_t, std::size_t>> Sizes; // each chunk's coded and decoded bytes
         std::size_t Decoded = 0;
+        std::uint64_t InputEnd = 0; // where the last chunk ends in the file
     };
-    struct NoState {};
-    OrderedWork<ByteBuffer, NoState> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
-                                          [] { return std::make_unique<NoState>(); }, kBytesInFlight);
-    auto batch = std::make_shared<Batch>();
-    const auto give = [&] {
-        if (batch->Sizes.empty())
-            return;
-        while (!work.HasRoom(batch->Decoded))
-            out.Put(work.Take());
-        const std::size_t decodedBytes = batch->Decoded;
-        work.Give(
-            [given = std::move(batch)](NoState&) {
-                ByteBuffer decoded;
-                ResizeBuffer(decoded, given->Decoded);
-                std::size_t from = 0, to = 0;
-                for (const auto& [coded, size] : given->Sizes) {
-                    DecodeWasChunk(std::span(given->Coded).subspan(from, coded), std::span(decoded).subspan(to, size));
-                    from += coded;
-                    to += size;
-                }
-                return decoded;
-            },
-            decodedBytes);
-        batch = std::make_shared<Batch>();
+    struct Decoded {
+        ByteBuffer Bytes;
+        std::uint64_t InputEnd = 0;
     };
-    // A chunk that cannot be read ends the decoding where it stands, as one by one: the
-    // chunks before it go into the output first.
-    const auto failHere = [&](const std::exception_ptr& failure) {
+    Pipeline<Batch, Decoded>::Steps steps;
+    steps.Process = [](NoWorkerState&, Batch& batch, const StopToken& stop) {
+        Decoded decoded;
+        ResizeBuffer(decoded.Bytes, batch.Decoded);
+        std::size_t from = 0, to = 0;
+        for (const auto& [coded, size] : batch.Sizes) {
+            stop.ThrowIfStopped();
+            DecodeWasChunk(std::span(batch.Coded).subspan(from, coded), std::span(decoded.Bytes).subspan(to, size), stop);
+            from += coded;
+            to += size;
+        }
+        decoded.InputEnd = batch.InputEnd;
+        return decoded;
+    };
+    steps.Commit = [&](Decoded& decoded) {
+        out.Put(std::move(decoded.Bytes));
+        host.ShowFileProgressOf(decoded.InputEnd, input.Size());
+    };
+    Pipeline<Batch, Decoded>::Run({workers, 0, kBytesInFlight}, host.Stop(), steps, [&](auto& pipeline) {
+        Batch batch;
+        const auto give = [&] {
+            if (!batch.Sizes.empty()) {
+                const std::size_t cost = batch.Decoded;
+                pipeline.Give(std::exchange(batch, {}), cost);
+            }
+        };
+        while (!input.AtEnd()) {
+            CheckStop(host);
+            std::span<const std::uint8_t> coded;
+            std::size_t decodedBytes = 0;
+            try {
+                coded = NextChunk(input, path, decodedBytes);
+            } catch (...) {
+                // A chunk that cannot be read ends the decoding where it stands, as one by
+                // one: the chunks before it go into the output first.
+                give();
+                throw;
+            }
+            if (samplesPerChunk && *samplesPerChunk == 0)
+                *samplesPerChunk = static_cast<std::uint32_t>(decodedBytes / 2);
+            batch.Coded.insert(batch.Coded.end(), coded.begin(), coded.end());
+            batch.Sizes.emplace_back(coded.size(), decodedBytes);
+            batch.Decoded += decodedBytes;
+            batch.InputEnd = input.Position();
+            if (batch.Decoded >= kBatchBytes || batch.Sizes.size() >= kBatchChunks)
+                give();
+        }
         give();
-        while (work.Pending())
-            out.Put(work.Take());
-        std::rethrow_exception(failure);
-    };
-    while (!input.AtEnd()) {
-        CheckStop(host);
-        std::span<const std::uint8_t> coded;
-        std::size_t decodedBytes = 0;
-        try {
-            coded = NextChunk(input, path, decodedBytes);
-        } catch (...) {
-            failHere(std::current_exception());
-        }
-        if (samplesPerChunk && *samplesPerChunk == 0)
-            *samplesPerChunk = static_cast<std::uint32_t>(decodedBytes / 2);
-        if (workers == 0) {
-            // One by one, straight into the output.
-            DecodeWasChunk(coded, out.Extend(decodedBytes));
-            continue;
-        }
-        batch->Coded.insert(batch->Coded.end(), coded.begin(), coded.end());
-        batch->Sizes.emplace_back(coded.size(), decodedBytes);
-        batch->Decoded += decodedBytes;
-        if (batch->Decoded >= kBatchBytes || batch->Sizes.size() >= kBatchChunks)
-            give();
-    }
-    give();
-    while (work.Pending()) {
-        CheckStop(host);
-        out.Put(work.Take());
-    }
+    });
 }
 
 } // namespace packsmith

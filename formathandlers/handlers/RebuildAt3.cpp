@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "concurrency/Pipeline.h"
 #include "formathandlers/layout/Bitmap32.h"
 #include "io/ByteBuffer.h"
 #include "decomp/ByteOrder.h"
@@ -17,9 +18,8 @@
 #include "decomp/ImageRecord.h"
 #include "io/PackError.h"
 #include "io/PathUtils.h"
-#include "io/OrderedWork.h"
 #include "io/OutputFile.h"
-#include "io/Recycler.h"
+#include "concurrency/Recycler.h"
 #include "formathandlers/codec/TgaLibrary.h"
 
 namespace packsmith {
@@ -61,7 +61,7 @@ struct Replacement {
 };
 
 Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const TgaLibrary& codec,
-                    ReplacementCoding coding, const PackEntry& entry, const std::string& image)
+                    ReplacementCoding coding, const PackEntry& entry, const std::string& image, const StopToken& stop)
 {
     Replacement replacement;
     if (!PathExists(image))
@@ -72,7 +72,7 @@ Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const 
         std::array<std::uint8_t, image_record::kHeaderBytes> sourceHeader;
         worker.pack.File().ReadAt(entry.DataOffset, sourceHeader);
         replacement.Record = records.Get();
-        replacement.Stored = MakeReplacementRecord(worker.edited, sourceHeader, coding, *replacement.Record);
+        replacement.Stored = MakeReplacementRecord(worker.edited, sourceHeader, coding, *replacement.Record, stop);
     }
     return replacement;
 }
@@ -164,46 +164,11 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
-    // The listed pictures are read, compared and made into records on the workers, many
-    // small ones at a time; the pack is written here, entry by entry in order.
-    const unsigned workers = WorkersFor(run);
-    OrderedWork<PreparedBatch, RebuildWorker> work(workers, std::size_t{2} * std::max(1u, workers) + 2,
-                                                   [&packPath] { return std::make_unique<RebuildWorker>(packPath); });
-    std::unique_ptr<RebuildWorker> here; // for what a worker left to this thread
-    Recycler<ByteBuffer> records;        // made on the workers, given back once written
-    std::uint32_t planned = 0;
-    const auto giveNext = [&] {
-        PlannedBatch batch;
-        batch.First = planned;
-        std::uint64_t bytes = 0;
-        while (planned < header.EntryCount && bytes < kBatchBytes && batch.Images.size() < kBatchEntries) {
-            bytes += std::max<std::uint64_t>(reader.PictureBytes(entries[planned]), 1);
-            batch.Images.push_back(
-                ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(planned)), run.ReplayDirectory));
-            ++planned;
-        }
-        work.Give([&codec, &entries, &records, coding = run.Coding, batch = std::move(batch)](RebuildWorker& worker) mutable {
-            PreparedBatch prepared;
-            std::uint64_t made = 0;
-            for (std::size_t k = 0; k < batch.Images.size() && made < kBatchCap; ++k) {
-                try {
-                    prepared.Done.push_back(Prepare(worker, records, codec, coding, entries[batch.First + k], batch.Images[k]));
-                } catch (...) {
-                    prepared.Failure = std::current_exception();
-                    break;
-                }
-                if (prepared.Done.back().Record)
-                    made += prepared.Done.back().Record->size();
-            }
-            prepared.Planned = std::move(batch);
-            return prepared;
-        });
-    };
-
     std::vector<Placed> placed(header.EntryCount);
     std::uint32_t replaced = 0;
     std::uint32_t unchanged = 0;
     ReplacementTally stored;
+    Recycler<ByteBuffer> records; // made on the workers, given back once written
     const auto put = [&](std::uint32_t i, Replacement& replacement) {
         const PackEntry& entry = entries[i];
         const bool replace = replacement.Record != nullptr;
@@ -229,24 +194,62 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         host.ShowFileProgress(static_cast<int>(std::uint64_t{i} * 100 / header.EntryCount));
     };
 
-    for (std::uint32_t i = 0; i < header.EntryCount;) {
-        while (planned < header.EntryCount && work.HasRoom())
-            giveNext();
-        PreparedBatch batch = work.Take();
-        for (std::size_t k = 0; k < batch.Planned.Images.size(); ++k, ++i) {
+    // The listed pictures are read, compared and made into records on the workers, many
+    // small ones at a time; the pack is written here, entry by entry in order.
+    std::unique_ptr<RebuildWorker> here; // for what a worker left to this thread
+    std::uint32_t committed = 0;
+    Pipeline<PlannedBatch, PreparedBatch, RebuildWorker>::Steps steps;
+    steps.MakeState = [&packPath] { return std::make_unique<RebuildWorker>(packPath); };
+    steps.Process = [&](RebuildWorker& worker, PlannedBatch& batch, const StopToken& stop) {
+        PreparedBatch prepared;
+        std::uint64_t made = 0;
+        for (std::size_t k = 0; k < batch.Images.size() && made < kBatchCap; ++k) {
+            stop.ThrowIfStopped();
+            try {
+                prepared.Done.push_back(
+                    Prepare(worker, records, codec, run.Coding, entries[batch.First + k], batch.Images[k], stop));
+            } catch (const JobStopped&) {
+                throw;
+            } catch (...) {
+                prepared.Failure = std::current_exception();
+                break;
+            }
+            if (prepared.Done.back().Record)
+                made += prepared.Done.back().Record->size();
+        }
+        prepared.Planned = std::move(batch);
+        return prepared;
+    };
+    steps.Commit = [&](PreparedBatch& batch) {
+        for (std::size_t k = 0; k < batch.Planned.Images.size(); ++k, ++committed) {
             CheckStop(host);
             if (k < batch.Done.size()) {
-                put(i, batch.Done[k]);
+                put(committed, batch.Done[k]);
                 continue;
             }
             if (batch.Failure)
                 std::rethrow_exception(batch.Failure);
             if (!here)
                 here = std::make_unique<RebuildWorker>(packPath);
-            Replacement replacement = Prepare(*here, records, codec, run.Coding, entries[i], batch.Planned.Images[k]);
-            put(i, replacement);
+            Replacement replacement =
+                Prepare(*here, records, codec, run.Coding, entries[committed], batch.Planned.Images[k], host.Stop());
+            put(committed, replacement);
         }
-    }
+    };
+    Pipeline<PlannedBatch, PreparedBatch, RebuildWorker>::Run({WorkersFor(run)}, host.Stop(), steps, [&](auto& pipeline) {
+        for (std::uint32_t planned = 0; planned < header.EntryCount;) {
+            PlannedBatch batch;
+            batch.First = planned;
+            std::uint64_t bytes = 0;
+            while (planned < header.EntryCount && bytes < kBatchBytes && batch.Images.size() < kBatchEntries) {
+                bytes += std::max<std::uint64_t>(reader.PictureBytes(entries[planned]), 1);
+                batch.Images.push_back(
+                    ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(planned)), run.ReplayDirectory));
+                ++planned;
+            }
+            pipeline.Give(std::move(batch));
+        }
+    });
     WriteEntryTable(source, out, header.EntrySize, placed);
     newPack.Commit();
     const std::string how = stored.Text();

@@ -42,7 +42,7 @@ std::string Decibels(double psnr)
 
 StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
                                         std::span<const std::uint8_t, image_record::kHeaderBytes> sourceHeader,
-                                        ReplacementCoding coding, ByteBuffer& record)
+                                        ReplacementCoding coding, ByteBuffer& record, const StopToken& stop)
 {
     if (coding != ReplacementCoding::Raw) {
         // A source record that is itself a raw one (a pack rebuilt before) lends its header
@@ -53,7 +53,7 @@ StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
             std::fill_n(header.begin(), sizeof raw_image_record::kTag, std::uint8_t{0});
         const auto compressed =
             CompressPicture(picture.Width(), picture.Height(), picture.Row(0), picture.RowBytes(), header,
-                            coding == ReplacementCoding::Lossy ? PictureLoss::Allowed : PictureLoss::Exact);
+                            coding == ReplacementCoding::Lossy ? PictureLoss::Allowed : PictureLoss::Exact, stop);
         if (compressed) {
             ResizeBuffer(record, compressed->Record.size());
             std::copy(compressed->Record.begin(), compressed->Record.end(), record.begin());

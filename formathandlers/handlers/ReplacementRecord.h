@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "concurrency/StopToken.h"
 #include "decomp/ImageRecord.h"
 #include "formathandlers/handlers/RunContext.h"
 #include "formathandlers/layout/Bitmap32.h"
@@ -23,10 +24,10 @@ struct StoredReplacement {
 // (when loss is allowed) the closest one it can hold, else a raw record of four bytes a
 // pixel. sourceHeader: the first bytes of the entry's record in the source pack, which the
 // new record's header starts from. A raw record keeps the source's picture size in its
-// header; a compressed one carries its own.
+// header; a compressed one carries its own. Leaves with JobStopped when stop is raised.
 StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
                                         std::span<const std::uint8_t, image_record::kHeaderBytes> sourceHeader,
-                                        ReplacementCoding coding, ByteBuffer& record);
+                                        ReplacementCoding coding, ByteBuffer& record, const StopToken& stop = {});
 
 // Counts the ways replaced pictures were stored, for the results line: "1 compressed
 // exactly, 2 lossy at 38.4 to 41.0 dB, 1 raw".

@@ -1,6 +1,6 @@
 #include "formathandlers/handlers/RunContext.h"
 
-#include "io/OrderedWork.h"
+#include "concurrency/Pipeline.h"
 
 namespace packsmith {
 

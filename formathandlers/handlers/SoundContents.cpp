@@ -9,7 +9,7 @@
 #include "formathandlers/handlers/PackedWave.h"
 #include "io/BufferedReader.h"
 #include "io/FileStream.h"
-#include "io/OrderedWork.h"
+#include "concurrency/Pipeline.h"
 #include "io/PackError.h"
 
 namespace packsmith {
@@ -53,7 +53,7 @@ public:
     void SetTotalPosition(int) override {}
     void SetTotalMax(int) override {}
     void ShowFileProgress(int) override {}
-    bool StopRequested() const override { return stop_.load(std::memory_order_relaxed); }
+    const std::atomic<bool>& StopFlag() const override { return stop_; }
     void ReportOutput(const std::string&, std::uint64_t, const std::string&) override {}
     void ReportWarning(const std::string&) override {}
     void ReportLeftOut() override {}
@@ -142,7 +142,7 @@ DecodedSound DecodePackedSound(const std::string& path, bool music, const std::a
     std::copy_n(front.begin() + kWavePrefixBytes, kWaveHeaderBytes, sound.Header.begin());
     sound.Samples.reserve(sound.Summary.DecodedBytes);
     MemorySink sink(sound.Samples);
-    const StopOnlyHost host(stop);
+    StopOnlyHost host(stop);
     if (music)
         DecodeWasChunks(input, path, sink, host, WorkersPerCore());
     else

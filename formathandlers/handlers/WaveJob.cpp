@@ -26,22 +26,54 @@ const std::string& CheckedOutput(const std::string& outputPath, const std::strin
 
 } // namespace
 
-WaveJob::WaveJob(const std::string& inputPath, const RunContext& run)
-    : inputPath_(inputPath), outputPath_(OutputPathFor(inputPath, run)), input_(inputPath),
+WaveJob::WaveJob(const std::string& inputPath, const RunContext& run, JobHost& host)
+    : host_(host), inputPath_(inputPath), outputPath_(OutputPathFor(inputPath, run)), input_(inputPath),
       output_(CheckedOutput(outputPath_, inputPath)),
       // One writer: the writes of a file go one after the other.
-      writer_(WorkersFor(run) == 0 ? 0 : 1, 2, [this] { return std::make_unique<Writer>(Writer{output_.Stream()}); })
+      limits_{WorkersFor(run) == 0 ? 0u : 1u, 2}
 {
     buffer_.reserve(kBufferBytes);
+    steps_.Process = [this](NoWorkerState&, ByteBuffer& bytes, const StopToken&) {
+        try {
+            output_.Stream().WriteBuffer(bytes);
+        } catch (...) {
+            writeFailed_ = true;
+            throw;
+        }
+        return std::move(bytes);
+    };
+    steps_.Commit = [this](ByteBuffer& bytes) {
+        written_ += bytes.size();
+        host_.ShowBytesWritten(written_);
+        spare_.push_back(std::move(bytes));
+    };
+    host_.SetStatus("Processing " + ExtractFileName(inputPath) + "...");
+    host_.SetProgressMax(100);
+    host_.SetProgressPosition(0);
 }
 
 void WaveJob::Decode(const std::function<void()>& decode)
 {
     try {
-        decode();
+        Writing::Run(limits_, host_.Stop(), steps_, [&](Writing& writing) {
+            writing_ = &writing;
+            try {
+                decode();
+            } catch (const JobStopped&) {
+                throw;
+            } catch (...) {
+                // What was decoded before the failure is written, and may be kept.
+                Flush();
+                throw;
+            }
+            Flush();
+        });
+        writing_ = nullptr;
     } catch (const JobStopped&) {
+        writing_ = nullptr;
         throw; // nothing of a stopped job stays
     } catch (...) {
+        writing_ = nullptr;
         KeepPartial();
     }
 }
@@ -51,13 +83,12 @@ void WaveJob::Decode(const std::function<void()>& decode)
 void WaveJob::KeepPartial()
 {
     const std::exception_ptr failure = std::current_exception();
-    // A job that failed before it wrote anything has nothing to keep.
-    if (written_ == 0 && buffer_.empty())
+    // A job that failed before it wrote anything has nothing to keep, and one whose writing
+    // failed has nothing whole to keep.
+    if (handed_ == 0 || writeFailed_)
         std::rethrow_exception(failure);
     bool kept = false;
     try {
-        Flush();
-        Drain();
         kept = output_.CommitIfFree();
     } catch (...) {
         // The partial output is lost; the failure that matters is the first one.
@@ -103,7 +134,8 @@ std::span<std::uint8_t> WaveJob::Extend(std::uint64_t count)
 void WaveJob::Put(ByteBuffer&& bytes)
 {
     Flush();
-    Write(std::move(bytes));
+    handed_ += bytes.size();
+    writing_->Give(std::move(bytes));
 }
 
 void WaveJob::Flush()
@@ -118,33 +150,14 @@ void WaveJob::Flush()
     }
     buffer_.clear();
     buffer_.reserve(kBufferBytes);
-    Write(std::move(full));
+    handed_ += full.size();
+    writing_->Give(std::move(full));
 }
 
-void WaveJob::Write(ByteBuffer&& bytes)
+void WaveJob::Finish()
 {
-    const std::size_t size = bytes.size();
-    while (!writer_.HasRoom())
-        spare_.push_back(writer_.Take());
-    writer_.Give([bytes = std::move(bytes)](Writer& writer) mutable {
-        writer.Output.WriteBuffer(bytes);
-        return std::move(bytes);
-    });
-    written_ += size;
-}
-
-void WaveJob::Drain()
-{
-    while (writer_.Pending())
-        spare_.push_back(writer_.Take());
-}
-
-void WaveJob::Finish(JobHost& host)
-{
-    Flush();
-    Drain();
     output_.Commit();
-    host.ReportOutput(outputPath_, written_);
+    host_.ReportOutput(outputPath_, written_);
 }
 
 } // namespace packsmith

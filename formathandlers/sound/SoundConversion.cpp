@@ -18,6 +18,7 @@ struct SoxrDelete {
 };
 using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDelete>;
 
+// Frames resampled at a time, and remixed between two looks at the stop request.
 constexpr std::size_t kChunkFrames = 8192;
 
 std::string ChannelWords(int count)
@@ -27,13 +28,15 @@ std::string ChannelWords(int count)
 
 // Mono is the rounded average of the channels; otherwise channel c takes the source's channel
 // c, or its last one where the source has fewer.
-std::string Remix(Pcm16& pcm, int channels)
+std::string Remix(Pcm16& pcm, int channels, const StopToken& stop)
 {
     const auto from = static_cast<std::size_t>(pcm.Channels);
     const auto to = static_cast<std::size_t>(channels);
     const std::size_t frames = pcm.Frames();
     std::vector<std::int16_t> out(frames * to);
     for (std::size_t f = 0; f < frames; ++f) {
+        if (f % kChunkFrames == 0)
+            stop.ThrowIfStopped();
         const std::int16_t* in = &pcm.Samples[f * from];
         if (to == 1) {
             long sum = 0;
@@ -57,7 +60,7 @@ std::string Remix(Pcm16& pcm, int channels)
     return "repeated the last of " + std::to_string(from) + " channels to make " + std::to_string(to);
 }
 
-void Resample(Pcm16& pcm, int rate)
+void Resample(Pcm16& pcm, int rate, const StopToken& stop)
 {
     const auto channels = static_cast<std::size_t>(pcm.Channels);
     const std::size_t frames = pcm.Frames();
@@ -83,6 +86,7 @@ void Resample(Pcm16& pcm, int rate)
     std::vector<float> inChunk(kChunkFrames * channels);
     std::vector<float> outChunk(kChunkFrames * channels);
     for (std::size_t at = 0;;) {
+        stop.ThrowIfStopped();
         // Once the input is used up, a null input asks the resampler to give out what it holds.
         const std::size_t count = std::min(kChunkFrames, frames - at);
         for (std::size_t i = 0; i < count * channels; ++i)
@@ -108,7 +112,7 @@ void Resample(Pcm16& pcm, int rate)
 
 } // namespace
 
-Pcm16 ConvertSound(const Pcm16& in, int channels, int sampleRate, std::string& description)
+Pcm16 ConvertSound(Pcm16 in, int channels, int sampleRate, std::string& description, const StopToken& stop)
 {
     if (channels < 1 || channels > kMaxSoundChannels || sampleRate < kMinSampleRate || sampleRate > kMaxSampleRate)
         throw PackError("Cannot convert sound to " + std::to_string(channels) + " channels at " +
@@ -118,19 +122,23 @@ Pcm16 ConvertSound(const Pcm16& in, int channels, int sampleRate, std::string& d
         throw PackError("Cannot convert sound of " + std::to_string(in.Channels) + " channels at " +
                         std::to_string(in.SampleRate) + " Hz");
 
-    Pcm16 out = in;
+    // The sound is taken over rather than copied: a long one is hundreds of megabytes.
+    const int inChannels = in.Channels;
+    const int inRate = in.SampleRate;
+    const std::string inKind = std::move(in.Kind);
+    Pcm16 out = std::move(in);
     std::string rateStep;
     std::string channelStep;
     // Fewer channels before resampling and more after, so the resampler has the least to do.
-    if (channels < in.Channels)
-        channelStep = Remix(out, channels);
-    if (sampleRate != in.SampleRate) {
-        Resample(out, sampleRate);
-        rateStep = "resampled from " + std::to_string(in.SampleRate) + " Hz";
+    if (channels < inChannels)
+        channelStep = Remix(out, channels, stop);
+    if (sampleRate != inRate) {
+        Resample(out, sampleRate, stop);
+        rateStep = "resampled from " + std::to_string(inRate) + " Hz";
     }
-    if (channels > in.Channels)
-        channelStep = Remix(out, channels);
-    const std::string kindStep = in.Kind.empty() || in.Kind == "16-bit" ? "" : "converted from " + in.Kind;
+    if (channels > inChannels)
+        channelStep = Remix(out, channels, stop);
+    const std::string kindStep = inKind.empty() || inKind == "16-bit" ? "" : "converted from " + inKind;
 
     description.clear();
     for (const std::string& step : {rateStep, channelStep, kindStep}) {

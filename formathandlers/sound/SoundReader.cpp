@@ -20,7 +20,8 @@ struct SndfileClose {
 };
 using SoundFile = std::unique_ptr<SNDFILE, SndfileClose>;
 
-constexpr sf_count_t kChunkFrames = 4096;
+// Frames read at a time: between two looks at the stop request.
+constexpr sf_count_t kChunkFrames = 16384;
 
 // libsndfile's texts end in a full stop, which reads badly inside the brackets.
 std::string SndfileCause(SNDFILE* file)
@@ -86,7 +87,7 @@ void CheckShape(const std::string& path, const SF_INFO& info)
 
 } // namespace
 
-Pcm16 ReadSoundFile(const std::string& path)
+Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progress& progress)
 {
     // Only a regular file is read: a directory opens like a file and fails only when read,
     // with a text that hides why, and a pipe or device could keep the reader waiting for
@@ -121,6 +122,9 @@ Pcm16 ReadSoundFile(const std::string& path)
     // gives a 16-bit file's samples back unchanged and a wider file's rounded to nearest.
     std::vector<double> chunk(static_cast<std::size_t>(kChunkFrames) * channels);
     for (sf_count_t left = info.frames; left > 0;) {
+        stop.ThrowIfStopped();
+        if (progress)
+            progress(static_cast<std::uint64_t>(info.frames - left), static_cast<std::uint64_t>(info.frames));
         const sf_count_t got = sf_readf_double(file.get(), chunk.data(), std::min(left, kChunkFrames));
         if (got <= 0)
             break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -10,6 +11,22 @@
 #include "formathandlers/handlers/JobHost.h"
 
 namespace packsmith::test {
+
+// A stop flag that is reset with the rest of a host (host = {}).
+struct CopyableFlag : std::atomic<bool> {
+    CopyableFlag() : std::atomic<bool>(false) {}
+    CopyableFlag(const CopyableFlag& other) : std::atomic<bool>(other.load()) {}
+    CopyableFlag& operator=(const CopyableFlag& other)
+    {
+        store(other.load());
+        return *this;
+    }
+    bool operator=(bool value)
+    {
+        store(value);
+        return value;
+    }
+};
 
 // The tests' one host: as a JobHost it lets a handler be called directly and records what
 // the handler shows and reports; as a RunHost it records everything a run shows. Stop is
@@ -21,7 +38,7 @@ public:
         int Maximum = 100;
     };
 
-    bool Stop = false;
+    CopyableFlag Stop;
 
     // What a handler showed and reported.
     std::vector<std::string> Statuses;
@@ -84,7 +101,8 @@ public:
     void AddResultLine(const std::string& line) override { ResultLines.push_back(line); }
 
     // Both
-    bool StopRequested() const override { return Stop; }
+    const std::atomic<bool>& StopFlag() const override { return Stop; }
+    bool StopRequested() const { return Stop; }
 };
 
 } // namespace packsmith::test

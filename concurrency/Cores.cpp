@@ -1,4 +1,4 @@
-#include "io/OrderedWork.h"
+#include "concurrency/Pipeline.h"
 
 #include <algorithm>
 #include <sched.h>
