@@ -96,6 +96,8 @@ public:
             if (!inline_)
                 inline_ = MakeState();
             Result result = steps_.Process(*inline_, item, itemStop_);
+            // An item that gave up early at a stop is not whole.
+            stop_.ThrowIfStopped();
             Commit(result);
             return;
         }
@@ -107,8 +109,13 @@ public:
         {
             const std::lock_guard lock(mutex_);
             pending_.push_back(slot);
+            try {
+                queue_.push_back(std::move(slot));
+            } catch (...) {
+                pending_.pop_back(); // pending, it would be waited for for ever
+                throw;
+            }
             pendingCost_ += cost;
-            queue_.push_back(std::move(slot));
         }
         wake_.notify_one();
     }
@@ -172,7 +179,7 @@ private:
     bool HasRoom(std::size_t cost) const
     {
         const std::lock_guard lock(mutex_);
-        return pending_.empty() || (pending_.size() < maxItems_ && pendingCost_ + cost <= maxCost_);
+        return pending_.empty() || (pending_.size() < maxItems_ && pendingCost_ <= maxCost_ && cost <= maxCost_ - pendingCost_);
     }
 
     // Waits for the oldest result, looking at the stop request meanwhile, and commits it.

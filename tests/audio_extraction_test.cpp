@@ -1,5 +1,6 @@
 // The packed wave handlers: file layouts, output naming, what a failure leaves behind, and
 // the output read back by an independent reader.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -311,6 +312,29 @@ TEST_F(AudioExtractionTest, AFailedOrStoppedJobHarmsNoEarlierOutput)
     run.TargetDirectory = dir / "o2/via";
     EXPECT_EQ(Failure(ExtractWas, self), "Cannot create file " + run.TargetDirectory + "/self.wav (it is the file being read)");
     EXPECT_EQ(ReadFileBytes(self), AsString(file));
+}
+
+// A long file moves the bar and the count of bytes written while it is decoded, on the
+// job's thread alone and with workers.
+TEST_F(AudioExtractionTest, LongFilesShowHowFarTheyHaveCome)
+{
+    const auto samples = Tone(std::size_t{3} << 20, 300, 9000); // 6 MB of samples
+    const std::string wac = Input("long.wac", EncodeWacFile(samples));
+    const std::string was = Input("long.was", EncodeWasFile(samples, {}, 4096));
+    for (const unsigned threads : {1u, 2u}) {
+        for (const auto& [handler, input] : {std::pair{&ExtractWac, wac}, std::pair{&ExtractWas, was}}) {
+            SCOPED_TRACE(input + " on " + std::to_string(threads) + " threads");
+            host = {};
+            run.Threads = threads;
+            ASSERT_EQ(Failure(handler, input), "");
+            EXPECT_GE(host.ProgressChanges, 5);
+            EXPECT_GE(host.Progress, 95);
+            ASSERT_GE(host.BytesWritten.size(), 5u);
+            EXPECT_TRUE(std::is_sorted(host.BytesWritten.begin(), host.BytesWritten.end()));
+            ASSERT_EQ(host.Outputs.size(), 1u);
+            EXPECT_EQ(host.BytesWritten.back(), host.Outputs[0].second);
+        }
+    }
 }
 
 TEST_F(AudioExtractionTest, OutputReadsBackThroughAnIndependentReader)

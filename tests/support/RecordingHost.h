@@ -49,6 +49,7 @@ public:
     int Total = 0;
     int TotalMax = 100;
     int ProgressChanges = 0; // how often ShowFileProgress moved the bar
+    std::vector<std::uint64_t> BytesWritten; // of files being written, as they grew
 
     // What a run showed.
     std::vector<std::string> Messages;
@@ -79,6 +80,7 @@ public:
             ++ProgressChanges;
         }
     }
+    void ShowBytesWritten(std::uint64_t bytes) override { BytesWritten.push_back(bytes); }
     using JobHost::ReportOutput;
     void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override
     {
