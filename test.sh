@@ -54,6 +54,15 @@ packsmith_build "$root" "$root/build-sanitize" -DPACKSMITH_SANITIZE=ON
 ctest --test-dir "$root/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 600
 stop_null_sound_output
 
+# The job pipeline's tests under ThreadSanitizer, the one place where every job's threads
+# meet: any data race it reports fails the run. Only that test is built, without the window.
+echo "== Pipeline tests under ThreadSanitizer"
+cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPACKSMITH_WERROR="$([ "${CI:-}" = "true" ] && echo ON || echo OFF)" \
+    -DPACKSMITH_TSAN=ON -DPACKSMITH_WINDOW=OFF -DPACKSMITH_BENCH=OFF
+cmake --build "$root/build-tsan" --target pipeline_test
+TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/bin/pipeline_test"
+
 # Every fuzz corpus replayed and each fuzz target run with a fixed seed: any finding fails.
 echo "== Fuzz targets (fixed seed)"
 "$root/fuzz/run.sh" --smoke

@@ -9,7 +9,7 @@ namespace packsmith {
 
 // The host of a run in a terminal: results lines, status lines and the closing message go
 // to standard output (nothing but errors with -q); a progress line is drawn on standard
-// error when it is a terminal. Ctrl+C is the stop request.
+// error when it is a terminal. Ctrl+C, SIGTERM and SIGHUP are the stop request.
 class CliHost final : public RunHost {
 public:
     struct Settings {

@@ -42,8 +42,8 @@ std::string CliUsage()
            "\n"
            "Exit status: 0 when the run completed, 1 when a job failed, 2 for a usage error,\n"
            "3 when the run completed with warnings (something was passed over; the results\n"
-           "say what) or a listing found entries that cannot be read, 130 when stopped with\n"
-           "Ctrl+C.\n";
+           "say what) or a listing found entries that cannot be read; when stopped, 130 for\n"
+           "Ctrl+C (SIGINT), 143 for SIGTERM, 129 for SIGHUP.\n";
 }
 
 namespace {

@@ -1,40 +1,67 @@
 #include "cli/StopSignal.h"
 
+#include <atomic>
 #include <csignal>
+#include <cstddef>
+#include <iterator>
 #include <unistd.h>
 
 namespace packsmith {
 
 namespace {
 
-volatile std::sig_atomic_t gRaised = 0;
-struct sigaction gPrevious {};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kStopSignalCount = std::size(kStopSignals);
 
-extern "C" void OnInterrupt(int)
+// Lock-free, so a signal handler may touch them.
+std::atomic<bool> gRaised{false};
+std::atomic<int> gReceived{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+struct sigaction gPrevious[kStopSignalCount] {};
+bool gInstalled[kStopSignalCount] = {};
+
+extern "C" void OnStopSignal(int number)
 {
-    if (gRaised)
-        _exit(130);
-    gRaised = 1;
+    // The signal may come on any thread, and two may come at once: whichever takes the
+    // number first asks for the stop, and every other one ends the process.
+    int none = 0;
+    if (!gReceived.compare_exchange_strong(none, number))
+        _exit(128 + number);
+    gRaised.store(true);
 }
 
 } // namespace
 
 StopSignal::StopSignal()
 {
-    gRaised = 0;
+    gReceived.store(0);
+    gRaised.store(false);
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &gPrevious);
+    for (std::size_t i = 0; i < kStopSignalCount; ++i) {
+        sigaction(kStopSignals[i], nullptr, &gPrevious[i]);
+        gInstalled[i] = gPrevious[i].sa_handler != SIG_IGN;
+        if (gInstalled[i])
+            sigaction(kStopSignals[i], &action, nullptr);
+    }
 }
 
 StopSignal::~StopSignal()
 {
-    sigaction(SIGINT, &gPrevious, nullptr);
-    gRaised = 0;
+    for (std::size_t i = 0; i < kStopSignalCount; ++i)
+        if (gInstalled[i])
+            sigaction(kStopSignals[i], &gPrevious[i], nullptr);
+    gRaised.store(false);
+    gReceived.store(0);
 }
 
-bool StopSignal::Raised() { return gRaised != 0; }
+bool StopSignal::Raised() { return gRaised.load(std::memory_order_relaxed); }
+
+const std::atomic<bool>& StopSignal::Flag() { return gRaised; }
+
+int StopSignal::Received() { return gReceived.load(); }
 
 } // namespace packsmith

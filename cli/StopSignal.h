@@ -1,10 +1,15 @@
 #pragma once
 
+#include <atomic>
+
 namespace packsmith {
 
-// Ctrl+C as the stop request of a run: the first one is noted and the run stops before its
-// next job; a second one ends the process at once with status 130. The previous handling
-// of SIGINT returns when the object goes.
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP as the stop request of a run: the first of them is
+// noted and the run stops as soon as its job looks; a second one, of any of the three, ends
+// the process at once with status 128 + its number. A signal that was ignored when the
+// object came (as nohup leaves SIGHUP, and a shell without job control SIGINT for commands
+// it starts in the background) stays ignored. The previous handling of all three returns
+// when the object goes.
 class StopSignal {
 public:
     StopSignal();
@@ -13,6 +18,9 @@ public:
     StopSignal& operator=(const StopSignal&) = delete;
 
     static bool Raised();
+    static const std::atomic<bool>& Flag();
+    // The number of the signal that asked for the stop; 0 when none did.
+    static int Received();
 };
 
 } // namespace packsmith

@@ -393,34 +393,70 @@ TEST_F(CliRunTest, FailingJobExitsWith1AndTheWindowsMessage)
     EXPECT_EQ(blocked.Err, "packsmith-cli: Cannot create directory " + (dir / "file/out") + ".\n");
 }
 
-TEST_F(CliRunTest, CtrlCStopsTheRunWith130AndKeepsFinishedJobsInTheLog)
-{
-    const auto result = Cli({"-o", "out", "a.wac", "b.wac", "c.wac"},
-                            Recording([](const std::string& path, JobHost& host) {
-                                if (path.ends_with("b.wac")) {
-                                    std::raise(SIGINT);
-                                    CheckStop(host);
-                                }
-                            }));
-    EXPECT_EQ(result.Status, 130);
-    EXPECT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(ReadFileBytes(dir / "out/result.log"), "#Format: WAC\r\n#Source: " + (dir / "a.wac") + "\r\n");
-    EXPECT_NE(result.Out.find("Operation stopped."), std::string::npos);
+void EarlierHandler(int) {}
 
-    // The handling of Ctrl+C ends with the run: the default action is back.
+TEST_F(CliRunTest, AStopSignalStopsTheRunWithItsStatusAndKeepsFinishedJobsInTheLog)
+{
+    const struct {
+        int signal;
+        int status;
+    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.signal);
+        // Handlers of the caller's own: each comes back when the run ends.
+        for (const int number : kStopSignals)
+            std::signal(number, EarlierHandler);
+        jobs.clear();
+        const auto result = Cli({"-o", "out", "a.wac", "b.wac", "c.wac"},
+                                Recording([&](const std::string& path, JobHost& host) {
+                                    if (path.ends_with("b.wac")) {
+                                        std::raise(row.signal);
+                                        CheckStop(host);
+                                    }
+                                }));
+        EXPECT_EQ(result.Status, row.status);
+        EXPECT_EQ(jobs.size(), 2u);
+        EXPECT_EQ(ReadFileBytes(dir / "out/result.log"), "#Format: WAC\r\n#Source: " + (dir / "a.wac") + "\r\n");
+        EXPECT_NE(result.Out.find("Operation stopped."), std::string::npos);
+        for (const int number : kStopSignals) {
+            struct sigaction current {};
+            sigaction(number, nullptr, &current);
+            EXPECT_EQ(current.sa_handler, EarlierHandler) << number;
+            std::signal(number, SIG_DFL);
+        }
+    }
+
+    // A hangup the caller ignores (nohup) does not stop the run, and stays ignored.
+    std::signal(SIGHUP, SIG_IGN);
+    jobs.clear();
+    const auto ignored = Cli({"-o", "out", "a.wac", "b.wac"}, Recording([](const std::string&, JobHost& host) {
+                                 std::raise(SIGHUP);
+                                 CheckStop(host);
+                             }));
+    EXPECT_EQ(ignored.Status, 0);
+    EXPECT_EQ(jobs.size(), 2u);
     struct sigaction current {};
-    sigaction(SIGINT, nullptr, &current);
-    EXPECT_EQ(current.sa_handler, SIG_DFL);
+    sigaction(SIGHUP, nullptr, &current);
+    EXPECT_EQ(current.sa_handler, SIG_IGN);
+    std::signal(SIGHUP, SIG_DFL);
 }
 
-TEST_F(CliRunTest, SecondCtrlCEndsTheProcessAtOnce)
+TEST_F(CliRunTest, ASecondStopSignalEndsTheProcessAtOnceWithItsStatus)
 {
-    EXPECT_EXIT(Cli({"-o", "out", "a.wac"}, Recording([](const std::string&, JobHost&) {
-                    std::raise(SIGINT);
-                    std::raise(SIGINT);
-                    std::abort(); // not reached: the second one ends the process
-                })),
-                ::testing::ExitedWithCode(130), "");
+    const struct {
+        int first, second, status;
+    } rows[] = {{SIGINT, SIGINT, 130}, {SIGTERM, SIGTERM, 143}, {SIGHUP, SIGHUP, 129}, {SIGHUP, SIGTERM, 143},
+                {SIGTERM, SIGINT, 130}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.first) + " then " + std::to_string(row.second));
+        EXPECT_EXIT(Cli({"-o", "out", "a.wac"}, Recording([&](const std::string&, JobHost&) {
+                        std::raise(row.first);
+                        std::raise(row.second);
+                        std::abort(); // not reached: the second one ends the process
+                    })),
+                    ::testing::ExitedWithCode(row.status), "");
+    }
 }
 
 TEST_F(CliRunTest, ProjectListLinesAreJobsRelativeToTheList)

@@ -223,6 +223,13 @@ void TMainForm::BuildControls()
     Stop->setGeometry(612, 10, 71, 19);
     OnSignal(SaveLog, &QPushButton::clicked, [this] { logic_.SaveLogClick(); });
     OnSignal(Stop, &QPushButton::clicked, [this] { logic_.StopClick(); });
+    // Esc is the Stop button's key wherever the focus is in the window. It clicks the
+    // button, so it does nothing while the button is off: without a run, or once the
+    // run has been asked to stop.
+    Stop->setToolTip("Stop the run (Esc)");
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WindowShortcut);
+    stopKey->setObjectName("StopKey");
+    connect(stopKey, &QShortcut::activated, Stop, &QPushButton::click);
 
     for (QProgressBar** bar : {&Progress, &Total}) {
         *bar = new QProgressBar(GroupBox1);

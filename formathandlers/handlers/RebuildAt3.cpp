@@ -191,6 +191,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
             out.CopyFrom(source, entry.DataLength);
         }
         end += length;
+        host.ShowBytesWritten(end);
         host.ShowFileProgress(static_cast<int>(std::uint64_t{i} * 100 / header.EntryCount));
     };
 

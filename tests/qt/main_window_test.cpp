@@ -411,6 +411,46 @@ TEST_F(MainWindowTest, TheWindowAnswersDuringASlowJobAndStopEndsItAtOnce)
     EXPECT_FALSE(On("Stop"));
 }
 
+TEST_F(MainWindowTest, EscStopsARunWhereverTheFocusIsAndDoesNothingWithoutOne)
+{
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    AddThroughButton(1, {"/in/long.wac", "/in/next.wac"});
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(Items().size(), 2u);
+    EXPECT_TRUE(On("BProcess"));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(dialogs.InformationBoxes.empty());
+
+    // A job that works until it is stopped (or ten seconds have gone).
+    std::atomic<bool> started{false};
+    OnJob([&](const std::string&, RunContext&, JobHost& host) {
+        started = true;
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             std::chrono::steady_clock::now() < end;) {
+            CheckStop(host);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    for (const char* focus : {"LogList", "Results"}) {
+        SCOPED_TRACE(focus);
+        started = false;
+        jobs.clear();
+        dialogs.DirectoryAnswers.push_back(dir / focus);
+        Click("BProcess");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }, 10000));
+        QWidget* control = Find(focus);
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Escape);
+        WaitForRunEnd();
+        EXPECT_EQ(jobs.size(), 1u);
+        EXPECT_EQ(dialogs.InformationBoxes.back().Text, "Operation stopped.");
+        EXPECT_FALSE(FileExists(dir / focus + "/result.log"));
+        EXPECT_FALSE(On("Stop"));
+        EXPECT_TRUE(On("BProcess"));
+    }
+}
+
 TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst)
 {
     Gate gate;
