@@ -55,13 +55,17 @@ ctest --test-dir "$root/build-sanitize" --output-on-failure --parallel "$(nproc)
 stop_null_sound_output
 
 # The job pipeline's tests under ThreadSanitizer, the one place where every job's threads
-# meet: any data race it reports fails the run. Only that test is built, without the window.
-echo "== Pipeline tests under ThreadSanitizer"
+# meet, and the tests of the jobs that share their work over it: any data race reported
+# fails the run. Only those tests are built, without the window.
+echo "== Pipeline and job tests under ThreadSanitizer"
 cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPACKSMITH_WERROR="$([ "${CI:-}" = "true" ] && echo ON || echo OFF)" \
     -DPACKSMITH_TSAN=ON -DPACKSMITH_WINDOW=OFF -DPACKSMITH_BENCH=OFF
-cmake --build "$root/build-tsan" --target pipeline_test
-TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/bin/pipeline_test"
+tsan_tests=(pipeline_test image_extraction_test replay_test audio_extraction_test pack_sound_test)
+cmake --build "$root/build-tsan" --target "${tsan_tests[@]}" targa
+for test in "${tsan_tests[@]}"; do
+    TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/bin/$test"
+done
 
 # Every fuzz corpus replayed and each fuzz target run with a fixed seed: any finding fails.
 echo "== Fuzz targets (fixed seed)"
