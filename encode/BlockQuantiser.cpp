@@ -14,9 +14,11 @@ constexpr float kAlphaScale = 2.0f;
 constexpr int kPasses = 4;
 // Entries a block may move to: the nearest ones to its own.
 constexpr std::size_t kNeighbours = 16;
-// Points between two looks at the stop request: a large picture takes the better part of a
-// second, and a stop must not wait for it.
+// Points, and entries whose neighbours are searched (each a search through many others),
+// between two looks at the stop request: a large picture takes the better part of a second,
+// and a stop must not wait for it.
 constexpr std::size_t kStopStride = 4096;
+constexpr std::size_t kNeighbourStopStride = 64;
 
 enum Group : std::uint8_t { kVisible, kTransparent };
 
@@ -231,7 +233,7 @@ private:
         }
         std::sort(sorted.begin(), sorted.end());
         for (std::size_t i = 0; i < n; ++i) {
-            if (i % kStopStride == 0)
+            if (i % kNeighbourStopStride == 0)
                 stop_.ThrowIfStopped();
             const float t = sorted[i].first;
             const std::uint32_t a = sorted[i].second;
