@@ -2,7 +2,6 @@
 // middle of a run.
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -14,6 +13,7 @@
 #include "encode/WasEncoder.h"
 #include "encode/WaveHeader.h"
 #include "io/TextFile.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace packsmith::test {
@@ -40,28 +40,10 @@ std::string WaveFile(const std::vector<std::int16_t>& samples)
     return bytes;
 }
 
-// Starts the program in dir with its standard output and error sent to files there (so
-// neither is a terminal), and the stop signals at their default handling, whatever the
-// test itself was started with.
+// Starts the program in dir with its standard output and error sent to files there.
 pid_t Start(const std::vector<std::string>& args, const TempDir& dir)
 {
-    const std::string outPath = dir / ".stdout", errPath = dir / ".stderr";
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const int number : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(number, SIG_DFL);
-        if (chdir(dir.Path().c_str()) != 0)
-            _exit(99);
-        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), STDOUT_FILENO);
-        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(PACKSMITH_CLI)};
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(PACKSMITH_CLI, argv.data());
-        _exit(98);
-    }
-    return child;
+    return StartChild(PACKSMITH_CLI, args, {dir.Path(), 022, dir / ".stdout", dir / ".stderr"});
 }
 
 // Waits until the program has printed its first line (its first job has begun or ended),

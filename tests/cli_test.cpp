@@ -1,6 +1,5 @@
 // packsmith-cli: arguments, exit statuses, what it prints and the result log it leaves.
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -16,6 +15,7 @@
 #include "io/PackError.h"
 #include "io/TextFile.h"
 #include "tests/support/PackFixtures.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "encode/ImageEncoder.h"
 #include "encode/ImagePackBuilder.h"
@@ -50,24 +50,7 @@ CliResult Cli(std::vector<std::string> args, Run::Handler handler = {})
 pid_t StartBinary(const std::vector<std::string>& args, const TempDir& cwd, mode_t mask = 022,
                   const std::string& tag = "")
 {
-    const std::string outPath = cwd / (".stdout" + tag), errPath = cwd / (".stderr" + tag);
-    const pid_t child = fork();
-    if (child == 0) {
-        umask(mask);
-        if (chdir(cwd.Path().c_str()) != 0)
-            _exit(99);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(PACKSMITH_CLI)};
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(PACKSMITH_CLI, argv.data());
-        _exit(98);
-    }
-    return child;
+    return StartChild(PACKSMITH_CLI, args, {cwd.Path(), mask, cwd / (".stdout" + tag), cwd / (".stderr" + tag)});
 }
 
 CliResult WaitForBinary(pid_t child, const TempDir& cwd, const std::string& tag = "")

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -31,6 +30,7 @@
 #include "encode/PictureFixtures.h"
 #include "encode/WaveHeader.h"
 #include "io/TextFile.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace packsmith::test {
@@ -70,35 +70,10 @@ struct Ended {
     double Took = 0; // seconds from the start to the end
 };
 
-// Starts the program with its output in files (so neither is a terminal) and the stop
-// signals at their default handling and unblocked, whatever this test was started with
-// (ctest and shells may pass on ignored or blocked signals).
+// Starts the program with its output in files.
 pid_t Launch(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath)
 {
-    const std::string program = Program();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        for (const int number : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(number, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0)
-            _exit(99);
-        dup2(in, STDIN_FILENO);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(98);
-    }
-    return child;
+    return StartChild(Program(), args, {"", 022, outPath, errPath});
 }
 
 // The child's status once it has ended, without waiting; nothing while it runs.
