@@ -113,9 +113,14 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
     pcm.SampleRate = info.samplerate;
     pcm.Kind = KindOf(info.format);
 
-    // The header's length is only a promise; start modestly and grow with what is really there.
+    // The header's length is only a promise. Where the file is large enough to keep it (at a
+    // byte a sample at least, as every uncompressed kind takes), the whole length is reserved
+    // at once: growing a long sound by doubling copies it over and over, and a stop waits for
+    // each copy. Otherwise start modestly and grow with what is really there.
     const auto channels = static_cast<std::size_t>(info.channels);
-    pcm.Samples.reserve(std::min(static_cast<std::size_t>(info.frames) * channels, std::size_t{1} << 22));
+    const std::size_t promised = static_cast<std::size_t>(info.frames) * channels;
+    const bool credible = promised <= static_cast<std::uint64_t>(about.st_size);
+    pcm.Samples.reserve(credible ? promised : std::min(promised, std::size_t{1} << 22));
 
     // Doubles, because libsndfile scales every integer kind by its own full scale (0x8000 for
     // 16-bit, 0x800000 for 24-bit...) and any such sample is exact in a double: times 32768
