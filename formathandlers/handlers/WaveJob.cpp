@@ -12,6 +12,7 @@ namespace packsmith {
 namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 20;
+constexpr std::size_t kSpareBuffers = 2;
 
 std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
 {
@@ -45,7 +46,10 @@ WaveJob::WaveJob(const std::string& inputPath, const RunContext& run, JobHost& h
     steps_.Commit = [this](ByteBuffer& bytes) {
         written_ += bytes.size();
         host_.ShowBytesWritten(written_);
-        spare_.push_back(std::move(bytes));
+        // A few written buffers are kept for the next ones; the rest go, or a long file
+        // decoded elsewhere (whose buffers all come back here) would be held whole.
+        if (spare_.size() < kSpareBuffers)
+            spare_.push_back(std::move(bytes));
     };
     host_.SetStatus("Processing " + ExtractFileName(inputPath) + "...");
     host_.SetProgressMax(100);
