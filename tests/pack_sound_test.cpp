@@ -1,5 +1,6 @@
 // Putting sound back: replaying the log of a sound extraction, and packing sound files
 // from the command line.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include "decomp/ByteOrder.h"
 #include "encode/WacEncoder.h"
 #include "encode/WasEncoder.h"
+#include "formathandlers/handlers/PackSound.h"
+#include "tests/support/RecordingHost.h"
 #include "tests/support/TempDir.h"
 
 namespace packsmith::test {
@@ -146,6 +149,23 @@ TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
     ASSERT_GE(own.size(), 52u);
     EXPECT_EQ(LoadLE16(reinterpret_cast<const std::uint8_t*>(own.data()) + 8 + 22), 2);
     EXPECT_EQ(LoadLE32(reinterpret_cast<const std::uint8_t*>(own.data()) + 8 + 24), 44100u);
+}
+
+// Packing moves the file bar and the count of bytes written while it reads and codes.
+TEST_P(PackSoundTest, PackingALongSoundShowsHowFarItHasCome)
+{
+    ASSERT_TRUE(Sox("-n -b 16 -c 2 -r 48000 '" + (dir / "long.wav") + "' synth 12 pinknoise vol 0.3"));
+    RunContext run;
+    run.TargetDirectory = dir / "L";
+    std::filesystem::create_directories(run.TargetDirectory);
+    RecordingHost host;
+    (extension == ".wac" ? PackWac : PackWas)(dir / "long.wav", run, host);
+    ASSERT_EQ(host.Outputs.size(), 1u);
+    EXPECT_GE(host.ProgressChanges, 10);
+    EXPECT_GE(host.Progress, 95);
+    ASSERT_GE(host.BytesWritten.size(), 4u);
+    EXPECT_TRUE(std::is_sorted(host.BytesWritten.begin(), host.BytesWritten.end()));
+    EXPECT_EQ(host.BytesWritten.back(), host.Outputs[0].second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PackSoundTest, ::testing::Values(".wac", ".was"),

@@ -465,6 +465,15 @@ TEST_F(ReplayTest, AFailureOrStopHalfWayLeavesNoPack)
     EXPECT_THROW(RebuildAt3(New("p.at3"), 0, run, stopping), JobStopped);
     EXPECT_TRUE(stopping.Outputs.empty());
     EXPECT_TRUE(fs::is_empty(run.TargetDirectory));
+
+    // Stopped in a replayed log, the source pack is let go, not held open by the run.
+    stopping.Stop = false;
+    stopping.Progress = 0;
+    run.SourcePackStream.reset();
+    EXPECT_THROW(ReplayLog(Log("stop.log", {"#Format: AT3", "#Source: " + source, "", "", ""}), run, stopping),
+                 JobStopped);
+    EXPECT_EQ(run.SourcePackStream, nullptr);
+    EXPECT_TRUE(fs::is_empty(run.TargetDirectory));
 }
 
 TEST_F(ReplayTest, AProjectListReplaysEachLogWithoutAResultLog)

@@ -45,6 +45,12 @@ int Rebuild(RebuildFunction rebuild, const std::string& source, int firstLine, R
 
 void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
 {
+    // The open pack goes however the replay ends, also at a stop or a failure: the run, which
+    // holds it, outlives the job (the window keeps it until the next run).
+    struct ReleaseSource {
+        RunContext& Run;
+        ~ReleaseSource() { Run.SourcePackStream.reset(); }
+    } release{run};
     run.ReplayList.LoadFromFile(path);
     run.ReplayDirectory = std::filesystem::path(path).parent_path().string();
     const std::string status = "Processing " + ExtractFileName(path) + "...";
