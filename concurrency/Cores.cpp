@@ -1,7 +1,8 @@
-#include "concurrency/Pipeline.h"
+#include "concurrency/Cores.h"
 
 #include <algorithm>
 #include <sched.h>
+#include <thread>
 
 namespace packsmith {
 

@@ -127,9 +127,6 @@ public:
             CommitOldest();
     }
 
-    // What the items see: the job's stop, and the pipeline's own once it ends early.
-    const StopToken& ItemStop() const { return itemStop_; }
-
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
     ~Pipeline() { Shutdown(); }
@@ -276,9 +273,5 @@ private:
     std::size_t pendingCost_ = 0;
     std::vector<std::thread> threads_; // last: they start once everything else is there
 };
-
-// The number of threads that work side by side on one job: one per core this process may
-// run on.
-unsigned WorkersPerCore();
 
 } // namespace packsmith

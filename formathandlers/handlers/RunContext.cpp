@@ -1,6 +1,6 @@
 #include "formathandlers/handlers/RunContext.h"
 
-#include "concurrency/Pipeline.h"
+#include "concurrency/Cores.h"
 
 namespace packsmith {
 

@@ -9,7 +9,7 @@
 #include "formathandlers/handlers/PackedWave.h"
 #include "io/BufferedReader.h"
 #include "io/FileStream.h"
-#include "concurrency/Pipeline.h"
+#include "concurrency/Cores.h"
 #include "io/PackError.h"
 
 namespace packsmith {
