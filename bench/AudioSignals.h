@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "decomp/ByteOrder.h"
-#include "encode/WaveHeader.h"
-#include "formathandlers/layout/WaveFile.h"
+#include "core/ByteOrder.h"
+#include "formats/wave/WaveHeader.h"
+#include "formats/wave/WaveFile.h"
 
 namespace packsmith::bench {
 

@@ -17,13 +17,13 @@
 #include <unistd.h>
 
 #include "bench/AudioSignals.h"
-#include "decomp/ByteOrder.h"
+#include "core/ByteOrder.h"
 #include "cli/CliApp.h"
 #include "bench/MemcpyBaseline.h"
-#include "decomp/WacDecoder.h"
-#include "encode/WacEncoder.h"
-#include "decomp/WasDecoder.h"
-#include "encode/WasEncoder.h"
+#include "formats/wac/WacDecoder.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasDecoder.h"
+#include "formats/was/WasEncoder.h"
 
 namespace packsmith::bench {
 namespace {

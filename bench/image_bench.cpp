@@ -14,11 +14,11 @@
 #include <random>
 #include <tuple>
 
-#include "decomp/ByteOrder.h"
-#include "decomp/ImageDecoder.h"
-#include "encode/ImageCompressor.h"
-#include "encode/ImageEncoder.h"
-#include "encode/PictureFixtures.h"
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/ImageDecoder.h"
+#include "formats/imagepack/compress/ImageCompressor.h"
+#include "testing/ImageEncoder.h"
+#include "testing/PictureFixtures.h"
 #include "bench/MemcpyBaseline.h"
 
 namespace packsmith::bench {

@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "cli/CliApp.h"
-#include "encode/ImageEncoder.h"
-#include "encode/ImagePackBuilder.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
 
 namespace packsmith::bench {
 namespace {

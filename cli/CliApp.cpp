@@ -4,14 +4,14 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "app/ErrorText.h"
-#include "app/run/TargetDirectory.h"
+#include "core/ErrorText.h"
+#include "run/TargetDirectory.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/ListingPrinter.h"
 #include "cli/StopSignal.h"
-#include "formathandlers/handlers/ListedPath.h"
-#include "io/PackError.h"
+#include "jobs/ListedPath.h"
+#include "core/PackError.h"
 
 namespace packsmith {
 

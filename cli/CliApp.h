@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run/Run.h"
+#include "run/Run.h"
 
 namespace packsmith {
 

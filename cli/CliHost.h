@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/run/RunHost.h"
+#include "run/RunHost.h"
 
 namespace packsmith {
 

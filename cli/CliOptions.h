@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/FormatTable.h"
-#include "formathandlers/handlers/RunContext.h"
+#include "jobs/FormatTable.h"
+#include "jobs/RunContext.h"
 
 namespace packsmith {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "formathandlers/layout/OutputNames.h"
+#include "formats/imagepack/OutputNames.h"
 
 namespace packsmith {
 

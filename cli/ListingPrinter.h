@@ -3,8 +3,8 @@
 #include <ostream>
 #include <string>
 
-#include "app/FormatTable.h"
-#include "formathandlers/handlers/FileContents.h"
+#include "jobs/FormatTable.h"
+#include "jobs/FileContents.h"
 
 namespace packsmith {
 

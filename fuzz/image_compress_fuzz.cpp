@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "decomp/ImageDecoder.h"
-#include "encode/ImageCompressor.h"
+#include "formats/imagepack/record/ImageDecoder.h"
+#include "formats/imagepack/compress/ImageCompressor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decomp/ImageDecoder.h"
+#include "formats/imagepack/record/ImageDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -7,11 +7,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "app/FormatTable.h"
-#include "io/PackError.h"
-#include "formathandlers/handlers/ReplayLog.h"
+#include "jobs/FormatTable.h"
+#include "core/PackError.h"
+#include "jobs/ReplayLog.h"
 #include "io/TextFile.h"
-#include "tests/support/RecordingHost.h"
+#include "testing/RecordingHost.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "decomp/WacDecoder.h"
+#include "formats/wac/WacDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

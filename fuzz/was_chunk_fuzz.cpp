@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "decomp/WasDecoder.h"
+#include "formats/was/WasDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

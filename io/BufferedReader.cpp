@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "io/PackError.h"
+#include "core/PackError.h"
 
 namespace packsmith {
 

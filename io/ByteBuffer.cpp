@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "io/PackError.h"
+#include "core/PackError.h"
 
 namespace packsmith {
 

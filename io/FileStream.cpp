@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "io/PackError.h"
+#include "core/PackError.h"
 
 namespace packsmith {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "io/FileStream.h"
-#include "io/PackError.h"
+#include "core/PackError.h"
 
 namespace packsmith {
 

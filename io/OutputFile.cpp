@@ -12,7 +12,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "io/PackError.h"
+#include "core/PackError.h"
 
 namespace packsmith {
 

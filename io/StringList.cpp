@@ -1,6 +1,6 @@
 #include "io/StringList.h"
 
-#include "io/PackError.h"
+#include "core/PackError.h"
 #include "io/TextFile.h"
 
 namespace packsmith {

@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 #include <random>
 
-#include "decomp/ByteOrder.h"
-#include "formathandlers/handlers/ExtractWac.h"
-#include "formathandlers/handlers/ExtractWas.h"
-#include "io/PackError.h"
-#include "tests/support/RecordingHost.h"
-#include "tests/support/TempDir.h"
-#include "encode/WacEncoder.h"
-#include "decomp/WasDecoder.h"
-#include "encode/WasEncoder.h"
+#include "core/ByteOrder.h"
+#include "jobs/ExtractWac.h"
+#include "jobs/ExtractWas.h"
+#include "core/PackError.h"
+#include "testing/RecordingHost.h"
+#include "testing/TempDir.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasDecoder.h"
+#include "formats/was/WasEncoder.h"
 
 namespace packsmith::test {
 namespace {

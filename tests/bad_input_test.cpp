@@ -7,17 +7,17 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "decomp/ByteOrder.h"
+#include "core/ByteOrder.h"
 #include "cli/CliApp.h"
-#include "app/FormatTable.h"
-#include "app/MainFormLogic.h"
-#include "tests/support/ScriptedWindow.h"
-#include "encode/ImageEncoder.h"
-#include "encode/ImagePackBuilder.h"
-#include "tests/support/PackFixtures.h"
-#include "tests/support/TempDir.h"
-#include "encode/WacEncoder.h"
-#include "encode/WasEncoder.h"
+#include "jobs/FormatTable.h"
+#include "gui/MainFormLogic.h"
+#include "testing/ScriptedWindow.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
+#include "testing/PackFixtures.h"
+#include "testing/TempDir.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasEncoder.h"
 
 namespace packsmith::test {
 namespace {

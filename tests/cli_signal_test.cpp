@@ -9,12 +9,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "encode/WacEncoder.h"
-#include "encode/WasEncoder.h"
-#include "encode/WaveHeader.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasEncoder.h"
+#include "formats/wave/WaveHeader.h"
 #include "io/TextFile.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/TempDir.h"
+#include "testing/ChildProcess.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

@@ -16,15 +16,15 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "tests/support/EdgeOfMemory.h"
-#include "encode/BitWriter.h"
-#include "tests/support/ReferenceAudioDecoders.h"
-#include "decomp/WacDecoder.h"
-#include "encode/WacEncoder.h"
-#include "decomp/WasDecoder.h"
-#include "decomp/WasTable.h"
-#include "encode/WasEncoder.h"
-#include "encode/WaveHeader.h"
+#include "testing/EdgeOfMemory.h"
+#include "formats/BitWriter.h"
+#include "testing/ReferenceAudioDecoders.h"
+#include "formats/wac/WacDecoder.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasDecoder.h"
+#include "formats/was/WasTable.h"
+#include "formats/was/WasEncoder.h"
+#include "formats/wave/WaveHeader.h"
 
 namespace packsmith::test {
 namespace {

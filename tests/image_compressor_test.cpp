@@ -7,12 +7,12 @@
 #include <random>
 #include <vector>
 
-#include "decomp/ByteOrder.h"
-#include "decomp/ImageDecoder.h"
-#include "decomp/ImageRecord.h"
-#include "encode/BlockTableCoder.h"
-#include "encode/ImageCompressor.h"
-#include "encode/PictureFixtures.h"
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/ImageDecoder.h"
+#include "formats/imagepack/record/ImageRecord.h"
+#include "formats/imagepack/record/BlockTableCoder.h"
+#include "formats/imagepack/compress/ImageCompressor.h"
+#include "testing/PictureFixtures.h"
 
 namespace packsmith::test {
 namespace {

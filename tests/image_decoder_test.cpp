@@ -14,13 +14,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "tests/support/EdgeOfMemory.h"
-#include "decomp/ImageBitReader.h"
-#include "decomp/BlockTable.h"
-#include "decomp/ByteOrder.h"
-#include "decomp/ImageDecoder.h"
-#include "encode/ImageEncoder.h"
-#include "decomp/ImageRecord.h"
+#include "testing/EdgeOfMemory.h"
+#include "formats/imagepack/record/ImageBitReader.h"
+#include "formats/imagepack/record/BlockTable.h"
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/ImageDecoder.h"
+#include "testing/ImageEncoder.h"
+#include "formats/imagepack/record/ImageRecord.h"
 
 namespace packsmith::test {
 namespace {

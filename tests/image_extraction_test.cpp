@@ -3,17 +3,18 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "formathandlers/layout/Bitmap32.h"
-#include "decomp/ByteOrder.h"
-#include "formathandlers/handlers/ExtractAt3.h"
-#include "encode/ImageEncoder.h"
-#include "formathandlers/layout/ImagePack.h"
-#include "encode/ImagePackBuilder.h"
-#include "io/PackError.h"
-#include "tests/support/PackFixtures.h"
-#include "tests/support/RecordingHost.h"
-#include "tests/support/TempDir.h"
-#include "formathandlers/codec/TgaLibrary.h"
+#include "formats/tga/Bitmap32.h"
+#include "core/ByteOrder.h"
+#include "jobs/ExtractAt3.h"
+#include "testing/ImageEncoder.h"
+#include "formats/imagepack/ImagePack.h"
+#include "formats/imagepack/record/RawImageRecord.h"
+#include "testing/ImagePackBuilder.h"
+#include "core/PackError.h"
+#include "testing/PackFixtures.h"
+#include "testing/RecordingHost.h"
+#include "testing/TempDir.h"
+#include "formats/tga/TgaLibrary.h"
 
 namespace packsmith::test {
 namespace {

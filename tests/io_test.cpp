@@ -12,10 +12,10 @@
 
 #include "io/FileStream.h"
 #include "io/MemoryStream.h"
-#include "io/PackError.h"
-#include "io/PathUtils.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
 #include "io/StringList.h"
-#include "tests/support/TempDir.h"
+#include "testing/TempDir.h"
 #include "io/TextFile.h"
 
 namespace packsmith::test {

@@ -3,15 +3,15 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "app/ErrorText.h"
-#include "app/FormatTable.h"
-#include "app/MainFormLogic.h"
-#include "io/PackError.h"
-#include "app/RichText.h"
-#include "io/PathUtils.h"
-#include "tests/support/Gate.h"
-#include "tests/support/ScriptedWindow.h"
-#include "tests/support/TempDir.h"
+#include "core/ErrorText.h"
+#include "jobs/FormatTable.h"
+#include "gui/MainFormLogic.h"
+#include "core/PackError.h"
+#include "gui/RichText.h"
+#include "core/PathUtils.h"
+#include "testing/Gate.h"
+#include "testing/ScriptedWindow.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "io/PackError.h"
-#include "tests/support/TempDir.h"
+#include "core/PackError.h"
+#include "testing/TempDir.h"
 
 namespace packsmith {
 

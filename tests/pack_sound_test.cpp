@@ -8,12 +8,12 @@
 #include <unistd.h>
 
 #include "cli/CliApp.h"
-#include "decomp/ByteOrder.h"
-#include "encode/WacEncoder.h"
-#include "encode/WasEncoder.h"
-#include "formathandlers/handlers/PackSound.h"
-#include "tests/support/RecordingHost.h"
-#include "tests/support/TempDir.h"
+#include "core/ByteOrder.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasEncoder.h"
+#include "jobs/PackSound.h"
+#include "testing/RecordingHost.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

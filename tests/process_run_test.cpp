@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
-#include "app/MainFormLogic.h"
-#include "app/run/Run.h"
-#include "io/PackError.h"
-#include "tests/support/Gate.h"
-#include "tests/support/RecordingHost.h"
-#include "tests/support/ScriptedWindow.h"
-#include "tests/support/TempDir.h"
+#include "gui/MainFormLogic.h"
+#include "run/Run.h"
+#include "core/PackError.h"
+#include "testing/Gate.h"
+#include "testing/RecordingHost.h"
+#include "testing/ScriptedWindow.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

@@ -10,10 +10,10 @@
 #include <random>
 #include <sndfile.h>
 
-#include "formathandlers/sound/SoundConversion.h"
-#include "formathandlers/sound/SoundReader.h"
-#include "io/PackError.h"
-#include "tests/support/TempDir.h"
+#include "formats/sound/SoundConversion.h"
+#include "formats/sound/SoundReader.h"
+#include "core/PackError.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

@@ -25,13 +25,13 @@
 #include <thread>
 #include <unistd.h>
 
-#include "encode/ImageEncoder.h"
-#include "encode/ImagePackBuilder.h"
-#include "encode/PictureFixtures.h"
-#include "encode/WaveHeader.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
+#include "testing/PictureFixtures.h"
+#include "formats/wave/WaveHeader.h"
 #include "io/TextFile.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/TempDir.h"
+#include "testing/ChildProcess.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

@@ -13,7 +13,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "tests/support/TempDir.h"
+#include "testing/TempDir.h"
 #include "targa/TgaBitmap.h"
 
 extern "C" int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags);

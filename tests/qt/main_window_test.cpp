@@ -24,14 +24,14 @@
 #include <thread>
 #include <gtest/gtest.h>
 
-#include "app/qt/DirectoryChooser.h"
-#include "io/PackError.h"
-#include "app/qt/QtDialogs.h"
-#include "tests/support/Gate.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "app/qt/TMainForm.h"
-#include "tests/support/TempDir.h"
-#include "app/qt/ToolBarPictures.h"
+#include "gui/qt/DirectoryChooser.h"
+#include "core/PackError.h"
+#include "gui/qt/QtDialogs.h"
+#include "testing/Gate.h"
+#include "testing/ScriptedDialogs.h"
+#include "gui/qt/mainform/TMainForm.h"
+#include "testing/TempDir.h"
+#include "gui/qt/mainform/ToolBarPictures.h"
 
 namespace packsmith::test {
 namespace {

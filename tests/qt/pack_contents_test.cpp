@@ -17,19 +17,19 @@
 #include <thread>
 #include <gtest/gtest.h>
 
-#include "app/browse/ThumbnailLoader.h"
-#include "app/qt/QtText.h"
-#include "app/qt/contents/PackContentsWindow.h"
-#include "app/qt/contents/PackEntryModel.h"
-#include "app/qt/contents/PictureView.h"
-#include "app/qt/contents/ThumbnailView.h"
-#include "formathandlers/codec/TgaLibrary.h"
-#include "formathandlers/layout/Bitmap32.h"
-#include "decomp/ByteOrder.h"
-#include "decomp/ImageRecord.h"
+#include "gui/browse/ThumbnailLoader.h"
+#include "gui/qt/QtText.h"
+#include "gui/qt/contents/PackContentsWindow.h"
+#include "gui/qt/contents/PackEntryModel.h"
+#include "gui/qt/contents/PictureView.h"
+#include "gui/qt/contents/ThumbnailView.h"
+#include "formats/tga/TgaLibrary.h"
+#include "formats/tga/Bitmap32.h"
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/ImageRecord.h"
 #include "io/FileStream.h"
-#include "tests/support/PackFixtures.h"
-#include "tests/support/TempDir.h"
+#include "testing/PackFixtures.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

@@ -17,14 +17,14 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "app/FormatTable.h"
-#include "app/qt/contents/SoundContentsWindow.h"
-#include "app/qt/contents/WaveformView.h"
-#include "decomp/ByteOrder.h"
-#include "encode/WacEncoder.h"
-#include "encode/WasEncoder.h"
-#include "io/PackError.h"
-#include "tests/support/TempDir.h"
+#include "jobs/FormatTable.h"
+#include "gui/qt/contents/SoundContentsWindow.h"
+#include "gui/qt/contents/WaveformView.h"
+#include "core/ByteOrder.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasEncoder.h"
+#include "core/PackError.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

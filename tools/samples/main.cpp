@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "encode/ImageEncoder.h"
-#include "encode/ImagePackBuilder.h"
-#include "encode/WacEncoder.h"
-#include "encode/WasEncoder.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasEncoder.h"
 
 namespace {
 

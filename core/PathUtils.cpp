@@ -1,0 +1,77 @@
+#include "core/PathUtils.h"
+
+#include "core/PackError.h"
+
+#include <sys/stat.h>
+
+namespace packsmith {
+
+namespace {
+
+std::size_t FileNameStart(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+// Index of the extension's "." in path, or npos when the file name has none.
+std::size_t ExtensionStart(std::string_view path)
+{
+    const auto dot = path.rfind('.');
+    return dot != std::string_view::npos && dot >= FileNameStart(path) ? dot : std::string_view::npos;
+}
+
+} // namespace
+
+std::string ExtractFileName(std::string_view path) { return std::string(path.substr(FileNameStart(path))); }
+
+std::string ExtractFileExt(std::string_view path)
+{
+    const auto dot = ExtensionStart(path);
+    return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext)
+{
+    std::string result(path.substr(0, ExtensionStart(path)));
+    result += ext;
+    return result;
+}
+
+std::string UpperCaseAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {}, second {};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+void RefuseOverInput(const std::string& output, const std::string& input)
+{
+    if (SameFile(output, input))
+        throw PackError("Cannot create file " + output + " (it is the file being read)");
+}
+
+std::string JoinPath(std::string_view directory, std::string_view name)
+{
+    std::string result(directory);
+    result += '/';
+    result += name;
+    return result;
+}
+
+} // namespace packsmith

@@ -1,0 +1,110 @@
+#include "formats/imagepack/ImagePackReader.h"
+#include "formats/imagepack/record/RawImageRecord.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/ImageRecord.h"
+#include "formats/imagepack/OutputNames.h"
+#include "core/PackError.h"
+
+namespace packsmith {
+
+namespace {
+
+// A raw record's pixels, stored bottom row first, into bitmap.
+void ReadRaw(std::span<const std::uint8_t> record, const ImageHeader& header, Bitmap32& bitmap)
+{
+    const std::uint32_t pixelBytes = LoadLE32(record.data() + image_record::kPixelBytesAt);
+    const std::uint64_t wanted = std::uint64_t{header.PictureWidth} * header.PictureHeight * 4;
+    if (pixelBytes != wanted)
+        throw ImageRecordError("it stores " + std::to_string(pixelBytes) + " bytes of pixels, not the " +
+                               std::to_string(wanted) + " of a picture of " + std::to_string(header.PictureWidth) +
+                               " x " + std::to_string(header.PictureHeight) + " pixels");
+    const std::uint8_t* from = record.data() + image_record::kHeaderBytes;
+    for (std::uint32_t y = bitmap.Height(); y-- > 0; from += bitmap.RowBytes())
+        std::copy_n(from, bitmap.RowBytes(), bitmap.Row(y));
+}
+
+constexpr const char* kTablePastEnd = "the entry table runs past the end of the file";
+
+} // namespace
+
+ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
+    : pack_(pack), packPath_(std::move(packPath)), packSize_(static_cast<std::uint64_t>(pack.Size()))
+{
+    using namespace image_pack;
+    std::array<std::uint8_t, kHeaderBytes> headerBytes;
+    if (packSize_ < kHeaderBytes)
+        ThrowReadError("the file ends inside its header");
+    pack_.SetPosition(0);
+    pack_.ReadBuffer(headerBytes);
+    header_ = ParsePackHeader(headerBytes);
+    if (header_.EntryCount > 0 && header_.EntrySize < kMinEntrySize)
+        throw PackError("The entries of " + packPath_ + " are " + std::to_string(header_.EntrySize) +
+                        " bytes long, fewer than the " + std::to_string(kMinEntrySize) + " an entry needs");
+    // Nothing is read, or sized, for a table that the file cannot hold.
+    if (kHeaderBytes + std::uint64_t{header_.EntryCount} * header_.EntrySize > packSize_)
+        ThrowReadError(kTablePastEnd);
+    nextEntryAt_ = kHeaderBytes;
+}
+
+PackEntry ImagePackReader::NextEntry()
+{
+    const std::size_t entrySize = header_.EntrySize;
+    if (entryUsed_ == entryBytes_.size()) {
+        // As many entries as fit 64 KB, at least one, and none past the table.
+        constexpr std::size_t kReadAhead = std::size_t{64} * 1024;
+        const std::uint32_t left = header_.EntryCount - std::min(entriesRead_, header_.EntryCount);
+        const std::size_t count = std::clamp<std::size_t>(kReadAhead / std::max<std::size_t>(entrySize, 1), 1, left);
+        if (left == 0 || static_cast<std::uint64_t>(nextEntryAt_) + count * entrySize > packSize_)
+            ThrowReadError(kTablePastEnd);
+        ResizeBuffer(entryBytes_, count * entrySize);
+        pack_.ReadAt(nextEntryAt_, entryBytes_);
+        nextEntryAt_ += static_cast<std::int64_t>(count * entrySize);
+        entriesRead_ += static_cast<std::uint32_t>(count);
+        entryUsed_ = 0;
+    }
+    const std::span<const std::uint8_t> entry(entryBytes_.data() + entryUsed_, entrySize);
+    entryUsed_ += entrySize;
+    return ParsePackEntry(entry);
+}
+
+std::uint64_t ImagePackReader::PictureBytes(const PackEntry& entry)
+{
+    std::array<std::uint8_t, image_record::kHeaderBytes> header;
+    if (entry.DataLength < header.size() || std::uint64_t{entry.DataOffset} + header.size() > packSize_)
+        return 0;
+    pack_.ReadAt(entry.DataOffset, header);
+    const ImageHeader fields = ReadImageHeader(header);
+    return PictureFits(fields.PictureWidth, fields.PictureHeight)
+               ? std::uint64_t{fields.PictureWidth} * fields.PictureHeight * 4
+               : 0;
+}
+
+void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
+{
+    if (std::uint64_t{entry.DataOffset} + entry.DataLength > packSize_)
+        ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
+    ResizeBuffer(record_, entry.DataLength);
+    pack_.ReadAt(entry.DataOffset, record_);
+    try {
+        const ImageHeader header = ReadImageHeader(record_);
+        // Refused before any bitmap is sized for it.
+        if (!PictureFits(header.PictureWidth, header.PictureHeight))
+            throw ImageRecordError("its picture of " + std::to_string(header.PictureWidth) + " x " +
+                                   std::to_string(header.PictureHeight) + " pixels is larger than " +
+                                   std::to_string(image_record::kMaxPixels) + " pixels");
+        bitmap.SetSize(header.PictureWidth, header.PictureHeight);
+        if (IsRawImageRecord(record_))
+            ReadRaw(record_, header, bitmap);
+        else
+            decoder_.DecodeImageRecord(record_, bitmap.ForDecoder());
+    } catch (const ImageRecordError& e) {
+        throw PackError("Cannot decode the image \"" + PrintableName(entry.Name) + "\" in " + packPath_ + ": " +
+                        e.what());
+    }
+}
+
+} // namespace packsmith

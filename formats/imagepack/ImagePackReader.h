@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+#include "formats/tga/Bitmap32.h"
+#include "io/ByteBuffer.h"
+#include "formats/imagepack/record/ImageDecoder.h"
+#include "formats/imagepack/ImagePack.h"
+#include "io/Stream.h"
+
+namespace packsmith {
+
+// Reads an image pack entry by entry: the entry records in table order, and each entry's
+// picture, from a raw record's stored pixels or through the decoder. It reads from any
+// stream and writes nothing. Every failure is an exception with the user's message; one
+// about a picture names the pack and the entry.
+class ImagePackReader {
+public:
+    ImagePackReader(Stream& pack, std::string packPath);
+
+    std::uint32_t EntryCount() const { return header_.EntryCount; }
+    const PackHeader& Header() const { return header_; }
+    // The next entry record (call at most EntryCount times). The table is read many
+    // entries at a time.
+    PackEntry NextEntry();
+    // The entry's picture, with bitmap sized to it.
+    void ReadPicture(const PackEntry& entry, Bitmap32& bitmap);
+    // The bytes of pixels the entry's picture takes, from its record's header alone; 0 where
+    // the header cannot be read or names no picture that fits (ReadPicture then says why).
+    std::uint64_t PictureBytes(const PackEntry& entry);
+
+private:
+    Stream& pack_;
+    std::string packPath_;
+    std::uint64_t packSize_;
+    PackHeader header_;
+    std::int64_t nextEntryAt_;
+    std::uint32_t entriesRead_ = 0;
+    ByteBuffer entryBytes_; // entries read ahead of NextEntry
+    std::size_t entryUsed_ = 0;
+    ByteBuffer record_;
+    ImageDecoder decoder_;
+};
+
+} // namespace packsmith

@@ -1,0 +1,67 @@
+#include "formats/imagepack/OutputNames.h"
+
+#include <cstdio>
+
+#include "core/PathUtils.h"
+
+namespace packsmith {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == ':' || c == '/'; }
+
+std::string Sanitised(std::string_view text, char replacement)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = replacement;
+    return result;
+}
+
+} // namespace
+
+std::string TypeDirectoryName(std::string_view storedName)
+{
+    const auto dot = storedName.rfind('.');
+    if (dot == std::string_view::npos)
+        return {};
+    const std::string_view extension = storedName.substr(dot + 1);
+    for (const char c : extension)
+        if (IsSeparator(c))
+            return {};
+    return Sanitised(UpperCaseAscii(extension), '_');
+}
+
+std::string FileNamePart(std::string_view storedName)
+{
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < storedName.size(); ++i)
+        if (IsSeparator(storedName[i]))
+            start = i + 1;
+    return Sanitised(storedName.substr(start), '_');
+}
+
+std::string BaseName(std::string_view fileNamePart)
+{
+    const auto dot = fileNamePart.find('.');
+    return dot == std::string_view::npos ? std::string() : std::string(fileNamePart.substr(0, dot));
+}
+
+std::string FirstCandidate(std::string_view fileNamePart) { return std::string(fileNamePart) + ".tga"; }
+
+std::string Alternative(std::string_view baseName, unsigned long counter)
+{
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "_%04lX.tga", counter);
+    return std::string(baseName) + digits;
+}
+
+std::string CandidateName(std::string_view fileNamePart, unsigned long n)
+{
+    return n == 0 ? FirstCandidate(fileNamePart) : Alternative(BaseName(fileNamePart), n - 1);
+}
+
+std::string PrintableName(std::string_view storedName) { return Sanitised(storedName, '?'); }
+
+} // namespace packsmith

@@ -1,0 +1,397 @@
+#include "formats/imagepack/compress/BlockQuantiser.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <queue>
+
+namespace packsmith {
+namespace {
+
+// Alpha differences count twice (their squares four times) against colour differences.
+constexpr float kAlphaScale = 2.0f;
+// Passes of moving blocks to their nearest entry after the splitting.
+constexpr int kPasses = 4;
+// Entries a block may move to: the nearest ones to its own.
+constexpr std::size_t kNeighbours = 16;
+// Points, and entries whose neighbours are searched (each a search through many others),
+// between two looks at the stop request: a large picture takes the better part of a second,
+// and a stop must not wait for it.
+constexpr std::size_t kStopStride = 4096;
+constexpr std::size_t kNeighbourStopStride = 64;
+
+enum Group : std::uint8_t { kVisible, kTransparent };
+
+Group GroupOf(const PixelBlock& block)
+{
+    for (const std::uint32_t pixel : block)
+        if ((pixel >> 24) != 0)
+            return kVisible;
+    return kTransparent;
+}
+
+template <int D>
+float Distance(const float* a, const float* b)
+{
+    float sum = 0;
+    for (int d = 0; d < D; ++d) {
+        const float diff = a[d] - b[d];
+        sum += diff * diff;
+    }
+    return sum;
+}
+
+template <int D>
+class Quantiser {
+public:
+    Quantiser(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts, std::size_t maxEntries,
+              const StopToken& stop)
+        : maxEntries_(maxEntries), stop_(stop)
+    {
+        // The all-zero block is index 0 and takes no entry; the others are points.
+        result_.EntryOf.assign(blocks.size(), kZeroBlockEntry);
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            if (blocks[b] == PixelBlock{})
+                continue;
+            blockOf_.push_back(static_cast<std::uint32_t>(b));
+            group_.push_back(GroupOf(blocks[b]));
+            weight_.push_back(static_cast<float>(counts[b]));
+            for (int d = 0; d < D; ++d) {
+                const auto byte = static_cast<float>((blocks[b][d / 4] >> (8 * (d % 4))) & 0xFF);
+                x_.push_back(d % 4 == 3 ? byte * kAlphaScale : byte);
+            }
+        }
+    }
+
+    BlockPalette Run()
+    {
+        if (blockOf_.empty())
+            return std::move(result_);
+        Split();
+        for (int pass = 0; pass < kPasses; ++pass) {
+            // Entries move less with every pass; their neighbours are found anew every other.
+            if (pass % 2 == 0)
+                FindNeighbours();
+            Assign(true);
+        }
+        Round();
+        Assign(false);
+        Collect();
+        return std::move(result_);
+    }
+
+private:
+    struct Box {
+        std::uint32_t Begin = 0, End = 0; // members: order_[Begin, End)
+        Group Of = kVisible;
+        double Weight = 0;
+        std::array<double, D> Sum{};
+        double Sse = 0;
+    };
+
+    const float* X(std::size_t point) const { return x_.data() + point * D; }
+    float* C(std::size_t centre) { return centres_.data() + centre * D; }
+
+    void Measure(Box& box) const
+    {
+        box.Weight = 0;
+        box.Sum.fill(0);
+        double sumSq = 0;
+        for (std::uint32_t k = box.Begin; k < box.End; ++k) {
+            const float* x = X(order_[k]);
+            const double w = weight_[order_[k]];
+            box.Weight += w;
+            for (int d = 0; d < D; ++d) {
+                box.Sum[d] += w * x[d];
+                sumSq += w * x[d] * x[d];
+            }
+        }
+        double meanSq = 0;
+        for (int d = 0; d < D; ++d)
+            meanSq += box.Sum[d] * box.Sum[d];
+        box.Sse = box.End - box.Begin > 1 ? std::max(0.0, sumSq - meanSq / box.Weight) : 0;
+    }
+
+    // Splits box across its principal axis (two steps of power iteration from the
+    // direction of brightness) at its mean; false when it cannot be split.
+    bool SplitBox(Box& box, Box& upper)
+    {
+        std::array<float, D> mean, axis;
+        for (int d = 0; d < D; ++d) {
+            mean[d] = static_cast<float>(box.Sum[d] / box.Weight);
+            axis[d] = 1;
+        }
+        for (int step = 0; step < 2; ++step) {
+            std::array<double, D> next{};
+            for (std::uint32_t k = box.Begin; k < box.End; ++k) {
+                const float* x = X(order_[k]);
+                float t = 0;
+                for (int d = 0; d < D; ++d)
+                    t += (x[d] - mean[d]) * axis[d];
+                t *= weight_[order_[k]];
+                for (int d = 0; d < D; ++d)
+                    next[d] += t * (x[d] - mean[d]);
+            }
+            double norm = 0;
+            for (int d = 0; d < D; ++d)
+                norm += next[d] * next[d];
+            if (norm == 0)
+                return false;
+            norm = std::sqrt(norm);
+            for (int d = 0; d < D; ++d)
+                axis[d] = static_cast<float>(next[d] / norm);
+        }
+        const auto below = [&](std::uint32_t point) {
+            const float* x = X(point);
+            float t = 0;
+            for (int d = 0; d < D; ++d)
+                t += (x[d] - mean[d]) * axis[d];
+            return t < 0;
+        };
+        const auto middle = std::partition(order_.begin() + box.Begin, order_.begin() + box.End, below);
+        const auto cut = static_cast<std::uint32_t>(middle - order_.begin());
+        if (cut == box.Begin || cut == box.End)
+            return false;
+        upper = box;
+        upper.Begin = cut;
+        box.End = cut;
+        Measure(box);
+        Measure(upper);
+        return true;
+    }
+
+    // The first entries: each group of blocks split in two, the worst first, until the
+    // entries are spent or every group is one block.
+    void Split()
+    {
+        order_.resize(blockOf_.size());
+        for (std::uint32_t k = 0; k < order_.size(); ++k)
+            order_[k] = k;
+        std::stable_partition(order_.begin(), order_.end(), [&](std::uint32_t p) { return group_[p] == kVisible; });
+        const auto visible = static_cast<std::uint32_t>(
+            std::count(group_.begin(), group_.end(), static_cast<std::uint8_t>(kVisible)));
+        std::vector<Box> boxes;
+        const auto total = static_cast<std::uint32_t>(order_.size());
+        for (const Group of : {kVisible, kTransparent}) {
+            Box box;
+            box.Begin = of == kVisible ? 0 : visible;
+            box.End = of == kVisible ? visible : total;
+            box.Of = of;
+            if (box.Begin == box.End)
+                continue;
+            Measure(box);
+            boxes.push_back(box);
+        }
+        std::priority_queue<std::pair<double, std::size_t>> worst;
+        for (std::size_t b = 0; b < boxes.size(); ++b)
+            worst.push({boxes[b].Sse, b});
+        while (boxes.size() < maxEntries_ && !worst.empty() && worst.top().first > 0) {
+            stop_.ThrowIfStopped();
+            const std::size_t b = worst.top().second;
+            worst.pop();
+            Box upper;
+            if (!SplitBox(boxes[b], upper))
+                continue;
+            boxes.push_back(upper);
+            worst.push({boxes[b].Sse, b});
+            worst.push({upper.Sse, boxes.size() - 1});
+        }
+
+        centres_.assign(boxes.size() * D, 0);
+        centreGroup_.resize(boxes.size());
+        assigned_.resize(blockOf_.size());
+        for (std::size_t b = 0; b < boxes.size(); ++b) {
+            for (int d = 0; d < D; ++d)
+                C(b)[d] = static_cast<float>(boxes[b].Sum[d] / boxes[b].Weight);
+            centreGroup_[b] = boxes[b].Of;
+            for (std::uint32_t k = boxes[b].Begin; k < boxes[b].End; ++k)
+                assigned_[order_[k]] = static_cast<std::uint32_t>(b);
+        }
+        entryCentres_ = boxes.size();
+        if (std::find(centreGroup_.begin(), centreGroup_.end(), kTransparent) != centreGroup_.end()) {
+            // Index 0 is one more place for transparent blocks to go, fixed at zero.
+            centres_.resize(centres_.size() + D, 0);
+            centreGroup_.push_back(kTransparent);
+        }
+    }
+
+    // For each entry, the nearest others of its group, nearest first. Entries are sorted by
+    // where they fall on their principal axis; from each one the search goes out both ways
+    // until the distance along the axis alone exceeds the farthest neighbour kept.
+    void FindNeighbours()
+    {
+        const std::size_t n = centreGroup_.size();
+        neighbours_.assign(n * kNeighbours, 0);
+        neighbourDistance_.assign(n * kNeighbours, INFINITY);
+        const std::array<float, D> axis = PrincipalAxis();
+        std::vector<std::pair<float, std::uint32_t>> sorted(n);
+        for (std::size_t c = 0; c < n; ++c) {
+            float t = 0;
+            for (int d = 0; d < D; ++d)
+                t += C(c)[d] * axis[d];
+            sorted[c] = {t, static_cast<std::uint32_t>(c)};
+        }
+        std::sort(sorted.begin(), sorted.end());
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i % kNeighbourStopStride == 0)
+                stop_.ThrowIfStopped();
+            const float t = sorted[i].first;
+            const std::uint32_t a = sorted[i].second;
+            float* dist = neighbourDistance_.data() + std::size_t{a} * kNeighbours;
+            std::uint32_t* id = neighbours_.data() + std::size_t{a} * kNeighbours;
+            auto offer = [&](std::uint32_t other) {
+                if (centreGroup_[other] != centreGroup_[a])
+                    return;
+                const float distance = Distance<D>(C(a), C(other));
+                if (distance >= dist[kNeighbours - 1])
+                    return;
+                std::size_t k = kNeighbours - 1;
+                for (; k > 0 && dist[k - 1] > distance; --k) {
+                    dist[k] = dist[k - 1];
+                    id[k] = id[k - 1];
+                }
+                dist[k] = distance;
+                id[k] = other;
+            };
+            for (std::size_t j = i + 1; j < n && (sorted[j].first - t) * (sorted[j].first - t) < dist[kNeighbours - 1]; ++j)
+                offer(sorted[j].second);
+            for (std::size_t j = i; j-- > 0 && (sorted[j].first - t) * (sorted[j].first - t) < dist[kNeighbours - 1];)
+                offer(sorted[j].second);
+        }
+    }
+
+    // The direction in which the entries spread most: a few steps of power iteration from
+    // the direction of brightness.
+    std::array<float, D> PrincipalAxis()
+    {
+        const std::size_t n = centreGroup_.size();
+        std::array<double, D> mean{};
+        for (std::size_t c = 0; c < n; ++c)
+            for (int d = 0; d < D; ++d)
+                mean[d] += C(c)[d] / static_cast<double>(n);
+        std::array<float, D> axis;
+        axis.fill(1 / std::sqrt(static_cast<float>(D)));
+        for (int step = 0; step < 4; ++step) {
+            std::array<double, D> next{};
+            for (std::size_t c = 0; c < n; ++c) {
+                double t = 0;
+                for (int d = 0; d < D; ++d)
+                    t += (C(c)[d] - mean[d]) * axis[d];
+                for (int d = 0; d < D; ++d)
+                    next[d] += t * (C(c)[d] - mean[d]);
+            }
+            double norm = 0;
+            for (int d = 0; d < D; ++d)
+                norm += next[d] * next[d];
+            if (norm == 0)
+                break;
+            for (int d = 0; d < D; ++d)
+                axis[d] = static_cast<float>(next[d] / std::sqrt(norm));
+        }
+        return axis;
+    }
+
+    // Moves every block to the nearest of its entry and that entry's neighbours (another
+    // entry can only be nearer if it lies within twice the block's distance from its own);
+    // then, if update, every entry to the mean of its blocks.
+    void Assign(bool update)
+    {
+        std::vector<double> sums(update ? entryCentres_ * D : 0, 0.0);
+        std::vector<double> weights(update ? entryCentres_ : 0, 0.0);
+        for (std::size_t p = 0; p < blockOf_.size(); ++p) {
+            if (p % kStopStride == 0)
+                stop_.ThrowIfStopped();
+            const float* x = X(p);
+            std::uint32_t best = assigned_[p];
+            const float own = Distance<D>(x, C(best));
+            float bestDistance = own;
+            const std::uint32_t* id = neighbours_.data() + std::size_t{assigned_[p]} * kNeighbours;
+            const float* dist = neighbourDistance_.data() + std::size_t{assigned_[p]} * kNeighbours;
+            for (std::size_t k = 0; k < kNeighbours && dist[k] < 4 * own; ++k) {
+                const float distance = Distance<D>(x, C(id[k]));
+                if (distance < bestDistance) {
+                    bestDistance = distance;
+                    best = id[k];
+                }
+            }
+            assigned_[p] = best;
+            if (update && best < entryCentres_) {
+                weights[best] += weight_[p];
+                for (int d = 0; d < D; ++d)
+                    sums[best * D + d] += double{weight_[p]} * x[d];
+            }
+        }
+        if (update)
+            for (std::size_t c = 0; c < entryCentres_; ++c)
+                if (weights[c] > 0)
+                    for (int d = 0; d < D; ++d)
+                        C(c)[d] = static_cast<float>(sums[c * D + d] / weights[c]);
+    }
+
+    // Entries as bytes. A visible entry keeps at least one pixel with some alpha.
+    void Round()
+    {
+        for (std::size_t c = 0; c < entryCentres_; ++c) {
+            float* centre = C(c);
+            int mostAlpha = 3;
+            for (int d = 0; d < D; ++d) {
+                const float scale = d % 4 == 3 ? kAlphaScale : 1.0f;
+                centre[d] = std::clamp(std::nearbyint(centre[d] / scale), 0.0f, 255.0f) * scale;
+                if (d % 4 == 3 && centre[d] > centre[mostAlpha])
+                    mostAlpha = d;
+            }
+            if (centreGroup_[c] == kVisible && centre[mostAlpha] == 0)
+                centre[mostAlpha] = kAlphaScale;
+        }
+    }
+
+    // The entries that blocks are drawn as, in order of first use.
+    void Collect()
+    {
+        std::vector<std::uint32_t> entryOfCentre(entryCentres_, kZeroBlockEntry);
+        for (std::size_t p = 0; p < blockOf_.size(); ++p) {
+            const std::uint32_t c = assigned_[p];
+            if (c >= entryCentres_)
+                continue; // index 0
+            if (entryOfCentre[c] == kZeroBlockEntry) {
+                entryOfCentre[c] = static_cast<std::uint32_t>(result_.Entries.size());
+                PixelBlock entry{};
+                for (int d = 0; d < D; ++d) {
+                    const float scale = d % 4 == 3 ? kAlphaScale : 1.0f;
+                    entry[d / 4] |= static_cast<std::uint32_t>(C(c)[d] / scale) << (8 * (d % 4));
+                }
+                result_.Entries.push_back(entry);
+            }
+            result_.EntryOf[blockOf_[p]] = entryOfCentre[c];
+        }
+    }
+
+    const std::size_t maxEntries_;
+    const StopToken& stop_;
+    BlockPalette result_;
+    // The points: the blocks but the all-zero one, alpha scaled.
+    std::vector<std::uint32_t> blockOf_;
+    std::vector<std::uint8_t> group_;
+    std::vector<float> weight_;
+    std::vector<float> x_;
+    std::vector<std::uint32_t> order_;
+    // Entries 0 .. entryCentres_ - 1, then index 0 where transparent blocks have it to go to.
+    std::vector<float> centres_;
+    std::vector<std::uint8_t> centreGroup_;
+    std::size_t entryCentres_ = 0;
+    std::vector<std::uint32_t> assigned_;
+    std::vector<std::uint32_t> neighbours_;
+    std::vector<float> neighbourDistance_;
+};
+
+} // namespace
+
+BlockPalette QuantiseBlocks(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts,
+                            unsigned pixelsPerBlock, std::size_t maxEntries, const StopToken& stop)
+{
+    if (pixelsPerBlock == 2)
+        return Quantiser<8>(blocks, counts, maxEntries, stop).Run();
+    return Quantiser<16>(blocks, counts, maxEntries, stop).Run();
+}
+
+} // namespace packsmith

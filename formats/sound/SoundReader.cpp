@@ -1,0 +1,150 @@
+#include "formats/sound/SoundReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "core/PackError.h"
+
+namespace packsmith {
+
+namespace {
+
+struct SndfileClose {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+using SoundFile = std::unique_ptr<SNDFILE, SndfileClose>;
+
+// Frames read at a time: between two looks at the stop request.
+constexpr sf_count_t kChunkFrames = 16384;
+
+// libsndfile's texts end in a full stop, which reads badly inside the brackets.
+std::string SndfileCause(SNDFILE* file)
+{
+    std::string text = sf_strerror(file);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+[[noreturn]] void ThrowCannotRead(const std::string& path, const std::string& cause)
+{
+    throw PackError("Cannot read the sound file " + path + " (" + cause + ")");
+}
+
+[[noreturn]] void ThrowUnusable(const std::string& path, const std::string& what)
+{
+    throw PackError("The sound file " + path + " " + what);
+}
+
+std::string KindOf(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+        return "8-bit";
+    case SF_FORMAT_PCM_16:
+        return "16-bit";
+    case SF_FORMAT_PCM_24:
+        return "24-bit";
+    case SF_FORMAT_PCM_32:
+        return "32-bit";
+    case SF_FORMAT_FLOAT:
+        return "32-bit float";
+    case SF_FORMAT_DOUBLE:
+        return "64-bit float";
+    default:
+        break;
+    }
+    // The compressed kinds go by libsndfile's own names ("Vorbis", "IMA ADPCM"...).
+    SF_FORMAT_INFO info{};
+    info.format = format & SF_FORMAT_SUBMASK;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name != nullptr)
+        return info.name;
+    return "compressed sound";
+}
+
+void CheckShape(const std::string& path, const SF_INFO& info)
+{
+    if (info.channels < 1 || info.channels > kMaxSoundChannels)
+        ThrowUnusable(path, "has " + std::to_string(info.channels) + " channels (from 1 to " +
+                                std::to_string(kMaxSoundChannels) + " can be packed)");
+    if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate)
+        ThrowUnusable(path, "has an unusable sample rate (" + std::to_string(info.samplerate) + " Hz)");
+    if (info.frames <= 0)
+        ThrowUnusable(path, "holds no sound");
+    // Said before anything is allocated: a damaged or hostile header must not cost the memory
+    // it claims.
+    const std::uint64_t frameBytes = 2 * static_cast<std::uint64_t>(info.channels);
+    if (static_cast<std::uint64_t>(info.frames) > kMaxSoundBytes / frameBytes)
+        ThrowUnusable(path, "is too long to pack (" + std::to_string(info.frames) + " frames)");
+}
+
+} // namespace
+
+Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progress& progress)
+{
+    // Only a regular file is read: a directory opens like a file and fails only when read,
+    // with a text that hides why, and a pipe or device could keep the reader waiting for
+    // ever. O_NONBLOCK keeps the open of a FIFO from waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        ThrowCannotRead(path, CauseOf(errno));
+    struct stat about {};
+    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
+        ::close(fd);
+        ThrowCannotRead(path, CauseOf(S_ISDIR(about.st_mode) ? EISDIR : kNotRegularFile));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+
+    SF_INFO info{};
+    const SoundFile file(sf_open_fd(fd, SFM_READ, &info, SF_TRUE));
+    if (!file)
+        ThrowCannotRead(path, SndfileCause(nullptr));
+    CheckShape(path, info);
+
+    Pcm16 pcm;
+    pcm.Channels = info.channels;
+    pcm.SampleRate = info.samplerate;
+    pcm.Kind = KindOf(info.format);
+
+    // The header's length is only a promise. Where the file is large enough to keep it (at a
+    // byte a sample at least, as every uncompressed kind takes), the whole length is reserved
+    // at once: growing a long sound by doubling copies it over and over, and a stop waits for
+    // each copy. Otherwise start modestly and grow with what is really there.
+    const auto channels = static_cast<std::size_t>(info.channels);
+    const std::size_t promised = static_cast<std::size_t>(info.frames) * channels;
+    const bool credible = promised <= static_cast<std::uint64_t>(about.st_size);
+    pcm.Samples.reserve(credible ? promised : std::min(promised, std::size_t{1} << 22));
+
+    // Doubles, because libsndfile scales every integer kind by its own full scale (0x8000 for
+    // 16-bit, 0x800000 for 24-bit...) and any such sample is exact in a double: times 32768
+    // gives a 16-bit file's samples back unchanged and a wider file's rounded to nearest.
+    std::vector<double> chunk(static_cast<std::size_t>(kChunkFrames) * channels);
+    for (sf_count_t left = info.frames; left > 0;) {
+        stop.ThrowIfStopped();
+        if (progress)
+            progress(static_cast<std::uint64_t>(info.frames - left), static_cast<std::uint64_t>(info.frames));
+        const sf_count_t got = sf_readf_double(file.get(), chunk.data(), std::min(left, kChunkFrames));
+        if (got <= 0)
+            break;
+        const std::size_t at = pcm.Samples.size();
+        const std::size_t count = static_cast<std::size_t>(got) * channels;
+        pcm.Samples.resize(at + count);
+        for (std::size_t i = 0; i < count; ++i)
+            pcm.Samples[at + i] = RoundToPcm16(chunk[i] * 32768.0);
+        left -= got;
+    }
+    if (sf_error(file.get()) != SF_ERR_NO_ERROR)
+        ThrowCannotRead(path, SndfileCause(file.get()));
+    if (pcm.Samples.empty())
+        ThrowUnusable(path, "holds no sound");
+    return pcm;
+}
+
+} // namespace packsmith

@@ -1,0 +1,100 @@
+#include "formats/tga/TgaLibrary.h"
+
+#include <cerrno>
+#include <dlfcn.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
+
+#include "core/PackError.h"
+
+namespace packsmith {
+
+namespace {
+
+constexpr const char* kLibraryName = "libtarga.so";
+
+std::string ProgramDirectory()
+{
+    std::error_code ec;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : program.parent_path().string();
+}
+
+} // namespace
+
+std::string TgaLibraryPath()
+{
+    const std::string directory = ProgramDirectory();
+    const std::string beside = directory + "/" + kLibraryName;
+    const std::string installed = directory + "/" PACKSMITH_PRIVATE_LIBRARY_DIR "/" + kLibraryName;
+    std::error_code ec;
+    if (!std::filesystem::exists(beside, ec) && std::filesystem::exists(installed, ec))
+        return installed;
+    return beside;
+}
+
+TgaLibrary::TgaLibrary() : TgaLibrary(TgaLibraryPath()) {}
+
+TgaLibrary::TgaLibrary(const std::string& libraryPath) : path_(libraryPath)
+{
+    // A path with a "/" is loaded as it stands, never looked up.
+    handle_ = path_.find('/') == std::string::npos ? nullptr : dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr)
+        throw PackError("Cannot load the TGA codec library " + path_);
+    try {
+        Entry("WriteTGA");
+        Entry("ReadTGA");
+    } catch (...) {
+        dlclose(handle_);
+        throw;
+    }
+}
+
+TgaLibrary::~TgaLibrary() { dlclose(handle_); }
+
+void* TgaLibrary::Entry(const char* name) const
+{
+    void* entry = dlsym(handle_, name);
+    if (entry == nullptr)
+        throw PackError(std::string("The TGA codec library ") + path_ + " has no entry point " + name);
+    return entry;
+}
+
+void TgaLibrary::Write(OutputFile& file, const TgaBitmap& bitmap) const
+{
+    // The library takes a path; it writes the still unnamed file through one.
+    const auto write = reinterpret_cast<WriteTgaFunction>(Entry("WriteTGA"));
+    if (write(file.WritablePath().c_str(), &bitmap, 1) != TgaOk)
+        ThrowCannotCreate(file.Path());
+}
+
+void TgaLibrary::Write(const std::string& path, const TgaBitmap& bitmap) const
+{
+    OutputFile file(path);
+    Write(file, bitmap);
+    file.Commit();
+}
+
+void TgaLibrary::Read(const std::string& path, TgaBitmap& bitmap) const
+{
+    const auto read = reinterpret_cast<ReadTgaFunction>(Entry("ReadTGA"));
+    switch (read(path.c_str(), &bitmap)) {
+    case TgaOk:
+        return;
+    case TgaOutOfMemory:
+        ThrowOutOfMemory();
+    case TgaCannotOpen: {
+        // The library reads regular files only; say so when that is why.
+        struct stat info {};
+        const bool there = ::stat(path.c_str(), &info) == 0;
+        ThrowCannotOpen(path, there && !S_ISREG(info.st_mode) ? kNotRegularFile : there ? 0 : errno);
+    }
+    case TgaTooLarge:
+        throw PackError("The image " + path + " is too large");
+    default:
+        throw PackError("Cannot read the TGA image " + path);
+    }
+}
+
+} // namespace packsmith

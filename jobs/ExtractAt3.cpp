@@ -1,0 +1,186 @@
+#include "jobs/ExtractAt3.h"
+
+#include <algorithm>
+#include <memory>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "concurrency/Pipeline.h"
+#include "formats/tga/TgaLibrary.h"
+#include "formats/tga/Bitmap32.h"
+#include "formats/imagepack/ImagePackFile.h"
+#include "formats/imagepack/ImagePackReader.h"
+#include "formats/imagepack/OutputNames.h"
+#include "io/FileStream.h"
+#include "io/OutputFile.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
+#include "concurrency/Recycler.h"
+
+namespace packsmith {
+
+namespace {
+
+// A batch of entries is closed when its pictures come to this many bytes, or entries: small
+// pictures go to the workers many at a time, so that handing them over costs little beside
+// decoding them; a large one goes alone.
+constexpr std::uint64_t kBatchBytes = std::uint64_t{1} << 20;
+constexpr std::size_t kBatchEntries = 64;
+// The decoded pictures waiting to be written, at most (a single larger one still goes).
+constexpr std::size_t kPendingBytes = std::size_t{24} << 20;
+
+// Where an entry's picture is to go; an entry the selection leaves out goes nowhere.
+struct PlannedPicture {
+    PackEntry Entry;
+    bool Selected = false;
+    std::string TypeDirectory;
+    std::string FileName;
+};
+
+using PictureBatch = std::vector<PlannedPicture>;
+
+// Consecutive entries decoded on one worker, in entry order. A picture that cannot be read
+// ends the batch: the pictures before it are there, and the failure is raised after them.
+struct DecodedBatch {
+    PictureBatch Planned;
+    std::vector<std::unique_ptr<Bitmap32>> Pictures; // one for each planned entry up to a failure; null if left out
+    std::exception_ptr Failure;
+};
+
+// Every directory is checked and made once per job.
+class TypeDirectories {
+public:
+    // Makes directory when it is missing. One that cannot be made shows when a picture is
+    // written into it; a link in its place is refused, since what it points at lies outside
+    // the target.
+    void Prepare(const std::string& directory, const std::string& firstCandidate)
+    {
+        if (ready_.count(directory) != 0)
+            return;
+        struct stat info {};
+        if (lstat(directory.c_str(), &info) != 0)
+            mkdir(directory.c_str(), 0777);
+        else if (S_ISLNK(info.st_mode))
+            throw PackError("Cannot create file " + JoinPath(directory, firstCandidate) +
+                            " (its folder is a link, which may lead out of the target)");
+        ready_.insert(directory);
+    }
+
+private:
+    std::unordered_set<std::string> ready_;
+};
+
+} // namespace
+
+void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
+{
+    FileStream pack(path, FileStream::Mode::OpenRead);
+    ImagePackReader reader(pack, path);
+    const TgaLibrary codec;
+
+    host.SetStatus("Processing " + ExtractFileName(path) + "...");
+    host.SetProgressMax(100);
+    host.SetProgressPosition(0);
+
+    // Per sub-directory and file name, the candidate after the last one taken: names below
+    // it were taken when this job looked, and stay so, so a pack of many pictures of one
+    // name costs one try per picture.
+    std::unordered_map<std::string, unsigned long> nextCandidate;
+    std::uint32_t named = 0;
+    const auto write = [&](const PlannedPicture& planned, const Bitmap32& bitmap) {
+        OutputFile picture(JoinPath(planned.TypeDirectory, FirstCandidate(planned.FileName)));
+        codec.Write(picture, *bitmap.ForCodec());
+        const auto bytes = static_cast<std::uint64_t>(picture.Stream().Size());
+        // The picture takes the first free name at the moment it is complete, so runs that
+        // extract into one directory at once never take each other's names.
+        const std::string outputPath =
+            picture.CommitFree([&](unsigned long n) { return CandidateName(planned.FileName, n); },
+                               nextCandidate[planned.TypeDirectory + '/' + planned.FileName]);
+        host.ReportOutput(outputPath, bytes);
+    };
+
+    // The pictures are decoded on the workers and written here, in entry order: files are
+    // made by one thread, as the file system makes them fastest, and names, results and log
+    // are those of a picture by picture extraction.
+    Recycler<Bitmap32> bitmaps; // decoded into on the workers, given back once written
+    Pipeline<PictureBatch, DecodedBatch, ImagePackFile>::Steps steps;
+    steps.MakeState = [&path] { return std::make_unique<ImagePackFile>(path); };
+    steps.Process = [&bitmaps](ImagePackFile& worker, PictureBatch& planned, const StopToken& stop) {
+        DecodedBatch batch;
+        batch.Planned = std::move(planned);
+        for (const PlannedPicture& picture : batch.Planned) {
+            stop.ThrowIfStopped();
+            if (!picture.Selected) {
+                batch.Pictures.emplace_back();
+                continue;
+            }
+            std::unique_ptr<Bitmap32> bitmap = bitmaps.Get();
+            try {
+                worker.Reader().ReadPicture(picture.Entry, *bitmap);
+            } catch (...) {
+                batch.Failure = std::current_exception();
+                bitmaps.Put(std::move(bitmap));
+                break;
+            }
+            batch.Pictures.push_back(std::move(bitmap));
+        }
+        return batch;
+    };
+    steps.Commit = [&](DecodedBatch& batch) {
+        for (std::size_t k = 0; k < batch.Pictures.size(); ++k) {
+            CheckStop(host);
+            if (batch.Pictures[k]) {
+                write(batch.Planned[k], *batch.Pictures[k]);
+                bitmaps.Put(std::move(batch.Pictures[k]));
+            } else {
+                host.ReportLeftOut();
+            }
+            host.ShowFileProgress(static_cast<int>(std::uint64_t{named++} * 100 / reader.EntryCount()));
+        }
+        if (batch.Failure)
+            std::rethrow_exception(batch.Failure);
+    };
+
+    TypeDirectories directories;
+    const auto plan = [&](std::uint32_t i) {
+        PlannedPicture planned;
+        planned.Entry = reader.NextEntry();
+        planned.Selected = !run.Selection || run.Selection(i, planned.Entry.Name);
+        if (planned.Selected) {
+            planned.TypeDirectory = JoinPath(run.TargetDirectory, TypeDirectoryName(planned.Entry.Name));
+            planned.FileName = FileNamePart(planned.Entry.Name);
+            directories.Prepare(planned.TypeDirectory, FirstCandidate(planned.FileName));
+        }
+        return planned;
+    };
+    const PipelineLimits limits{WorkersFor(run), 0, kPendingBytes};
+    Pipeline<PictureBatch, DecodedBatch, ImagePackFile>::Run(limits, host.Stop(), steps, [&](auto& pipeline) {
+        PictureBatch open; // planned, not yet given
+        std::uint64_t openBytes = 0;
+        const auto give = [&] {
+            if (!open.empty())
+                pipeline.Give(std::exchange(open, {}), static_cast<std::size_t>(std::exchange(openBytes, 0)));
+        };
+        for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
+            CheckStop(host);
+            try {
+                open.push_back(plan(i));
+            } catch (...) {
+                // An entry that cannot be planned fails once those before it are written,
+                // as when the pictures are written one by one.
+                give();
+                throw;
+            }
+            if (open.back().Selected)
+                openBytes += std::max<std::uint64_t>(reader.PictureBytes(open.back().Entry), 1);
+            if (openBytes >= kBatchBytes || open.size() >= kBatchEntries)
+                give();
+        }
+        give();
+    });
+}
+
+} // namespace packsmith

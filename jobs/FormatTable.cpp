@@ -1,0 +1,122 @@
+#include "jobs/FormatTable.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "jobs/ExtractAt3.h"
+#include "jobs/ExtractWac.h"
+#include "jobs/ExtractWas.h"
+#include "jobs/FileContents.h"
+#include "jobs/PackSound.h"
+#include "jobs/RebuildAt3.h"
+#include "jobs/ReplayLog.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
+
+namespace packsmith {
+
+namespace {
+
+constexpr std::array<Format, kFormatCount> kFormats{{
+    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, RebuildWac, ListWac},
+    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, RebuildWas, ListWas},
+    {3, "AT3", "Image Pack (*.at3)", "at3", ".at3", JobKind::Extract, true, false, ExtractAt3, RebuildAt3, ListAt3},
+    {5, "", "Project list files (*.lst)", "lst", ".lst", JobKind::Replay, false, true, ReplayLog, nullptr, nullptr},
+    {4, "", "Log files (*.log)", "log", ".log", JobKind::Replay, false, false, ReplayLog, nullptr, nullptr},
+    {6, "", "Wave to Packed WAV (*.wav)", "pack-wac", ".wav", JobKind::Pack, false, false, PackWac, nullptr, nullptr},
+    {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr, nullptr},
+}};
+
+// The first format whose extension the file has, and how many have it.
+std::pair<const Format*, int> FormatsWithExtension(std::string_view path)
+{
+    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
+    const Format* first = nullptr;
+    int count = 0;
+    if (extension.empty())
+        return {first, count};
+    for (const Format& format : kFormats) {
+        if (UpperCaseAscii(format.Extension) == extension && count++ == 0)
+            first = &format;
+    }
+    return {first, count};
+}
+
+// "a, b and c": the words with separator between them and lastSeparator before the last.
+template <class Words>
+std::string Enumeration(const Words& words, std::string_view separator, std::string_view lastSeparator)
+{
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == words.size() ? lastSeparator : separator;
+        text += words[i];
+    }
+    return text;
+}
+
+} // namespace
+
+const std::array<Format, kFormatCount>& Formats() { return kFormats; }
+
+const Format* FormatByCode(FormatCode code)
+{
+    for (const Format& format : kFormats)
+        if (format.Code == code)
+            return &format;
+    return nullptr;
+}
+
+const Format& FormatAtFilter(int position)
+{
+    if (position < 1 || position > static_cast<int>(kFormats.size()))
+        ThrowListIndex(position);
+    return kFormats[static_cast<std::size_t>(position - 1)];
+}
+
+int FilterPosition(const Format& format) { return static_cast<int>(&format - kFormats.data()) + 1; }
+
+const Format* FormatForFile(std::string_view path)
+{
+    const auto [first, count] = FormatsWithExtension(path);
+    return count == 1 ? first : nullptr;
+}
+
+bool ExtensionIsShared(std::string_view path) { return FormatsWithExtension(path).second > 1; }
+
+const Format* FormatByOption(std::string_view option)
+{
+    for (const Format& format : kFormats)
+        if (format.Option == option)
+            return &format;
+    return nullptr;
+}
+
+std::string OptionNames(std::string_view separator, std::string_view lastSeparator)
+{
+    std::vector<std::string_view> names;
+    for (const Format& format : kFormats)
+        names.push_back(format.Option);
+    return Enumeration(names, separator, lastSeparator);
+}
+
+std::string ExtensionNames(std::string_view separator, std::string_view lastSeparator)
+{
+    std::vector<std::string_view> extensions;
+    for (const Format& format : kFormats)
+        if (std::find(extensions.begin(), extensions.end(), format.Extension) == extensions.end())
+            extensions.push_back(format.Extension);
+    return Enumeration(extensions, separator, lastSeparator);
+}
+
+RebuildFunction RebuildFor(std::string_view logName)
+{
+    // The logs have no name of their own, so an empty name selects nothing.
+    for (const Format& format : kFormats)
+        if (!format.LogName.empty() && format.LogName == logName)
+            return format.Rebuild;
+    return nullptr;
+}
+
+} // namespace packsmith

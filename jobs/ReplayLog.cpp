@@ -1,0 +1,109 @@
+#include "jobs/ReplayLog.h"
+
+#include <filesystem>
+#include <string_view>
+
+#include "jobs/ListedPath.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
+#include "jobs/ResultLog.h"
+
+namespace packsmith {
+
+namespace {
+
+// The pack a "#Source:" line names: the path as written, or, when that names nothing, the
+// same without the blanks an editor may have left at its end; then as a listed path.
+std::string SourcePath(const std::string& written, const std::string& logDirectory)
+{
+    std::string path = written;
+    if (!PathExists(path))
+        if (const auto end = path.find_last_not_of(" \t"); end != std::string::npos)
+            path.erase(end + 1);
+    return ResolveListedPath(path, logDirectory);
+}
+
+// Rebuilds what a "#Source:" line names into the target directory. A second listing of the
+// same file in one run would undo the first's, so it is refused. A failure while a file is
+// rebuilt is about that file, whatever log named it.
+int Rebuild(RebuildFunction rebuild, const std::string& source, int firstLine, RunContext& run, JobHost& host)
+{
+    const std::string newPath = JoinPath(run.TargetDirectory, ExtractFileName(source));
+    if (run.RebuiltPacks.count(newPath) != 0)
+        throw PackError("The log lists " + source + " more than once: its first listing has been put back, and the "
+                        "next would undo it. Keep one listing of it in the log");
+    try {
+        const int next = rebuild(newPath, firstLine, run, host);
+        run.RebuiltPacks.insert(newPath);
+        return next;
+    } catch (const PackError& e) {
+        throw PackError(About(source, e.what()));
+    }
+}
+
+} // namespace
+
+void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
+{
+    // The open pack goes however the replay ends, also at a stop or a failure: the run, which
+    // holds it, outlives the job (the window keeps it until the next run).
+    struct ReleaseSource {
+        RunContext& Run;
+        ~ReleaseSource() { Run.SourcePackStream.reset(); }
+    } release{run};
+    run.ReplayList.LoadFromFile(path);
+    run.ReplayDirectory = std::filesystem::path(path).parent_path().string();
+    const std::string status = "Processing " + ExtractFileName(path) + "...";
+    host.SetStatus(status);
+    host.SetTotalMax(100);
+    host.SetTotalPosition(0);
+
+    // What the latest "#Format:" line selected; a file starts without one.
+    RebuildFunction rebuild = nullptr;
+    std::string sourceToken; // kept from line to line when a line holds no token
+    for (int i = 0; i < run.ReplayList.Count();) {
+        CheckStop(host);
+        host.SetStatus(status);
+        const int lines = run.ReplayList.Count();
+        host.SetTotalPosition(lines == 1 ? 100 : static_cast<int>(std::int64_t{i} * 100 / (lines - 1)));
+
+        int next = i + 1;
+        const std::string line = run.ReplayList.At(i);
+        if (const Token token = FirstToken(line); token.Start != std::string::npos)
+            sourceToken = token.Text;
+        if (IsKeyword(sourceToken)) {
+            // The keyword and the one character after it are cut, with any blanks before it.
+            // A line without a token of its own (the keyword kept from an earlier line) is
+            // cut by the keyword's length from its start.
+            const Token own = FirstToken(line);
+            const std::size_t cut = (own.Start == std::string::npos ? 0 : own.Start) + sourceToken.size() + 1;
+            const std::string rest = cut < line.size() ? line.substr(cut) : std::string();
+            run.ReplayList.Put(i, rest);
+
+            if (sourceToken == kFormatKeyword) {
+                if (const Token name = FirstToken(rest); name.Start != std::string::npos)
+                    sourceToken = name.Text;
+                rebuild = run.RebuildFor ? run.RebuildFor(sourceToken) : nullptr;
+            }
+            if (sourceToken == kSourceKeyword) {
+                sourceToken = rest;
+                run.SourcePackStream.reset();
+                const std::string source = SourcePath(rest, run.ReplayDirectory);
+                if (PathExists(source)) {
+                    // Only read: a read-only pack can be rebuilt too.
+                    run.SourcePackStream = std::make_unique<FileStream>(source, FileStream::Mode::OpenRead);
+                    host.SetStatus("Processing " + ExtractFileName(source) + "...");
+                    if (rebuild)
+                        next = Rebuild(rebuild, source, i + 1, run, host);
+                } else if (rebuild) {
+                    host.ReportWarning(path + ": the pack " + rest + " was not found; nothing was rebuilt from it");
+                }
+            }
+        }
+        run.SourcePackStream.reset();
+        host.SetProgressPosition(host.ProgressPosition() + 1);
+        i = next;
+    }
+}
+
+} // namespace packsmith

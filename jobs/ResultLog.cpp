@@ -1,0 +1,43 @@
+#include "jobs/ResultLog.h"
+
+namespace packsmith {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
+
+} // namespace
+
+Token FirstToken(std::string_view line)
+{
+    const auto start = line.find_first_not_of(kBlanks);
+    if (start == std::string_view::npos)
+        return {};
+    const auto end = line.find_first_of(kBlanks, start);
+    return {start, line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)};
+}
+
+bool IsKeyword(std::string_view token)
+{
+    return token == kFormatKeyword || token == kSourceKeyword || token == kTargetKeyword;
+}
+
+bool IsKeywordLine(std::string_view line) { return IsKeyword(FirstToken(line).Text); }
+
+std::string FormatLine(std::string_view formatName)
+{
+    std::string line(kFormatKeyword);
+    line += ' ';
+    line += formatName;
+    return line;
+}
+
+std::string SourceLine(std::string_view path)
+{
+    std::string line(kSourceKeyword);
+    line += ' ';
+    line += path;
+    return line;
+}
+
+} // namespace packsmith

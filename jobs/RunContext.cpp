@@ -1,0 +1,13 @@
+#include "jobs/RunContext.h"
+
+#include "concurrency/Cores.h"
+
+namespace packsmith {
+
+unsigned WorkersFor(const RunContext& run)
+{
+    const unsigned threads = run.Threads == 0 ? WorkersPerCore() : run.Threads;
+    return threads <= 1 ? 0 : threads;
+}
+
+} // namespace packsmith

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <set>
+#include <string_view>
+
+#include "jobs/EntrySelection.h"
+#include "io/FileStream.h"
+#include "io/StringList.h"
+
+namespace packsmith {
+
+class JobHost;
+struct RunContext;
+
+// What replaying the lines of one format in a result log does: rebuild the file the
+// "#Source:" line names into newPath from the lines that follow it, starting at firstLine;
+// returns the index of the first line after those it used.
+using RebuildFunction = int (*)(const std::string& newPath, int firstLine, RunContext& run, JobHost& host);
+// The rebuild for the format a "#Format:" line names; null when that format has none (or
+// the name is none of the formats).
+using RebuildLookup = RebuildFunction (*)(std::string_view logName);
+
+// How a rebuild stores the pictures that replace an entry's.
+enum class ReplacementCoding {
+    ExactOrRaw, // a compressed record where it holds the picture exactly, a raw record otherwise
+    Lossy,      // a compressed record, as close to the picture as the record can hold
+    Raw,        // a raw record always: four bytes a pixel
+};
+
+// The state that a run shares with its handlers, owned by the run: the target directory,
+// the lines of the future "result.log" (only the run writes them), the lines of the log
+// being replayed, the open source pack of a replay, and how a replay finds the rebuild of
+// a format, and what a replay has done so far.
+struct RunContext {
+    std::string TargetDirectory;
+    StringList ResultList;
+    StringList ReplayList;
+    std::unique_ptr<FileStream> SourcePackStream;
+    RebuildLookup RebuildFor = nullptr;
+    // The folder of the log being replayed, which its relative paths are relative to.
+    std::string ReplayDirectory;
+    // The packs this run has rebuilt, so that no listing undoes another's.
+    std::set<std::string> RebuiltPacks;
+    // The packed file whose rate, channels and leading bytes packed sound takes; "" for
+    // the sound's own.
+    std::string PackLike;
+    // The entries of image packs an extraction writes; empty for all of them.
+    EntrySelection Selection;
+    // How many threads a job may decode on: 0 for one per core, 1 for its own thread only.
+    unsigned Threads = 0;
+    // How a rebuild stores replaced pictures.
+    ReplacementCoding Coding = ReplacementCoding::ExactOrRaw;
+};
+
+// The worker threads a job of the run starts beside its own: none when it is to work alone.
+unsigned WorkersFor(const RunContext& run);
+
+} // namespace packsmith

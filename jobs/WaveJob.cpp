@@ -1,0 +1,167 @@
+#include "jobs/WaveJob.h"
+
+#include <algorithm>
+
+#include "core/ByteOrder.h"
+#include "formats/wave/WaveFile.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
+
+namespace packsmith {
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 1 << 20;
+constexpr std::size_t kSpareBuffers = 2;
+
+std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
+{
+    return JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(inputPath), ".wav"));
+}
+
+const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath)
+{
+    RefuseOverInput(outputPath, inputPath);
+    return outputPath;
+}
+
+} // namespace
+
+WaveJob::WaveJob(const std::string& inputPath, const RunContext& run, JobHost& host)
+    : host_(host), inputPath_(inputPath), outputPath_(OutputPathFor(inputPath, run)), input_(inputPath),
+      output_(CheckedOutput(outputPath_, inputPath)),
+      // One writer: the writes of a file go one after the other.
+      limits_{WorkersFor(run) == 0 ? 0u : 1u, 2}
+{
+    buffer_.reserve(kBufferBytes);
+    steps_.Process = [this](NoWorkerState&, ByteBuffer& bytes, const StopToken&) {
+        try {
+            output_.Stream().WriteBuffer(bytes);
+        } catch (...) {
+            writeFailed_ = true;
+            throw;
+        }
+        return std::move(bytes);
+    };
+    steps_.Commit = [this](ByteBuffer& bytes) {
+        written_ += bytes.size();
+        host_.ShowBytesWritten(written_);
+        // A few written buffers are kept for the next ones; the rest go, or a long file
+        // decoded elsewhere (whose buffers all come back here) would be held whole.
+        if (spare_.size() < kSpareBuffers)
+            spare_.push_back(std::move(bytes));
+    };
+    host_.SetStatus("Processing " + ExtractFileName(inputPath) + "...");
+    host_.SetProgressMax(100);
+    host_.SetProgressPosition(0);
+}
+
+void WaveJob::Decode(const std::function<void()>& decode)
+{
+    try {
+        Writing::Run(limits_, host_.Stop(), steps_, [&](Writing& writing) {
+            writing_ = &writing;
+            try {
+                decode();
+            } catch (const JobStopped&) {
+                throw;
+            } catch (...) {
+                // What was decoded before the failure is written, and may be kept.
+                Flush();
+                throw;
+            }
+            Flush();
+        });
+        writing_ = nullptr;
+    } catch (const JobStopped&) {
+        writing_ = nullptr;
+        throw; // nothing of a stopped job stays
+    } catch (...) {
+        writing_ = nullptr;
+        KeepPartial();
+    }
+}
+
+// Puts what was decoded before the failure at the output's name if that name is free,
+// then passes the failure on; an earlier file of the name stays, and the message says so.
+void WaveJob::KeepPartial()
+{
+    const std::exception_ptr failure = std::current_exception();
+    // A job that failed before it wrote anything has nothing to keep, and one whose writing
+    // failed has nothing whole to keep.
+    if (handed_ == 0 || writeFailed_)
+        std::rethrow_exception(failure);
+    bool kept = false;
+    try {
+        kept = output_.CommitIfFree();
+    } catch (...) {
+        // The partial output is lost; the failure that matters is the first one.
+        std::rethrow_exception(failure);
+    }
+    if (kept)
+        std::rethrow_exception(failure);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const PackError& e) {
+        throw PackError(std::string(e.what()) + "; the earlier " + outputPath_ + " was kept");
+    }
+}
+
+std::span<const std::uint8_t> WaveJob::ReadFront()
+{
+    if (input_.Remaining() < kWaveDataAt)
+        ThrowReadError("the file ends inside its header");
+    return input_.Take(kWaveDataAt);
+}
+
+void WaveJob::CopyWaveHeader(std::span<const std::uint8_t> front)
+{
+    Append(front.subspan(kWavePrefixBytes, kWaveHeaderBytes));
+}
+void WaveJob::Append(std::span<const std::uint8_t> bytes)
+{
+    const auto space = Extend(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), space.begin());
+}
+
+std::span<std::uint8_t> WaveJob::Extend(std::uint64_t count)
+{
+    if (!buffer_.empty() && buffer_.size() + count > kBufferBytes)
+        Flush();
+    // A piece larger than the buffer grows it for the time being; its size is bounded by
+    // what the input can stand for.
+    const std::size_t at = buffer_.size();
+    ResizeBuffer(buffer_, at + count);
+    return {buffer_.data() + at, static_cast<std::size_t>(count)};
+}
+
+void WaveJob::Put(ByteBuffer&& bytes)
+{
+    Flush();
+    handed_ += bytes.size();
+    writing_->Give(std::move(bytes));
+}
+
+void WaveJob::Flush()
+{
+    if (buffer_.empty())
+        return;
+    ByteBuffer full;
+    full.swap(buffer_);
+    if (!spare_.empty()) {
+        buffer_.swap(spare_.back());
+        spare_.pop_back();
+    }
+    buffer_.clear();
+    buffer_.reserve(kBufferBytes);
+    handed_ += full.size();
+    writing_->Give(std::move(full));
+}
+
+void WaveJob::Finish()
+{
+    output_.Commit();
+    host_.ReportOutput(outputPath_, written_);
+}
+
+} // namespace packsmith

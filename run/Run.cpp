@@ -1,0 +1,150 @@
+#include "run/Run.h"
+
+#include <algorithm>
+#include <unistd.h>
+
+#include "core/ErrorText.h"
+#include "jobs/ResultLog.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
+#include "io/TextFile.h"
+
+namespace packsmith {
+
+namespace {
+
+// 1234567 as "1,234,567": a byte count of a whole run is long enough to need reading aids.
+std::string GroupedDigits(std::int64_t value)
+{
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    const std::size_t first = digits[0] == '-' ? 1 : 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > first && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+} // namespace
+
+Run::Run(const Format& format, std::vector<std::string> jobs, std::string targetDirectory, RunHost& host)
+    : format_(format), jobs_(std::move(jobs)), host_(host), handler_(format.Job)
+{
+    context_.TargetDirectory = std::move(targetDirectory);
+    context_.RebuildFor = RebuildFor;
+}
+
+RunResult Run::Execute()
+{
+    bool stopped = false;
+    std::string job; // the job in progress, which a failure is about
+    try {
+        SetBar(Bar::Total, 0, 100);
+        host_.SetExtractedText("Extracted: 0");
+        const int count = static_cast<int>(jobs_.size());
+        for (int i = 0; i < count && !stopped; ++i) {
+            bool completed = true;
+            job = jobs_[static_cast<std::size_t>(i)];
+            RunJob(job, completed);
+            job.clear();
+            // The bar shows the jobs done, so it is full once the last one is.
+            SetBar(Bar::Total, static_cast<int>(std::int64_t{i + 1} * 100 / count), total_.Maximum);
+            stopped = !completed || host_.StopRequested();
+        }
+        host_.SetCurrentMessage("");
+        host_.SetExtractedText("");
+        SetBar(Bar::Progress, 0, progress_.Maximum);
+        SetBar(Bar::Total, 0, total_.Maximum);
+
+        if (extractedBytes_ != 0)
+            host_.AddResultLine("Total " + std::to_string(extractedBytes_) + " bytes extracted.");
+        if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty())
+            WriteResultLog();
+    } catch (...) {
+        return {RunOutcome::Failed, About(job, MessageOf(std::current_exception())), warnings_};
+    }
+    return {stopped ? RunOutcome::Stopped : RunOutcome::Completed, {}, warnings_};
+}
+
+void Run::RunJob(const std::string& path, bool& completed)
+{
+    const int linesBefore = context_.ResultList.Count();
+    context_.ResultList.Add(FormatLine(format_.LogName));
+    context_.ResultList.Add(SourceLine(path));
+    outputs_.clear();
+    try {
+        if (handler_)
+            handler_(path, context_, *this);
+    } catch (const JobStopped&) {
+        completed = false;
+    }
+    if (!completed) {
+        // An interrupted job takes back its lines, so the log stays safe to replay, and
+        // takes away the files that the log would have listed, so that the log and what is
+        // on disk agree.
+        context_.ResultList.Truncate(linesBefore);
+        if (format_.LogsOutputs)
+            for (const JobOutput& output : outputs_)
+                if (!output.LeftOut)
+                    ::unlink(output.Path.c_str());
+    } else if (format_.LogsOutputs) {
+        for (const JobOutput& output : outputs_)
+            context_.ResultList.Add(output.Path);
+    }
+    for (const std::string& line : JobSummaryLines(path, outputs_, completed))
+        host_.AddResultLine(line);
+}
+
+void Run::WriteResultLog()
+{
+    WriteTextFile(JoinPath(context_.TargetDirectory, kResultLogName), context_.ResultList.Lines());
+}
+
+void Run::SetBar(Bar bar, int position, int maximum)
+{
+    BarState& state = BarOf(bar);
+    state.Maximum = std::max(0, maximum);
+    state.Position = std::clamp(position, 0, state.Maximum);
+    host_.ShowBar(bar, state.Position, state.Maximum);
+}
+
+void Run::SetStatus(const std::string& text) { host_.SetCurrentMessage(text); }
+
+void Run::SetProgressPosition(int position) { SetBar(Bar::Progress, position, progress_.Maximum); }
+
+void Run::SetProgressMax(int maximum) { SetBar(Bar::Progress, progress_.Position, maximum); }
+
+void Run::SetTotalPosition(int position) { SetBar(Bar::Total, position, total_.Maximum); }
+
+void Run::SetTotalMax(int maximum) { SetBar(Bar::Total, total_.Position, maximum); }
+
+void Run::ShowFileProgress(int percent)
+{
+    // Compared after clamping, so a percentage the bar cannot show changes nothing.
+    if (std::clamp(percent, 0, progress_.Maximum) != progress_.Position)
+        SetProgressPosition(percent);
+}
+
+void Run::ShowBytesWritten(std::uint64_t bytes)
+{
+    host_.SetExtractedText("Extracted: " + GroupedDigits(extractedBytes_ + static_cast<std::int64_t>(bytes)));
+}
+
+void Run::ReportWarning(const std::string& text)
+{
+    ++warnings_;
+    host_.AddResultLine(text);
+}
+
+void Run::ReportLeftOut() { outputs_.push_back({{}, 0, {}, true}); }
+
+void Run::ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
+{
+    outputs_.push_back({path, bytes, detail});
+    extractedBytes_ += static_cast<std::int64_t>(bytes);
+    host_.SetExtractedText("Extracted: " + GroupedDigits(extractedBytes_));
+}
+
+} // namespace packsmith
