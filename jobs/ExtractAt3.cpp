@@ -3,19 +3,17 @@
 #include <algorithm>
 #include <memory>
 #include <sys/stat.h>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "concurrency/Pipeline.h"
-#include "formats/tga/TgaLibrary.h"
 #include "formats/tga/Bitmap32.h"
 #include "formats/imagepack/ImagePackFile.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/OutputNames.h"
+#include "formats/imagepack/PictureWriter.h"
 #include "io/FileStream.h"
-#include "io/OutputFile.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
 #include "concurrency/Recycler.h"
@@ -79,27 +77,16 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
 {
     FileStream pack(path, FileStream::Mode::OpenRead);
     ImagePackReader reader(pack, path);
-    const TgaLibrary codec;
+    PictureWriter pictures;
 
     host.SetStatus("Processing " + ExtractFileName(path) + "...");
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
-    // Per sub-directory and file name, the candidate after the last one taken: names below
-    // it were taken when this job looked, and stay so, so a pack of many pictures of one
-    // name costs one try per picture.
-    std::unordered_map<std::string, unsigned long> nextCandidate;
     std::uint32_t named = 0;
     const auto write = [&](const PlannedPicture& planned, const Bitmap32& bitmap) {
-        OutputFile picture(JoinPath(planned.TypeDirectory, FirstCandidate(planned.FileName)));
-        codec.Write(picture, *bitmap.ForCodec());
-        const auto bytes = static_cast<std::uint64_t>(picture.Stream().Size());
-        // The picture takes the first free name at the moment it is complete, so runs that
-        // extract into one directory at once never take each other's names.
-        const std::string outputPath =
-            picture.CommitFree([&](unsigned long n) { return CandidateName(planned.FileName, n); },
-                               nextCandidate[planned.TypeDirectory + '/' + planned.FileName]);
-        host.ReportOutput(outputPath, bytes);
+        const auto written = pictures.Write(planned.TypeDirectory, planned.FileName, bitmap);
+        host.ReportOutput(written.Path, written.Bytes);
     };
 
     // The pictures are decoded on the workers and written here, in entry order: files are

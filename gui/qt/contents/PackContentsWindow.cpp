@@ -33,11 +33,10 @@
 #include "gui/qt/contents/PictureView.h"
 #include "gui/qt/contents/ThumbnailDelegate.h"
 #include "gui/qt/contents/ThumbnailView.h"
-#include "formats/tga/TgaLibrary.h"
+#include "formats/imagepack/PictureWriter.h"
 #include "jobs/EntrySelection.h"
 #include "formats/imagepack/OutputNames.h"
 #include "io/FileStream.h"
-#include "io/OutputFile.h"
 #include "core/PackError.h"
 
 namespace packsmith::qt {
@@ -366,7 +365,7 @@ QMimeData* PackContentsWindow::PicturesForDrag()
         const QString folder = dragFolder_->filePath(QString::number(++drags_));
         if (!QDir().mkpath(folder))
             ThrowCannotCreate(FromQt(folder));
-        const TgaLibrary codec;
+        PictureWriter pictures;
         Bitmap32 bitmap;
         for (const int row : rows) {
             const ListedEntry& entry = model_->Entry(row);
@@ -374,11 +373,8 @@ QMimeData* PackContentsWindow::PicturesForDrag()
                 if (!entry.Problem.empty())
                     throw PackError(entry.Problem);
                 reader_->Read(entry, bitmap);
-                const std::string fileName = FileNamePart(entry.StoredName);
-                OutputFile file(FromQt(folder) + "/" + FirstCandidate(fileName));
-                codec.Write(file, *bitmap.ForCodec());
-                urls.push_back(QUrl::fromLocalFile(ToQt(
-                    file.CommitFree([&](unsigned long n) { return CandidateName(fileName, n); }))));
+                const auto written = pictures.Write(FromQt(folder), FileNamePart(entry.StoredName), bitmap);
+                urls.push_back(QUrl::fromLocalFile(ToQt(written.Path)));
             } catch (...) {
                 // The others still go; the status bar names the first that could not.
                 if (failure.isEmpty())
