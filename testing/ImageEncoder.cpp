@@ -6,6 +6,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "formats/imagepack/compress/PictureLayout.h"
 #include "formats/imagepack/record/BlockTable.h"
 #include "core/ByteOrder.h"
 #include "formats/imagepack/record/ImageRecord.h"
@@ -15,18 +16,13 @@
 namespace packsmith {
 namespace {
 
-using Block = std::array<std::uint32_t, 4>; // the pixels of one block; unused ones zero
-
-// The map rows of a picture and the pixel rows they fill (pixel row 0 = bottom of the picture).
-struct Layout {
-    std::uint32_t Width = 0;
+// Where the map rows lie in the picture (pixel row 0 = its bottom). In half-row mode the
+// map rows after the first are every second pixel row, interpolated rows between them, up
+// to LastInterpolated; the last map row is the top row.
+struct HalfRowPlacement {
     std::uint32_t Height = 0;
     bool HalfRows = false;
-    unsigned BlockWidth = 4;
-    std::uint32_t Wb = 0;   // blocks per map row
-    std::uint32_t Rows = 0; // map rows
 
-    // Half-row mode: the last map row that is followed by an interpolated row below it.
     std::uint32_t LastInterpolated() const
     {
         return static_cast<std::uint32_t>(static_cast<int>(Height / 2) - 1 + static_cast<int>(Height % 2));
@@ -101,10 +97,8 @@ std::array<std::uint32_t, 2> Interpolate(std::uint32_t a0, std::uint32_t a1, std
 EncodedImage EncodeImageRecord(std::uint32_t width, std::uint32_t height, std::span<const std::uint32_t> pixels,
                                const ImageEncoderOptions& options)
 {
-    Layout layout;
-    layout.Width = width;
-    layout.Height = height;
-    layout.HalfRows = options.HalfRows;
+    const HalfRowPlacement placement{height, options.HalfRows};
+    PictureLayout layout;
     layout.BlockWidth = options.BlockWidth == 2 ? 2 : 4;
     if (options.BlockWidth != 2 && options.BlockWidth != 4)
         throw std::invalid_argument("block width must be 2 or 4");
@@ -112,24 +106,25 @@ EncodedImage EncodeImageRecord(std::uint32_t width, std::uint32_t height, std::s
         std::uint64_t{width} * height > image_record::kMaxPixels ||
         pixels.size() != std::size_t{width} * height)
         throw std::invalid_argument("picture cannot be coded");
-    layout.Wb = width / layout.BlockWidth;
+    layout.BlocksPerRow = width / layout.BlockWidth;
     layout.Rows = options.HalfRows ? height / 2 + 1 : height;
+    layout.Pixels = std::uint64_t{width} * height;
 
     // The index map, indices given to blocks in order of first use; the table's entries.
     std::mt19937 rng(options.Seed ^ 0x9E3779B9u);
     auto junk = [&rng] { return static_cast<std::uint8_t>(rng()); };
-    std::map<Block, std::uint16_t> indexOf;
+    std::map<PixelBlock, std::uint16_t> indexOf;
     std::vector<BlockEntry> entries(1);
     std::generate(entries[0].begin(), entries[0].end(), junk); // never drawn: index 0 writes nothing
     std::vector<std::uint16_t> map;
-    map.reserve(std::size_t{layout.Wb} * layout.Rows);
+    map.reserve(layout.MapSize());
     for (std::uint32_t r = 0; r < layout.Rows; ++r) {
-        const std::uint32_t sourceRow = height - 1 - layout.PixelRowOf(r);
-        for (std::uint32_t b = 0; b < layout.Wb; ++b) {
-            Block block{};
+        const std::uint32_t sourceRow = height - 1 - placement.PixelRowOf(r);
+        for (std::uint32_t b = 0; b < layout.BlocksPerRow; ++b) {
+            PixelBlock block{};
             for (unsigned p = 0; p < layout.BlockWidth; ++p)
                 block[p] = pixels[std::size_t{sourceRow} * width + b * layout.BlockWidth + p];
-            if (block == Block{}) {
+            if (block == PixelBlock{}) {
                 map.push_back(0);
                 continue;
             }
@@ -153,7 +148,7 @@ EncodedImage EncodeImageRecord(std::uint32_t width, std::uint32_t height, std::s
 
     LsbBitWriter indexBits;
     RandomIndexCodes policy(options);
-    CodeIndexMap(map, {layout.Wb, layout.Rows, nbits}, policy, indexBits);
+    CodeIndexMap(map, {layout.BlocksPerRow, layout.Rows, nbits}, policy, indexBits);
     LsbBitWriter tableBits;
     CodeBlockTable(entries, tableBits);
 
@@ -177,14 +172,14 @@ EncodedImage EncodeImageRecord(std::uint32_t width, std::uint32_t height, std::s
     auto row = [&](std::uint32_t pixelRow) { return rows.data() + std::size_t{pixelRow} * width; };
     const std::uint32_t keep = options.HalfRows ? 0xFFFFFFFEu : 0xFFFFFFFFu;
     for (std::uint32_t r = 0; r < layout.Rows; ++r) {
-        const std::uint32_t p = layout.PixelRowOf(r);
+        const std::uint32_t p = placement.PixelRowOf(r);
         for (std::uint32_t x = 0; x < width; ++x)
             row(p)[x] = pixels[std::size_t{height - 1 - p} * width + x] & keep;
     }
     if (options.HalfRows) {
-        for (std::uint32_t k = 1; k <= layout.LastInterpolated(); ++k) {
-            for (std::uint32_t b = 0; b < layout.Wb; ++b) {
-                if (map[std::size_t{k} * layout.Wb + b] == 0)
+        for (std::uint32_t k = 1; k <= placement.LastInterpolated(); ++k) {
+            for (std::uint32_t b = 0; b < layout.BlocksPerRow; ++b) {
+                if (map[std::size_t{k} * layout.BlocksPerRow + b] == 0)
                     continue;
                 for (std::uint32_t x = b * layout.BlockWidth; x < (b + 1) * layout.BlockWidth; x += 2) {
                     const std::uint32_t* below = row(2 * k - 2) + x;
