@@ -1,6 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/ and runs every test. Exits non-zero on any failure.
+#
+#   ./test.sh          what CI runs: the tests in a plain build, again under AddressSanitizer
+#                      and UndefinedBehaviorSanitizer, the threaded jobs under ThreadSanitizer,
+#                      the fuzz targets, and the Debian package (three builds; about 15 minutes
+#                      on two cores)
+#   ./test.sh --quick  the layer check and every test in the plain build only (one build)
 set -euo pipefail
+quick=false
+case "${1:-}" in
+    "") ;;
+    --quick) quick=true ;;
+    -h | --help) sed -n '2,8s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    *) echo "usage: ./test.sh [--quick]" >&2; exit 2 ;;
+esac
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$root/tools/setup.sh"
 
@@ -43,9 +56,16 @@ stop_null_sound_output() {
 }
 
 packsmith_install_missing
+# The includes against the layers of the tree, before anything is built.
+echo "== Layers"
+python3 "$root/tools/check_layers.py"
 packsmith_build "$root"
 start_null_sound_output
 ctest --test-dir "$root/build" --output-on-failure --parallel "$(nproc)" --timeout 300
+if $quick; then
+    echo "== Quick run passed: './test.sh' adds the sanitizer builds, the fuzz targets and the package, as CI runs them"
+    exit 0
+fi
 
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer: any finding
 # fails its test.
