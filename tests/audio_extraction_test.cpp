@@ -11,7 +11,8 @@
 #include "jobs/ExtractWac.h"
 #include "jobs/ExtractWas.h"
 #include "core/PackError.h"
-#include "testing/RecordingHost.h"
+#include "testing/Bytes.h"
+#include "testing/HandlerFixture.h"
 #include "testing/TempDir.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasDecoder.h"
@@ -21,8 +22,6 @@ namespace packsmith::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::string AsString(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
 std::vector<std::int16_t> Tone(std::size_t count, double hertz = 440, double amplitude = 12000)
 {
@@ -58,30 +57,9 @@ void AddChunk(Bytes& file, std::int32_t compressed, std::int32_t decompressed, c
     file.insert(file.end(), coded.begin(), coded.end());
 }
 
-class AudioExtractionTest : public ::testing::Test {
+class AudioExtractionTest : public HandlerFixture {
 protected:
-    void SetUp() override
-    {
-        run.TargetDirectory = dir / "out";
-        std::filesystem::create_directories(run.TargetDirectory);
-    }
-    std::string Input(const std::string& name, const Bytes& bytes) { return dir.Write(name, AsString(bytes)); }
     std::string Output(const std::string& name) { return ReadFileBytes(run.TargetDirectory + "/" + name); }
-    // Runs a handler and returns its failure message, or "" when it succeeded.
-    template <class Handler>
-    std::string Failure(Handler handler, const std::string& path)
-    {
-        try {
-            handler(path, run, host);
-        } catch (const PackError& e) {
-            return e.what();
-        }
-        return "";
-    }
-
-    TempDir dir;
-    RunContext run;
-    RecordingHost host;
 };
 
 TEST_F(AudioExtractionTest, WacFileBecomesHeaderAndDecodedBlocks)

@@ -15,6 +15,7 @@
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
@@ -24,8 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string Text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
 Bytes Patched(Bytes bytes, std::size_t at, std::uint32_t value)
 {
@@ -57,30 +56,30 @@ std::vector<Row> Rows()
     const Bytes pack = BuildImagePack(Named({"one.bmp", "two.bmp"}));
     const std::string log = "#Format: AT3\r\n#Source: ";
     return {
-        {"wac truncated in its header", "a.wac", [=](auto&) { return Text(Bytes(wac.begin(), wac.begin() + 30)); }, 1,
+        {"wac truncated in its header", "a.wac", [=](auto&) { return AsString(Bytes(wac.begin(), wac.begin() + 30)); }, 1,
          "a.wac: Stream read error (the file ends inside its header)"},
-        {"wac with a huge block count", "a.wac", [=](auto&) { return Text(Patched(wac, 0, 0xFFFFFFFF)); }, 1,
+        {"wac with a huge block count", "a.wac", [=](auto&) { return AsString(Patched(wac, 0, 0xFFFFFFFF)); }, 1,
          "a.wac is not a Packed WAV file: its 4294967295 blocks cannot fit"},
-        {"was with a negative coded size", "a.was", [=](auto&) { return Text(Patched(was, 52, 0x80000000u)); }, 1,
+        {"was with a negative coded size", "a.was", [=](auto&) { return AsString(Patched(was, 52, 0x80000000u)); }, 1,
          "a.was: Stream read error (the chunk at offset 52 gives a negative size)"},
-        {"was claiming gigabytes", "a.was", [=](auto&) { return Text(Patched(was, 56, 0x7FFFFFFF)); }, 1,
+        {"was claiming gigabytes", "a.was", [=](auto&) { return AsString(Patched(was, 56, 0x7FFFFFFF)); }, 1,
          "a.was: 2147483647 decoded bytes"},
-        {"pack with a huge entry count", "p.at3", [=](auto&) { return Text(Patched(pack, 12, 0xFFFFFFFF)); }, 1,
+        {"pack with a huge entry count", "p.at3", [=](auto&) { return AsString(Patched(pack, 12, 0xFFFFFFFF)); }, 1,
          "p.at3: Stream read error (the entry table runs past the end of the file)"},
-        {"pack with entries below 251 bytes", "p.at3", [=](auto&) { return Text(Patched(pack, 16, 250)); }, 1,
+        {"pack with entries below 251 bytes", "p.at3", [=](auto&) { return AsString(Patched(pack, 16, 250)); }, 1,
          "fewer than the 251"},
         {"pack whose record overflows 32 bits", "p.at3",
-         [=](auto&) { return Text(Patched(Patched(pack, 32 + 243, 0xFFFFFFF0u), 32 + 247, 0x20)); }, 1,
+         [=](auto&) { return AsString(Patched(Patched(pack, 32 + 243, 0xFFFFFFF0u), 32 + 247, 0x20)); }, 1,
          "p.at3: Stream read error (the picture of \"one.bmp\" lies past the end of the file)"},
         {"pack with a picture above the limit", "p.at3",
          [=](auto&) {
              auto big = pack;
              StoreLE32(big.data() + LoadLE32(big.data() + 32 + 243) + 17, 2000); // 2000 x 4000
              StoreLE32(big.data() + LoadLE32(big.data() + 32 + 243) + 21, 4000);
-             return Text(big);
+             return AsString(big);
          },
          1, "\"one.bmp\""},
-        {"pack truncated in its table", "p.at3", [=](auto&) { return Text(Bytes(pack.begin(), pack.begin() + 100)); },
+        {"pack truncated in its table", "p.at3", [=](auto&) { return AsString(Bytes(pack.begin(), pack.begin() + 100)); },
          1, "p.at3: Stream read error (the entry table runs past the end of the file)"},
         {"log of binary garbage", "g.log",
          [](auto&) {
@@ -100,21 +99,21 @@ std::vector<Row> Rows()
         {"project list that lists itself", "self.lst", [](const TempDir& d) { return d / "self.lst"; }, 0, ""},
         {"log listing one pack twice", "twice.log",
          [=](const TempDir& d) {
-             const std::string packPath = d.Write("p.at3", Text(pack));
+             const std::string packPath = d.Write("p.at3", AsString(pack));
              const std::string block = log + packPath + "\r\n/none/1.tga\r\n/none/2.tga\r\n";
              return block + block;
          },
          1, "more than once"},
         {"log naming a FIFO as an edited picture", "f.log",
          [=](const TempDir& d) {
-             const std::string packPath = d.Write("p.at3", Text(pack));
+             const std::string packPath = d.Write("p.at3", AsString(pack));
              mkfifo((d / "fifo.tga").c_str(), 0600);
              return log + packPath + "\r\n" + (d / "fifo.tga") + "\r\n/none/2.tga\r\n";
          },
          1, "fifo.tga (not a regular file)"},
         {"log naming a FIFO as edited sound", "s.log",
          [=](const TempDir& d) {
-             const std::string wacPath = d.Write("a.wac", Text(wac));
+             const std::string wacPath = d.Write("a.wac", AsString(wac));
              mkfifo((d / "a.wav").c_str(), 0600);
              return "#Format: WAC\r\n#Source: " + wacPath + "\r\n";
          },
@@ -123,7 +122,7 @@ std::vector<Row> Rows()
          [=](auto&) {
              auto empty = pack;
              StoreLE32(empty.data() + LoadLE32(empty.data() + 32 + 243) + 17, 0);
-             return Text(empty);
+             return AsString(empty);
          },
          0, ""},
     };

@@ -14,6 +14,7 @@
 #include "formats/wave/WaveHeader.h"
 #include "io/TextFile.h"
 #include "testing/ChildProcess.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -29,8 +30,6 @@ std::vector<std::int16_t> Noise(std::size_t count)
         samples[i] = static_cast<std::int16_t>((i * 7919 % 5000) * (i % 300 < 150 ? 1 : -1));
     return samples;
 }
-
-std::string Bytes(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 std::string WaveFile(const std::vector<std::int16_t>& samples)
 {
@@ -104,8 +103,8 @@ TEST_P(CliSignal, StopsTheRunCleanlyWithTheSignalsStatus)
     const SignalRow& row = GetParam();
     TempDir dir;
     const std::string extension = row.Extension;
-    const std::string input = extension == ".wac"   ? Bytes(EncodeWacFile(Noise(kSamples)))
-                              : extension == ".was" ? Bytes(EncodeWasFile(Noise(kSamples), {}, 16384))
+    const std::string input = extension == ".wac"   ? AsString(EncodeWacFile(Noise(kSamples)))
+                              : extension == ".was" ? AsString(EncodeWasFile(Noise(kSamples), {}, 16384))
                                                     : WaveFile(Noise(kPackedSamples));
     const std::string first = dir.Write("s0" + extension, input);
     std::vector<std::string> args = row.Options;

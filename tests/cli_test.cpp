@@ -2,7 +2,6 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +16,8 @@
 #include "io/TextFile.h"
 #include "testing/PackFixtures.h"
 #include "testing/ChildProcess.h"
+#include "testing/CliRun.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
@@ -29,22 +30,6 @@
 
 namespace packsmith::test {
 namespace {
-
-struct CliResult {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-CliResult Cli(std::vector<std::string> args, Run::Handler handler = {})
-{
-    std::ostringstream out, err;
-    CliResult result;
-    result.Status = RunCli(args, out, err, std::move(handler));
-    result.Out = out.str();
-    result.Err = err.str();
-    return result;
-}
 
 // Starts the real executable in directory cwd under the given umask, with both output
 // streams sent to files named after tag (so neither is a terminal).
@@ -70,14 +55,12 @@ CliResult RunBinary(const std::vector<std::string>& args, const TempDir& cwd, mo
     return WaitForBinary(StartBinary(args, cwd, mask), cwd);
 }
 
-std::string Bytes(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
-
 TEST(CliBinary, TwoPackedWavFilesGiveAFourLineResultLog)
 {
     TempDir dir;
     const std::vector<std::int16_t> samples(600, 1000);
-    dir.Write("a.wac", Bytes(EncodeWacFile(samples)));
-    dir.Write("sub dir/b.wac", Bytes(EncodeWacFile(samples)));
+    dir.Write("a.wac", AsString(EncodeWacFile(samples)));
+    dir.Write("sub dir/b.wac", AsString(EncodeWacFile(samples)));
     const auto result = RunBinary({"-o", "OUT", "a.wac", "sub dir/b.wac"}, dir);
     EXPECT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(ReadFileBytes(dir / "OUT/result.log"), "#Format: WAC\r\n#Source: " + (dir / "a.wac") +
@@ -95,7 +78,7 @@ TEST(CliBinary, PackedMusicFileBecomesAWaveFile)
     std::vector<std::int16_t> samples(5000);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>((i * 37) % 4000 - 2000);
-    dir.Write("y.was", Bytes(EncodeWasFile(samples, {}, 1024)));
+    dir.Write("y.was", AsString(EncodeWasFile(samples, {}, 1024)));
     const auto result = RunBinary({"-q", "-o", "OUT", "y.was"}, dir);
     EXPECT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(result.Out, "");
@@ -119,7 +102,7 @@ TEST(CliBinary, ALongPackedMusicFileIsNotHeldInMemory)
     TempDir dir;
     const std::size_t count = std::size_t{96} << 20; // 192 MB decoded
     // Made and let go before the program starts: a child's peak counts what it was forked from.
-    dir.Write("long.was", Bytes(EncodeWasFile(std::vector<std::int16_t>(count, 1000), {}, 8192)));
+    dir.Write("long.was", AsString(EncodeWasFile(std::vector<std::int16_t>(count, 1000), {}, 8192)));
     for (const char* threads : {"1", "2"}) {
         SCOPED_TRACE(std::string("-j ") + threads);
         const pid_t child = StartBinary({"-q", "-j", threads, "-o", "OUT", "long.was"}, dir);
@@ -140,7 +123,7 @@ TEST(CliBinary, MissingCodecLibraryIsNamedNotACrash)
     std::filesystem::copy_file(PACKSMITH_CLI, program);
     std::filesystem::permissions(program, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     const std::vector<std::uint32_t> pixels(16 * 4, 0x80402010u);
-    dir.Write("p.at3", Bytes(BuildImagePack({{"a.bmp", EncodeImageRecord(16, 4, pixels, {}).Record}})));
+    dir.Write("p.at3", AsString(BuildImagePack({{"a.bmp", EncodeImageRecord(16, 4, pixels, {}).Record}})));
     const std::string command = "cd '" + dir.Path() + "' && ./packsmith-cli -o OUT p.at3 >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
@@ -155,7 +138,7 @@ TEST(CliBinary, TwoRunsExtractingIntoOneDirectoryAtOnceLoseNothing)
     std::vector<std::string> names;
     for (int i = 0; i < 10; ++i)
         names.push_back("P" + std::to_string(i) + ".BMP");
-    const std::string pack = dir.Write("p.at3", Bytes(BuildImagePack(Named(names))));
+    const std::string pack = dir.Write("p.at3", AsString(BuildImagePack(Named(names))));
     ASSERT_EQ(RunBinary({"-q", "-o", "REF", pack}, dir).Status, 0);
     std::vector<std::string> args = {"-q", "-o", "OUT"};
     for (int i = 0; i < 100; ++i)
@@ -189,8 +172,8 @@ TEST(CliBinary, TwoRunsExtractingIntoOneDirectoryAtOnceLoseNothing)
 TEST(CliBinary, OutputsReplaceLinksAndTakeTheUmasksPermissions)
 {
     TempDir dir;
-    dir.Write("chord.wac", Bytes(EncodeWacFile(std::vector<std::int16_t>(600, 700))));
-    const std::string pack = dir.Write("p.at3", Bytes(BuildImagePack(Named({"a.bmp", "b.bmp"}))));
+    dir.Write("chord.wac", AsString(EncodeWacFile(std::vector<std::int16_t>(600, 700))));
+    const std::string pack = dir.Write("p.at3", AsString(BuildImagePack(Named({"a.bmp", "b.bmp"}))));
     const std::string outside = dir.Write("outside.wav", "not to be touched");
     std::filesystem::create_directories(dir / "OUT");
     std::filesystem::create_symlink(outside, dir / "OUT/chord.wav");
@@ -228,7 +211,7 @@ TEST(CliBinary, AKilledRunLeavesOnlyWholeFiles)
 {
     TempDir dir;
     const std::vector<std::int16_t> samples(256 * 2000, 300); // 1 MB of output each
-    const std::string wac = Bytes(EncodeWacFile(samples));
+    const std::string wac = AsString(EncodeWacFile(samples));
     std::vector<std::string> args = {"-q", "-o", "OUT"};
     for (int i = 0; i < 40; ++i)
         args.push_back(dir.Write("s" + std::to_string(i) + ".wac", wac));
@@ -515,7 +498,7 @@ std::vector<PackPicture> ListedPictures()
 
 TEST_F(CliRunTest, AListingNamesEachEntryAsTheExtractionDoesAndMarksWhatCannotBeRead)
 {
-    dir.Write("p.at3", Bytes(BuildImagePack(ListedPictures())));
+    dir.Write("p.at3", AsString(BuildImagePack(ListedPictures())));
     const auto text = Cli({"--list", "p.at3"});
     EXPECT_EQ(text.Status, 3) << "entries that cannot be read are a warning";
     EXPECT_EQ(text.Err, "");
@@ -543,7 +526,7 @@ TEST_F(CliRunTest, AListingNamesEachEntryAsTheExtractionDoesAndMarksWhatCannotBe
               std::string::npos);
 
     // Where the listing says each entry goes is where the extraction puts it.
-    dir.Write("q.at3", Bytes(BuildImagePack(Named({"a.bmp", "A.BMP", "a.bmp", "a_0000.bmp", "x\\a.bmp", "n"}))));
+    dir.Write("q.at3", AsString(BuildImagePack(Named({"a.bmp", "A.BMP", "a.bmp", "a_0000.bmp", "x\\a.bmp", "n"}))));
     EXPECT_EQ(Cli({"-q", "-o", dir / "out", dir / "q.at3"}).Status, 0);
     std::vector<std::string> written = ReadTextFile(dir / "out/result.log");
     written.erase(written.begin(), written.begin() + 2);
@@ -559,7 +542,7 @@ TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheO
 {
     const std::vector<PackPicture> pictures = Named({"GFX\\A.BMP", "GFX\\B.BMP", "c.bmp", "GFX\\BB.PCX", "d.bmp"});
     const std::vector<std::uint8_t> original = BuildImagePack(pictures);
-    dir.Write("p.at3", Bytes(original));
+    dir.Write("p.at3", AsString(original));
     const auto result = Cli({"-o", "out", "--only", "gfx\\b*", "p.at3"});
     EXPECT_EQ(result.Status, 0);
     EXPECT_NE(result.Out.find("p.at3 -> 2 files ("), std::string::npos) << result.Out;
@@ -582,7 +565,7 @@ TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheO
               std::string::npos) << rebuilt.Out;
     const std::string bytes = ReadFileBytes(dir / "new/p.at3");
     for (const std::size_t kept : {0, 2, 3, 4}) {
-        const std::string record = Bytes(pictures[kept].Record);
+        const std::string record = AsString(pictures[kept].Record);
         EXPECT_NE(bytes.find(record), std::string::npos) << "entry " << kept + 1 << " keeps its record";
     }
 }
@@ -611,21 +594,21 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
     for (std::uint32_t i = 0; i < 120; ++i)
         pictures.push_back({i % 3 == 0 ? "GFX\\DUP.BMP" : "p" + std::to_string(i) + ".pcx",
                             Picture(i + 1, 4 * (1 + i % 40), 1 + i % 29).Record});
-    dir.Write("p.at3", Bytes(BuildImagePack(pictures)));
+    dir.Write("p.at3", AsString(BuildImagePack(pictures)));
     pictures[70].Record.resize(100);
-    dir.Write("broken.at3", Bytes(BuildImagePack(pictures)));
+    dir.Write("broken.at3", AsString(BuildImagePack(pictures)));
     std::vector<std::int16_t> samples(300000);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>((i * 7919 % 5000) * (i % 300 < 150 ? 1 : -1));
     const auto music = EncodeWasFile(samples, {}, 2000);
-    dir.Write("m.was", Bytes(music));
+    dir.Write("m.was", AsString(music));
     auto brokenMusic = music;
     std::size_t chunk = 52;
     for (int i = 0; i < 60; ++i)
         chunk += 8 + LoadLE32(brokenMusic.data() + chunk);
     StoreLE32(brokenMusic.data() + chunk + 4, 0x7FFFFFFF); // chunk 61 claims 2 GB
-    dir.Write("broken.was", Bytes(brokenMusic));
-    dir.Write("w.wac", Bytes(EncodeWacFile(samples)));
+    dir.Write("broken.was", AsString(brokenMusic));
+    dir.Write("w.wac", AsString(EncodeWacFile(samples)));
 
     for (const std::vector<std::string>& jobs :
          {std::vector<std::string>{"p.at3"}, {"broken.at3"}, {"m.was", "broken.was"}, {"w.wac"}}) {

@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "testing/Bytes.h"
 #include "testing/EdgeOfMemory.h"
 #include "formats/BitWriter.h"
 #include "testing/ReferenceAudioDecoders.h"
@@ -84,16 +85,6 @@ struct WasCodes {
     Samples Decode() const { return ToSamples(Was(Writer.Bytes(), 2 * static_cast<std::size_t>(Count))); }
 };
 
-Bytes RandomBytes(std::mt19937& rng, std::size_t n, unsigned onesPercent = 50)
-{
-    std::bernoulli_distribution one(onesPercent / 100.0);
-    Bytes bytes(n);
-    for (auto& b : bytes)
-        for (int bit = 0; bit < 8; ++bit)
-            b = static_cast<std::uint8_t>((b << 1) | (one(rng) ? 1 : 0));
-    return bytes;
-}
-
 // ---------------------------------------------------------------------------------------
 // Wave block decoder
 
@@ -149,7 +140,7 @@ TEST(WacDecoder, FirstThreeBitsNeverChangeTheOutput)
 {
     std::mt19937 rng(7);
     for (int round = 0; round < 20; ++round) {
-        Bytes coded = RandomBytes(rng, 40 + round * 15);
+        Bytes coded = RandomBits(rng, 40 + round * 15);
         coded[0] &= 0x1F;
         const WacResult base = Wac(coded, {-320, 1234});
         for (unsigned top = 1; top < 8; ++top) {
@@ -313,7 +304,7 @@ TEST(AudioDecoderBounds, ReadAndWriteOnlyTheirOwnBytes)
     for (std::size_t n = 0; n <= 400; ++n) {
         SCOPED_TRACE(n);
         // Mostly zero bits make the wave decoder's codes reach the end of even the longest blocks.
-        const Bytes content = RandomBytes(rng, n, std::array{50u, 90u, 3u, 0u}[n % 4]);
+        const Bytes content = RandomBits(rng, n, std::array{50u, 90u, 3u, 0u}[n % 4]);
         const EdgeOfMemory coded(content);
 
         Bytes wacOut(kGuard + kWacBlockBytes + kGuard, kGuardByte);
@@ -359,7 +350,7 @@ TEST(AudioDecoderEquivalence, WacMatchesReferenceOnRandomBlocks)
         const unsigned ones = std::array{50u, 90u, 97u, 10u}[round % 4];
         const WacDecoderState state{static_cast<std::int16_t>(64 * (sample(rng) / 64)),
                                     static_cast<std::int16_t>(sample(rng))};
-        ExpectWacMatchesReference(RandomBytes(rng, static_cast<std::size_t>(n), ones), state,
+        ExpectWacMatchesReference(RandomBits(rng, static_cast<std::size_t>(n), ones), state,
                                   "round " + std::to_string(round));
     }
 }
@@ -370,7 +361,7 @@ TEST(AudioDecoderEquivalence, WacMatchesReferenceAcrossAFileOfBlocks)
     std::int16_t delta = 0, sample = 0;
     WacDecoderState state{};
     for (int block = 0; block < 500; ++block) {
-        const Bytes coded = RandomBytes(rng, 33 + static_cast<std::size_t>(block % 321), block % 2 ? 80 : 40);
+        const Bytes coded = RandomBits(rng, 33 + static_cast<std::size_t>(block % 321), block % 2 ? 80 : 40);
         std::array<std::uint8_t, kWacBlockBytes> expected, decoded;
         ReferenceDecodeWacBlock(coded, expected.data(), delta, sample);
         DecodeWacBlock(coded, decoded, state);
@@ -394,7 +385,7 @@ TEST(AudioDecoderEquivalence, WasMatchesReferenceOnRandomChunks)
     for (int round = 0; round < 4000; ++round) {
         const auto n = static_cast<std::size_t>(length(rng));
         const unsigned ones = std::array{50u, 85u, 95u, 20u}[round % 4];
-        const Bytes coded = RandomBytes(rng, n, ones);
+        const Bytes coded = RandomBits(rng, n, ones);
         const auto most = static_cast<std::size_t>(MaxWasDecodedBytes(n));
         std::uniform_int_distribution<std::size_t> size(0, most + 40);
         const std::size_t sizes[] = {size(rng), size(rng) | 1, most, n};
@@ -476,7 +467,7 @@ Samples DecodedFromRandomWacCodes(std::mt19937& rng, std::size_t blocks)
     Samples out;
     WacDecoderState state{};
     for (std::size_t b = 0; b < blocks; ++b) {
-        const auto [decoded, after] = Wac(RandomBytes(rng, kWacMaxCodedBytes, 20 + 30 * (b % 3)), state);
+        const auto [decoded, after] = Wac(RandomBits(rng, kWacMaxCodedBytes, 20 + 30 * (b % 3)), state);
         state = after;
         out.insert(out.end(), decoded.begin(), decoded.end());
     }
@@ -764,7 +755,7 @@ TEST(WasEncoder, ReencodesDecodedFilesByteForByte)
     std::mt19937 rng(12);
     Samples fromCodes; // what a decoder makes of random codes
     for (int c = 0; c < 5; ++c) {
-        const Samples s = ToSamples(Was(RandomBytes(rng, 900, 60), 2000));
+        const Samples s = ToSamples(Was(RandomBits(rng, 900, 60), 2000));
         fromCodes.insert(fromCodes.end(), s.begin(), s.end());
     }
     for (const std::size_t perChunk : {std::size_t{7}, std::size_t{1000}, std::size_t{4096}}) {

@@ -14,6 +14,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "testing/Bytes.h"
 #include "testing/EdgeOfMemory.h"
 #include "formats/imagepack/record/ImageBitReader.h"
 #include "formats/imagepack/record/BlockTable.h"
@@ -26,14 +27,6 @@ namespace packsmith::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes RandomBytes(std::mt19937& rng, std::size_t n)
-{
-    Bytes bytes(n);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(rng());
-    return bytes;
-}
 
 // ---------------------------------------------------------------------------------------
 // Bit reader
@@ -273,20 +266,9 @@ TEST(ImageBlockTable, HalfRowModeDoublesEveryPixelOfEveryEntryAsA32BitNumber)
 // ---------------------------------------------------------------------------------------
 // Records built by hand
 
-struct Header {
-    std::uint32_t PictureWidth = 0;
-    std::uint32_t PictureHeight = 0;
-    std::uint8_t HalfRows = 0;
-    std::uint16_t LastBlockIndex = 0;
-    std::uint16_t BlockWidth = 4;
-    std::int32_t CodedWidth = 0;
-    std::int32_t CodedHeight = 0;
-    std::optional<std::uint32_t> IndexStreamSize; // default: the stream's length
-};
-
-Header Plain(std::uint32_t width, std::uint32_t height, std::uint16_t last, std::uint16_t blockWidth = 4)
+ImageHeader Plain(std::uint32_t width, std::uint32_t height, std::uint16_t last, std::uint16_t blockWidth = 4)
 {
-    Header h;
+    ImageHeader h;
     h.PictureWidth = width;
     h.PictureHeight = height;
     h.LastBlockIndex = last;
@@ -338,7 +320,11 @@ Bytes TableData(const std::vector<BlockEntry>& entries)
     return data;
 }
 
-Bytes MakeRecord(const Header& h, const Bytes& indexStream, const std::vector<BlockEntry>& entries)
+// A record with the header fields of h, written where the decoder reads them; the index
+// stream's size written is indexStreamSize where given, else the stream's length
+// (h.IndexStreamSize is not used).
+Bytes MakeRecord(const ImageHeader& h, const Bytes& indexStream, const std::vector<BlockEntry>& entries,
+                 std::optional<std::uint32_t> indexStreamSize = std::nullopt)
 {
     Bytes record(image_record::kHeaderBytes, 0);
     std::memcpy(record.data(), "TESTIMG", 7);
@@ -346,7 +332,7 @@ Bytes MakeRecord(const Header& h, const Bytes& indexStream, const std::vector<Bl
     StoreLE32(record.data() + image_record::kPictureHeightAt, h.PictureHeight);
     record[image_record::kHalfRowsAt] = h.HalfRows;
     StoreLE32(record.data() + image_record::kIndexStreamSizeAt,
-              h.IndexStreamSize.value_or(static_cast<std::uint32_t>(indexStream.size())));
+              indexStreamSize.value_or(static_cast<std::uint32_t>(indexStream.size())));
     StoreLE16(record.data() + image_record::kLastBlockIndexAt, h.LastBlockIndex);
     StoreLE16(record.data() + image_record::kBlockWidthAt, h.BlockWidth);
     StoreLE32(record.data() + image_record::kCodedWidthAt, static_cast<std::uint32_t>(h.CodedWidth));
@@ -435,7 +421,7 @@ IndexRows BlocksOf(const Bytes& bitmap, std::uint32_t width, std::uint32_t heigh
     return rows;
 }
 
-IndexRows DecodeIndices(const Header& h, const MapBits& bits, const std::vector<BlockEntry>& entries)
+IndexRows DecodeIndices(const ImageHeader& h, const MapBits& bits, const std::vector<BlockEntry>& entries)
 {
     const Bytes record = MakeRecord(h, bits.Done(), entries);
     return BlocksOf(Decode(record, h.PictureWidth, h.PictureHeight), h.PictureWidth, h.PictureHeight,
@@ -449,7 +435,7 @@ TEST(ImageIndexMap, AllZeroStreamGivesAnAllZeroBitmap)
 {
     // Group bit 0, then literals of value 0 throughout.
     for (const std::uint8_t half : {0, 1}) {
-        Header h = Plain(16, 5, 5);
+        ImageHeader h = Plain(16, 5, 5);
         h.HalfRows = half;
         const Bytes record = MakeRecord(h, Bytes(64, 0), DistinctEntries(5));
         EXPECT_EQ(Decode(record, 16, 5), Bytes(16 * 5 * 4, 0)) << "half rows " << int{half};
@@ -545,7 +531,7 @@ TEST(ImageIndexMap, RunAcrossARowEndContinuesInTheNextRowAndDecodingStopsMidGrou
         .Neighbour(2, 2)    // c 4: [L 14, PR 16, PP 5], PL = L left out -> 5
         .Literal(20).Literal(21).Literal(22).Literal(23).Literal(24)
         .Ignored(0xFFFF, 16); // the group's last two items are never read
-    const Header h = Plain(40, 3, 31);
+    const ImageHeader h = Plain(40, 3, 31);
     const auto entries = DistinctEntries(31);
     const Bytes record = MakeRecord(h, bits.Done(), entries);
     const Bytes bitmap = Decode(record, 40, 3); // pre-filled: every byte must be overwritten
@@ -577,7 +563,7 @@ TEST(ImageIndexMap, TwoPixelBlocksUseTheFirstHalfOfTheirEntry)
 {
     MapBits bits(2);
     bits.Literal(1).Literal(0).Literal(2).Literal(3).Literal(3).Literal(1).Ignored(0xFF, 8);
-    const Header h = Plain(6, 2, 3, 2);
+    const ImageHeader h = Plain(6, 2, 3, 2);
     auto entries = DistinctEntries(3);
     const Bytes bitmap = Decode(MakeRecord(h, bits.Done(), entries), 6, 2);
     EXPECT_EQ(BlocksOf(bitmap, 6, 2, 2, entries), (IndexRows{{1, 0, 2}, {3, 3, 1}}));
@@ -631,7 +617,7 @@ TEST(ImageExpansion, HalfRowModeCodesEveryOtherRowAndInterpolatesUnderBlocks)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Height);
-        Header h = Plain(8, static_cast<std::uint32_t>(c.Height), 2);
+        ImageHeader h = Plain(8, static_cast<std::uint32_t>(c.Height), 2);
         h.HalfRows = 1;
         MapBits bits(2);
         for (int r = 0; r <= c.Height / 2; ++r)
@@ -671,13 +657,13 @@ TEST(ImageExpansion, BitmapIsFilledFromTheBottomInPixelBufferOrder)
     };
     const Bytes zero(4, 0);
 
-    Header same = Plain(8, 2, 3); // the first map row is the bottom scan line
+    ImageHeader same = Plain(8, 2, 3); // the first map row is the bottom scan line
     const Bytes exact = Decode(decoder, MakeRecord(same, bits.Done(), entries), 8, 2);
     EXPECT_EQ(BlocksOf(exact, 8, 2, 4, entries), (IndexRows{{1, 2}, {0, 3}}));
     EXPECT_EQ(Bytes(exact.begin(), exact.begin() + 32), concat({zero, zero, zero, zero, pixel(3, 0), pixel(3, 1),
                                                                 pixel(3, 2), pixel(3, 3)}));
 
-    Header wider = same; // 6 x 3 bitmap from an 8 x 2 coded picture
+    ImageHeader wider = same; // 6 x 3 bitmap from an 8 x 2 coded picture
     wider.PictureWidth = 6;
     wider.PictureHeight = 3;
     const Bytes record = MakeRecord(wider, bits.Done(), entries);
@@ -687,7 +673,7 @@ TEST(ImageExpansion, BitmapIsFilledFromTheBottomInPixelBufferOrder)
     EXPECT_EQ(Decode(decoder, record, 6, 3), expected);
     EXPECT_EQ(Decode(record, 6, 3), expected);
 
-    Header smaller = same;
+    ImageHeader smaller = same;
     smaller.PictureWidth = 3;
     smaller.PictureHeight = 1;
     EXPECT_EQ(Decode(decoder, MakeRecord(smaller, bits.Done(), entries), 3, 1),
@@ -911,30 +897,30 @@ TEST(ImageMalformed, HeaderFieldsOutsideTheLimitsAreRejected)
                        "shorter than the header: " + std::to_string(size));
 
     auto variant = [&](auto change) {
-        Header h = Plain(16, 2, 3);
+        ImageHeader h = Plain(16, 2, 3);
         change(h);
         return MakeRecord(h, bits.Done(), entries);
     };
-    ExpectRejected(variant([](Header& h) { h.LastBlockIndex = 4096; }), 16, 2, "N 4096");
-    ExpectRejected(variant([](Header& h) { h.LastBlockIndex = 65535; }), 16, 2, "N 65535");
-    ExpectRejected(variant([](Header& h) { h.BlockWidth = 0; }), 16, 2, "block width 0");
-    ExpectRejected(variant([](Header& h) { h.CodedWidth = 3; }), 16, 2, "Wb 0");
-    ExpectRejected(variant([](Header& h) { h.CodedWidth = 0; }), 16, 2, "coded width 0");
-    ExpectRejected(variant([](Header& h) { h.CodedWidth = -16; }), 16, 2, "Wb -4");
-    ExpectRejected(variant([](Header& h) { h.CodedHeight = 0; }), 16, 2, "R 0");
-    ExpectRejected(variant([](Header& h) { h.CodedHeight = -2; }), 16, 2, "R -2");
-    ExpectRejected(variant([](Header& h) { h.CodedHeight = -2; h.HalfRows = 1; }), 16, 2, "half rows, R 0");
-    ExpectRejected(variant([](Header& h) { h.CodedHeight = -5; h.HalfRows = 1; }), 16, 2, "half rows, R -1");
-    ExpectRejected(variant([](Header& h) { h.CodedWidth = 1024; h.CodedHeight = 513; }), 16, 2, "coded 1024x513");
-    ExpectRejected(variant([](Header& h) { h.CodedWidth = 65536; h.CodedHeight = 65536; }), 16, 2,
+    ExpectRejected(variant([](ImageHeader& h) { h.LastBlockIndex = 4096; }), 16, 2, "N 4096");
+    ExpectRejected(variant([](ImageHeader& h) { h.LastBlockIndex = 65535; }), 16, 2, "N 65535");
+    ExpectRejected(variant([](ImageHeader& h) { h.BlockWidth = 0; }), 16, 2, "block width 0");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedWidth = 3; }), 16, 2, "Wb 0");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedWidth = 0; }), 16, 2, "coded width 0");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedWidth = -16; }), 16, 2, "Wb -4");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedHeight = 0; }), 16, 2, "R 0");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedHeight = -2; }), 16, 2, "R -2");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedHeight = -2; h.HalfRows = 1; }), 16, 2, "half rows, R 0");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedHeight = -5; h.HalfRows = 1; }), 16, 2, "half rows, R -1");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedWidth = 1024; h.CodedHeight = 513; }), 16, 2, "coded 1024x513");
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedWidth = 65536; h.CodedHeight = 65536; }), 16, 2,
                    "coded 65536x65536, a 32-bit product of 0");
-    ExpectRejected(variant([](Header& h) { h.CodedWidth = 1 << 20; h.CodedHeight = 1 << 20; h.HalfRows = 1; }), 16, 2,
+    ExpectRejected(variant([](ImageHeader& h) { h.CodedWidth = 1 << 20; h.CodedHeight = 1 << 20; h.HalfRows = 1; }), 16, 2,
                    "coded 2^20 x 2^20 in half rows");
-    ExpectRejected(variant([](Header& h) { h.PictureWidth = 1024; h.PictureHeight = 513; }), 1024, 513,
+    ExpectRejected(variant([](ImageHeader& h) { h.PictureWidth = 1024; h.PictureHeight = 513; }), 1024, 513,
                    "picture 1024x513");
 
     // A picture whose 32-bit pixel count wraps to 65536; one line buffer serves every line.
-    Header huge = Plain(16, 2, 3);
+    ImageHeader huge = Plain(16, 2, 3);
     huge.PictureWidth = 65536;
     huge.PictureHeight = 65537;
     const EdgeOfMemory data(MakeRecord(huge, bits.Done(), entries));
@@ -953,7 +939,7 @@ TEST(ImageMalformed, HalfRowsWithoutAPixelRowAreRejected)
     MapBits bits(2);
     bits.Literal(1).Literal(2).Literal(3).Literal(1);
     for (const std::int32_t height : {0, -1}) {
-        Header h = Plain(16, 2, 3);
+        ImageHeader h = Plain(16, 2, 3);
         h.HalfRows = 1;
         h.CodedHeight = height;
         ExpectRejected(MakeRecord(h, bits.Done(), DistinctEntries(3)), 16, 2,
@@ -1015,7 +1001,7 @@ TEST(ImageMalformed, EmptyBitmapsTakeNoPixels)
     bits.Literal(1).Literal(2).Literal(3).Literal(1).Literal(0).Literal(0).Literal(2).Literal(0);
     ImageDecoder decoder;
     for (const auto& [width, height] : {std::pair{0u, 2u}, {16u, 0u}, {0u, 0u}}) {
-        Header h = Plain(16, 2, 3);
+        ImageHeader h = Plain(16, 2, 3);
         h.PictureWidth = width;
         h.PictureHeight = height;
         const Bytes record = MakeRecord(h, bits.Done(), DistinctEntries(3));
@@ -1057,7 +1043,7 @@ TEST(ImageMalformed, RandomRecordsDecodeOrAreRejected)
     std::mt19937 rng(31337);
     ImageDecoder decoder;
     for (int trial = 0; trial < 3000; ++trial) {
-        Header h;
+        ImageHeader h;
         h.PictureWidth = rng() % 40;
         h.PictureHeight = rng() % 40;
         h.HalfRows = rng() % 2 ? static_cast<std::uint8_t>(rng()) : 0;
@@ -1066,8 +1052,9 @@ TEST(ImageMalformed, RandomRecordsDecodeOrAreRejected)
         h.BlockWidth = widths[rng() % 9];
         h.CodedWidth = static_cast<std::int32_t>(rng() % 64) - (rng() % 10 == 0 ? 70 : 0);
         h.CodedHeight = static_cast<std::int32_t>(rng() % 64) - (rng() % 10 == 0 ? 70 : 0);
+        std::optional<std::uint32_t> indexStreamSize;
         if (rng() % 10 == 0)
-            h.IndexStreamSize = static_cast<std::uint32_t>(rng());
+            indexStreamSize = static_cast<std::uint32_t>(rng());
         Bytes stream = RandomBytes(rng, rng() % 300);
         if (rng() % 2) // mostly literals and neighbours: fewer early rejections
             for (auto& b : stream)
@@ -1076,8 +1063,8 @@ TEST(ImageMalformed, RandomRecordsDecodeOrAreRejected)
         for (auto& e : entries)
             for (auto& b : e)
                 b = static_cast<std::uint8_t>(rng());
-        Bytes record = MakeRecord(h, stream, entries);
-        record.resize(record.size() - std::min<std::size_t>(record.size() - 248, rng() % 20));
+        Bytes record = MakeRecord(h, stream, entries, indexStreamSize);
+        record.resize(record.size() - std::min<std::size_t>(record.size() - image_record::kHeaderBytes, rng() % 20));
         const EdgeOfMemory data(record);
         ExpectDecodesOrRejects(decoder, data.Span(), h.PictureWidth, h.PictureHeight, "trial " + std::to_string(trial));
         if (HasFailure())

@@ -11,6 +11,7 @@
 #include "formats/imagepack/record/RawImageRecord.h"
 #include "testing/ImagePackBuilder.h"
 #include "core/PackError.h"
+#include "testing/HandlerFixture.h"
 #include "testing/PackFixtures.h"
 #include "testing/RecordingHost.h"
 #include "testing/TempDir.h"
@@ -21,26 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ImageExtractionTest : public ::testing::Test {
+class ImageExtractionTest : public HandlerFixture {
 protected:
-    void SetUp() override
-    {
-        run.TargetDirectory = dir / "out";
-        fs::create_directories(run.TargetDirectory);
-    }
-    std::string Pack(const std::string& name, const std::vector<std::uint8_t>& bytes)
-    {
-        return dir.Write(name, std::string(bytes.begin(), bytes.end()));
-    }
-    std::string Failure(const std::string& pack)
-    {
-        try {
-            ExtractAt3(pack, run, host);
-        } catch (const PackError& e) {
-            return e.what();
-        }
-        return "";
-    }
+    std::string Failure(const std::string& pack) { return HandlerFixture::Failure(ExtractAt3, pack); }
     // The pixels of a TGA file, read back through the codec: top row first.
     std::vector<std::uint8_t> ReadBack(const std::string& path)
     {
@@ -52,15 +36,11 @@ protected:
         return bytes;
     }
     std::string Out(const std::string& relative) const { return run.TargetDirectory + relative; }
-
-    TempDir dir;
-    RunContext run;
-    RecordingHost host;
 };
 
 TEST_F(ImageExtractionTest, StoredNamesBecomeDirectoriesAndFileNames)
 {
-    const std::string pack = Pack("menu.at3", BuildImagePack(Named({"TITLE.BMP", "TITLE.BMP", "TITLE.BMP",
+    const std::string pack = Input("menu.at3", BuildImagePack(Named({"TITLE.BMP", "TITLE.BMP", "TITLE.BMP",
                                                                   "GFX\\TITLE.BMP", "logo.pcx", "GFX.OLD\\TITLE",
                                                                   "README", "A.B.PCX", "README"})));
     ASSERT_EQ(Failure(pack), "");
@@ -103,7 +83,7 @@ TEST_F(ImageExtractionTest, ImageMagickShowsTheDecodedPixels)
         options.HalfRows = halfRows;
         const EncodedImage picture = EncodeImageRecord(24, 6, pixels, options);
         const std::string name = halfRows ? "half.bmp" : "full.bmp";
-        ASSERT_EQ(Failure(Pack(name + ".at3", BuildImagePack({{name, picture.Record}}))), "");
+        ASSERT_EQ(Failure(Input(name + ".at3", BuildImagePack({{name, picture.Record}}))), "");
         const std::string raw = dir / "magick.rgba";
         const std::string command = "/usr/bin/convert '" + Out("/BMP/" + name + ".tga") + "' -depth 8 rgba:'" + raw + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
@@ -122,7 +102,7 @@ TEST_F(ImageExtractionTest, NoStoredNameLeadsOutsideTheTarget)
         ".",           "..",              "../..",        "ok\r\nBMP",     "tab\tname.b\nmp",    "",   "dir/",
         std::string(242, 'n'),
     };
-    const std::string pack = Pack("evil.at3", BuildImagePack(Named(names)));
+    const std::string pack = Input("evil.at3", BuildImagePack(Named(names)));
     ASSERT_EQ(Failure(pack), "");
     ASSERT_EQ(host.Outputs.size(), names.size());
     const fs::path target = fs::canonical(run.TargetDirectory);
@@ -142,7 +122,7 @@ TEST_F(ImageExtractionTest, NoStoredNameLeadsOutsideTheTarget)
 
 TEST_F(ImageExtractionTest, ProgressAndAnEmptyPack)
 {
-    ASSERT_EQ(Failure(Pack("three.at3", BuildImagePack(Named({"a.x", "b.x", "c.x"})))), "");
+    ASSERT_EQ(Failure(Input("three.at3", BuildImagePack(Named({"a.x", "b.x", "c.x"})))), "");
     EXPECT_EQ(host.Progress, 66);
     EXPECT_EQ(host.ProgressMax, 100);
     EXPECT_EQ(host.ProgressChanges, 2); // at 33 and 66
@@ -151,7 +131,7 @@ TEST_F(ImageExtractionTest, ProgressAndAnEmptyPack)
     RunContext empty;
     empty.TargetDirectory = dir / "empty";
     fs::create_directories(empty.TargetDirectory);
-    ExtractAt3(Pack("none.at3", BuildImagePack({})), empty, fresh);
+    ExtractAt3(Input("none.at3", BuildImagePack({})), empty, fresh);
     EXPECT_TRUE(fs::is_empty(empty.TargetDirectory));
     EXPECT_TRUE(fresh.Outputs.empty());
     EXPECT_EQ(fresh.Progress, 0);
@@ -166,7 +146,7 @@ TEST_F(ImageExtractionTest, StopBetweenEntriesEndsTheJob)
             Stop = true; // clicked while the first picture was written
         }
     } stopping;
-    const std::string pack = Pack("two.at3", BuildImagePack(Named({"a.x", "b.x"})));
+    const std::string pack = Input("two.at3", BuildImagePack(Named({"a.x", "b.x"})));
     EXPECT_THROW(ExtractAt3(pack, run, stopping), JobStopped);
     EXPECT_EQ(stopping.Outputs.size(), 1u);
 }
@@ -186,7 +166,7 @@ TEST_F(ImageExtractionTest, RawRecordsGiveBackTheirStoredPixels)
 
     std::vector<std::uint8_t> wrongSize = raw; // the stored image is not the entry's size
     StoreLE32(wrongSize.data() + 17, 4);
-    const std::string pack = Pack("raw.at3", BuildImagePack({{"raw.bmp", raw}, {"wrong.bmp", wrongSize}}));
+    const std::string pack = Input("raw.at3", BuildImagePack({{"raw.bmp", raw}, {"wrong.bmp", wrongSize}}));
     const std::string message = Failure(pack);
     EXPECT_EQ(ReadBack(Out("/BMP/raw.bmp.tga")), source.Expected);
     EXPECT_NE(message.find("\"wrong.bmp\""), std::string::npos) << message;
@@ -200,29 +180,29 @@ TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
     auto pack = BuildImagePack(pictures);
     // The second record said to run past the end of the pack.
     StoreLE32(pack.data() + 32 + 256 + 247, 1u << 30);
-    EXPECT_EQ(Failure(Pack("past-end.at3", pack)), "Stream read error (the picture of \"bad.bmp\" lies past the end of the file)");
+    EXPECT_EQ(Failure(Input("past-end.at3", pack)), "Stream read error (the picture of \"bad.bmp\" lies past the end of the file)");
     EXPECT_EQ(host.Outputs.size(), 1u);
 
     pictures[1].Record[211] = 0; // block width 0
     pictures[1].Record[212] = 0;
-    const std::string malformed = Pack("malformed.at3", BuildImagePack(pictures));
+    const std::string malformed = Input("malformed.at3", BuildImagePack(pictures));
     const std::string message = Failure(malformed);
     EXPECT_NE(message.find("\"bad.bmp\""), std::string::npos) << message;
     EXPECT_NE(message.find(malformed), std::string::npos) << message;
 
     auto shortEntries = BuildImagePack(pictures);
     StoreLE32(shortEntries.data() + 16, 250);
-    EXPECT_NE(Failure(Pack("short.at3", shortEntries)).find("fewer than the 251"), std::string::npos);
+    EXPECT_NE(Failure(Input("short.at3", shortEntries)).find("fewer than the 251"), std::string::npos);
     auto hugeEntries = BuildImagePack(pictures);
     StoreLE32(hugeEntries.data() + 16, 0xFFFFFFF0u);
-    EXPECT_EQ(Failure(Pack("huge.at3", hugeEntries)), "Stream read error (the entry table runs past the end of the file)");
+    EXPECT_EQ(Failure(Input("huge.at3", hugeEntries)), "Stream read error (the entry table runs past the end of the file)");
     EXPECT_EQ(Failure(dir / "missing.at3"), "Cannot open file " + (dir / "missing.at3") + " (No such file or directory)");
 }
 
 TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)
 {
     dir.Write("out/BMP", "a file where the directory would go");
-    const std::string pack = Pack("blocked.at3", BuildImagePack(Named({"x.bmp"})));
+    const std::string pack = Input("blocked.at3", BuildImagePack(Named({"x.bmp"})));
     EXPECT_EQ(Failure(pack), "Cannot create file " + Out("/BMP/x.bmp.tga") + " (a part of the path is not a directory)");
     EXPECT_TRUE(host.Outputs.empty()) << "no report of a file that was not written";
 }
@@ -234,7 +214,7 @@ TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
     for (const char* name : {"libtarga.so", "targa.dll", "targa"})
         fs::copy_file(PACKSMITH_PLANTED_CODEC, run.TargetDirectory + "/" + name);
     fs::current_path(run.TargetDirectory); // as a run leaves it
-    ASSERT_EQ(Failure(Pack("p.at3", BuildImagePack(Named({"a.bmp"})))), "");
+    ASSERT_EQ(Failure(Input("p.at3", BuildImagePack(Named({"a.bmp"})))), "");
     EXPECT_FALSE(fs::exists(marker));
 
     // The check can fail: loading the planted library does leave the marker.

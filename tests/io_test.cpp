@@ -15,6 +15,7 @@
 #include "core/PackError.h"
 #include "core/PathUtils.h"
 #include "io/StringList.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 #include "io/TextFile.h"
 
@@ -36,8 +37,6 @@ std::span<const std::uint8_t> AsBytes(const std::string& s)
 {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
-
-std::string AsString(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
 
 std::string Pattern(std::size_t size)
 {

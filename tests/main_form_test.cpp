@@ -9,6 +9,7 @@
 #include "core/PackError.h"
 #include "gui/RichText.h"
 #include "core/PathUtils.h"
+#include "testing/FormFixture.h"
 #include "testing/Gate.h"
 #include "testing/ScriptedWindow.h"
 #include "testing/TempDir.h"
@@ -18,14 +19,8 @@ namespace {
 
 constexpr Control kListButtons[] = {Control::BSaveList, Control::BRemLog, Control::BClearAll, Control::BProcess};
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public FormFixture {
 protected:
-    void SetUp() override
-    {
-        window.OnResultsChanged = [this] { form.ResultsChanged(); };
-        form.FormCreate();
-    }
-
     bool Add(int filter, std::vector<std::string> files)
     {
         window.Dialogs.OpenAnswers.push_back(OpenDialogResult{filter, std::move(files)});
@@ -50,10 +45,6 @@ protected:
         for (const Control control : kListButtons)
             EXPECT_EQ(form.IsEnabled(control), window.IsOn(control)) << "logic and window disagree";
     }
-
-    TempDir dir;
-    ScriptedWindow window;
-    MainFormLogic form{window};
 };
 
 TEST_F(MainFormTest, StartsWithOnlyAddAndExitEnabled)

@@ -4,39 +4,21 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <unistd.h>
 
-#include "cli/CliApp.h"
 #include "core/ByteOrder.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
 #include "jobs/PackSound.h"
+#include "testing/CliRun.h"
 #include "testing/RecordingHost.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliResult {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-CliResult Cli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    CliResult result;
-    result.Status = RunCli(args, out, err);
-    result.Out = out.str();
-    result.Err = err.str();
-    return result;
-}
-
-std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 std::vector<std::int16_t> Chord(std::size_t count)
 {
@@ -71,7 +53,7 @@ protected:
         extension = GetParam();
         const auto samples = Chord(5000);
         const auto bytes = extension == ".wac" ? EncodeWacFile(samples) : EncodeWasFile(samples, {}, 1024);
-        source = dir.Write("game/chord" + extension, Text(bytes));
+        source = dir.Write("game/chord" + extension, AsString(bytes));
         ASSERT_EQ(Cli({"-q", "-o", dir / "A", source}).Status, 0);
     }
     std::string Packed(const std::string& folder) const { return dir / (folder + "/chord" + extension); }

@@ -8,6 +8,7 @@
 #include "gui/MainFormLogic.h"
 #include "run/Run.h"
 #include "core/PackError.h"
+#include "testing/FormFixture.h"
 #include "testing/Gate.h"
 #include "testing/RecordingHost.h"
 #include "testing/ScriptedWindow.h"
@@ -184,12 +185,11 @@ TEST_F(RunTest, ResultLogThatCannotBeCreatedFailsTheRun)
 
 // ---- The run as the window starts it ----
 
-class WindowRunTest : public ::testing::Test {
+class WindowRunTest : public FormFixture {
 protected:
     void SetUp() override
     {
-        window.OnResultsChanged = [this] { form.ResultsChanged(); };
-        form.FormCreate();
+        FormFixture::SetUp();
         form.ReplaceHandler([this](const std::string& path, RunContext& run, JobHost& host) {
             {
                 const std::lock_guard lock(mutex);
@@ -219,10 +219,7 @@ protected:
     }
     std::string ResultLog() const { return ReadFileBytes(target + "/result.log"); }
 
-    TempDir dir;
     std::string target = dir / "out";
-    ScriptedWindow window;
-    MainFormLogic form{window};
     std::function<void(const std::string&, RunContext&, JobHost&)> handler;
     std::mutex mutex;
     Lines jobs;

@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 #include "targa/TgaBitmap.h"
 
@@ -86,14 +87,6 @@ private:
     TgaBitmap c_{};
     Bytes storage_;
 };
-
-Bytes RandomBytes(std::mt19937& rng, std::size_t n)
-{
-    Bytes bytes(n);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(rng());
-    return bytes;
-}
 
 void WriteBytes(const std::string& path, const Bytes& bytes)
 {

@@ -29,6 +29,7 @@
 #include "formats/imagepack/record/ImageRecord.h"
 #include "io/FileStream.h"
 #include "testing/PackFixtures.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -36,8 +37,6 @@ namespace {
 
 using qt::PackContentsWindow;
 using qt::PackEntryModel;
-
-std::string AsString(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 // What a thumbnail of an unscaled picture holds: the decoded pixels premultiplied by alpha.
 std::vector<std::uint8_t> Premultiplied(const std::vector<std::uint8_t>& bgra)

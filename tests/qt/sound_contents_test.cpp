@@ -24,6 +24,7 @@
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
 #include "core/PackError.h"
+#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -33,8 +34,6 @@ using qt::SoundContentsWindow;
 
 // Set in the child process that runs a case without any sound output.
 constexpr char kNoOutputChild[] = "PACKSMITH_TEST_NO_SOUND_OUTPUT";
-
-std::string AsString(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 // frames of a loud tone on the first channel; the others stay silent.
 std::vector<std::int16_t> ToneOnFirstChannel(std::size_t frames, int channels, double rate)
