@@ -17,7 +17,6 @@ namespace {
 
 using namespace packsmith;
 
-
 std::string MemoryFile(const char* name, const std::uint8_t* data, std::size_t size)
 {
     const int file = memfd_create(name, 0);

@@ -5,7 +5,8 @@
 #                          fixed number of runs: the same work every time (test.sh runs it)
 #   fuzz/run.sh SECONDS    each target for SECONDS with a random seed; new inputs are kept
 #                          in build-fuzz/corpus/, findings in build-fuzz/findings/
-# Exits non-zero on any finding.
+# Exits non-zero on any finding. (The fuzzer's status is taken from the pipeline itself: after
+# "|| true" the status array would be that of true.)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-fuzz"
@@ -24,14 +25,14 @@ for entry in "${targets[@]}"; do
     if [ "${1:-}" = "--smoke" ]; then
         # New inputs go to a scratch directory, so every smoke run starts from the same seeds.
         scratch="$(mktemp -d)"
+        status=0
         "$build/bin/${name}_fuzz" -seed=1 -runs="$runs" -artifact_prefix="$build/findings/$name-" \
-            "$scratch" "$root/fuzz/corpus/$name" 2>&1 | grep -E "INITED|DONE|ERROR|SUMMARY" || true
-        status=${PIPESTATUS[0]}
+            "$scratch" "$root/fuzz/corpus/$name" 2>&1 | { grep -E "INITED|DONE|ERROR|SUMMARY" || true; } || status=$?
         rm -rf "$scratch"
     else
+        status=0
         "$build/bin/${name}_fuzz" -max_total_time="${1:-60}" -artifact_prefix="$build/findings/$name-" \
-            "$work" "$root/fuzz/corpus/$name" 2>&1 | grep -E "INITED|DONE|ERROR|SUMMARY" || true
-        status=${PIPESTATUS[0]}
+            "$work" "$root/fuzz/corpus/$name" 2>&1 | { grep -E "INITED|DONE|ERROR|SUMMARY" || true; } || status=$?
     fi
     if [ "$status" -ne 0 ]; then
         echo "fuzz: $name found a failure (see $build/findings/)" >&2

@@ -114,6 +114,9 @@ struct Placed {
 void WriteEntryTable(Stream& source, Stream& out, std::uint32_t entrySize, const std::vector<Placed>& placed)
 {
     using namespace image_pack;
+    // A pack without entries may give them any size, none included.
+    if (placed.empty())
+        return;
     constexpr std::size_t kPieceBytes = std::size_t{64} * 1024;
     const std::size_t perPiece = std::max<std::size_t>(1, kPieceBytes / entrySize);
     ByteBuffer piece;

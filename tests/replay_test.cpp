@@ -271,6 +271,12 @@ TEST_F(ReplayTest, EmptyPacksShortListsAndBrokenTables)
     const std::string message = Failure([&] { Rebuild(cramped, {"", ""}, 0, New("cramped.at3")); });
     EXPECT_NE(message.find(cramped), std::string::npos) << message;
     EXPECT_FALSE(FileExists(New("cramped.at3")));
+
+    // No entries, and entries of no size: the table is written in pieces of whole entries.
+    Bytes sizeless = empty;
+    StoreLE32(sizeless.data() + 16, 0);
+    EXPECT_EQ(Rebuild(Pack("sizeless.at3", sizeless), {}, 0, New("sizeless.at3")), 0);
+    EXPECT_EQ(FileBytes(New("sizeless.at3")), Bytes(sizeless.begin(), sizeless.begin() + 32 + 64));
 }
 
 TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
