@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/ByteOrder.h"
-#include "formats/wave/WaveHeader.h"
 #include "formats/wave/WaveFile.h"
+#include "formats/wave/WaveHeader.h"
 
 namespace packsmith::bench {
 

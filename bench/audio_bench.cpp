@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 #include "bench/AudioSignals.h"
-#include "core/ByteOrder.h"
-#include "cli/CliApp.h"
 #include "bench/MemcpyBaseline.h"
+#include "cli/CliApp.h"
+#include "core/ByteOrder.h"
 #include "formats/wac/WacDecoder.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasDecoder.h"

@@ -14,12 +14,12 @@
 #include <random>
 #include <tuple>
 
+#include "bench/MemcpyBaseline.h"
 #include "core/ByteOrder.h"
-#include "formats/imagepack/record/ImageDecoder.h"
 #include "formats/imagepack/compress/ImageCompressor.h"
+#include "formats/imagepack/record/ImageDecoder.h"
 #include "testing/ImageEncoder.h"
 #include "testing/PictureFixtures.h"
-#include "bench/MemcpyBaseline.h"
 
 namespace packsmith::bench {
 namespace {

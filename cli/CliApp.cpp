@@ -4,14 +4,14 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "core/ErrorText.h"
-#include "run/TargetDirectory.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/ListingPrinter.h"
 #include "cli/StopSignal.h"
-#include "jobs/ListedPath.h"
+#include "core/ErrorText.h"
 #include "core/PackError.h"
+#include "jobs/ListedPath.h"
+#include "run/TargetDirectory.h"
 
 namespace packsmith {
 

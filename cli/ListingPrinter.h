@@ -3,8 +3,8 @@
 #include <ostream>
 #include <string>
 
-#include "jobs/FormatTable.h"
 #include "jobs/FileContents.h"
+#include "jobs/FormatTable.h"
 
 namespace packsmith {
 

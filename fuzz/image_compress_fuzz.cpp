@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "formats/imagepack/record/ImageDecoder.h"
 #include "formats/imagepack/compress/ImageCompressor.h"
+#include "formats/imagepack/record/ImageDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -2,11 +2,11 @@
 // read and its picture decoded, as the extraction does, without writing anything.
 #include <cstdint>
 
-#include "formats/tga/Bitmap32.h"
+#include "core/PackError.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/PackListing.h"
+#include "formats/tga/Bitmap32.h"
 #include "io/MemoryStream.h"
-#include "core/PackError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

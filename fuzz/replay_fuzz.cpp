@@ -7,10 +7,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "jobs/FormatTable.h"
 #include "core/PackError.h"
-#include "jobs/ReplayLog.h"
 #include "io/TextFile.h"
+#include "jobs/FormatTable.h"
+#include "jobs/ReplayLog.h"
 #include "testing/RecordingHost.h"
 
 namespace {

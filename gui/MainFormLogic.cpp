@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "core/ErrorText.h"
-#include "gui/RichText.h"
-#include "run/TargetDirectory.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
-#include "jobs/ListedPath.h"
+#include "gui/RichText.h"
 #include "io/TextFile.h"
+#include "jobs/ListedPath.h"
+#include "run/TargetDirectory.h"
 
 namespace packsmith {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "run/BackgroundRun.h"
-#include "jobs/FormatTable.h"
 #include "gui/WindowOperations.h"
+#include "jobs/FormatTable.h"
+#include "run/BackgroundRun.h"
 #include "run/Run.h"
 
 namespace packsmith {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "io/OutputFile.h"
 #include "core/PathUtils.h"
+#include "io/OutputFile.h"
 
 namespace packsmith {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "io/FileStream.h"
 #include "core/PackError.h"
+#include "io/FileStream.h"
 
 namespace packsmith {
 

@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "concurrency/Pipeline.h"
-#include "formats/tga/Bitmap32.h"
+#include "concurrency/Recycler.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
 #include "formats/imagepack/ImagePackFile.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/OutputNames.h"
 #include "formats/imagepack/PictureWriter.h"
+#include "formats/tga/Bitmap32.h"
 #include "io/FileStream.h"
-#include "core/PackError.h"
-#include "core/PathUtils.h"
-#include "concurrency/Recycler.h"
 
 namespace packsmith {
 

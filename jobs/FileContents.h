@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "jobs/SoundContents.h"
 #include "formats/imagepack/PackListing.h"
+#include "jobs/SoundContents.h"
 
 namespace packsmith {
 

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/PackError.h"
+#include "core/PathUtils.h"
 #include "jobs/ExtractAt3.h"
 #include "jobs/ExtractWac.h"
 #include "jobs/ExtractWas.h"
@@ -11,8 +13,6 @@
 #include "jobs/PackSound.h"
 #include "jobs/RebuildAt3.h"
 #include "jobs/ReplayLog.h"
-#include "core/PackError.h"
-#include "core/PathUtils.h"
 
 namespace packsmith {
 

@@ -6,19 +6,19 @@
 
 #include "concurrency/Pipeline.h"
 #include "core/ByteOrder.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
+#include "formats/sound/SoundConversion.h"
+#include "formats/sound/SoundReader.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
+#include "formats/wave/WaveFile.h"
 #include "formats/wave/WaveHeader.h"
+#include "io/ByteBuffer.h"
+#include "io/OutputFile.h"
 #include "jobs/PackedMusic.h"
 #include "jobs/PackedWave.h"
 #include "jobs/StepHost.h"
-#include "formats/wave/WaveFile.h"
-#include "formats/sound/SoundConversion.h"
-#include "formats/sound/SoundReader.h"
-#include "io/ByteBuffer.h"
-#include "io/OutputFile.h"
-#include "core/PackError.h"
-#include "core/PathUtils.h"
 
 namespace packsmith {
 

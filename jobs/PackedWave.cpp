@@ -1,10 +1,10 @@
 #include "jobs/PackedWave.h"
 
 #include "core/ByteOrder.h"
+#include "core/PackError.h"
 #include "formats/wac/WacDecoder.h"
 #include "formats/was/MusicChunks.h"
 #include "formats/wave/WaveFile.h"
-#include "core/PackError.h"
 
 namespace packsmith {
 

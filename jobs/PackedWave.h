@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "jobs/JobHost.h"
 #include "io/BufferedReader.h"
 #include "jobs/DecodedSink.h"
+#include "jobs/JobHost.h"
 
 namespace packsmith {
 

@@ -5,22 +5,22 @@
 #include <cstring>
 
 #include "concurrency/Pipeline.h"
-#include "formats/tga/Bitmap32.h"
-#include "io/ByteBuffer.h"
+#include "concurrency/Recycler.h"
 #include "core/ByteOrder.h"
-#include "jobs/ListedPath.h"
-#include "jobs/ReplacementRecord.h"
-#include "jobs/ReplayFit.h"
+#include "core/PackError.h"
+#include "core/PathUtils.h"
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/ImagePackFile.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/OutputNames.h"
 #include "formats/imagepack/record/ImageRecord.h"
-#include "core/PackError.h"
-#include "core/PathUtils.h"
-#include "io/OutputFile.h"
-#include "concurrency/Recycler.h"
+#include "formats/tga/Bitmap32.h"
 #include "formats/tga/TgaLibrary.h"
+#include "io/ByteBuffer.h"
+#include "io/OutputFile.h"
+#include "jobs/ListedPath.h"
+#include "jobs/ReplacementRecord.h"
+#include "jobs/ReplayFit.h"
 
 namespace packsmith {
 

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "core/ByteOrder.h"
+#include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/compress/ImageCompressor.h"
 #include "formats/imagepack/record/RawImageRecord.h"
-#include "formats/imagepack/ImagePack.h"
 
 namespace packsmith {
 

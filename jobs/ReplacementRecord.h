@@ -6,9 +6,9 @@
 
 #include "concurrency/StopToken.h"
 #include "formats/imagepack/record/ImageRecord.h"
-#include "jobs/RunContext.h"
 #include "formats/tga/Bitmap32.h"
 #include "io/ByteBuffer.h"
+#include "jobs/RunContext.h"
 
 namespace packsmith {
 

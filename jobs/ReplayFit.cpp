@@ -7,9 +7,9 @@
 #include <string_view>
 #include <utility>
 
+#include "core/PackError.h"
 #include "formats/imagepack/OutputNames.h"
 #include "jobs/ResultLog.h"
-#include "core/PackError.h"
 
 namespace packsmith {
 

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string_view>
 
-#include "jobs/ListedPath.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
+#include "jobs/ListedPath.h"
 #include "jobs/ResultLog.h"
 
 namespace packsmith {

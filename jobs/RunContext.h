@@ -5,9 +5,9 @@
 #include <set>
 #include <string_view>
 
-#include "jobs/EntrySelection.h"
 #include "io/FileStream.h"
 #include "io/StringList.h"
+#include "jobs/EntrySelection.h"
 
 namespace packsmith {
 

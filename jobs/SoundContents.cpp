@@ -2,17 +2,17 @@
 
 #include <algorithm>
 
+#include "concurrency/Cores.h"
 #include "core/ByteOrder.h"
+#include "core/PackError.h"
 #include "formats/wac/WacDecoder.h"
+#include "formats/was/MusicChunks.h"
 #include "formats/was/WasDecoder.h"
+#include "io/BufferedReader.h"
+#include "io/FileStream.h"
 #include "jobs/JobHost.h"
 #include "jobs/PackedMusic.h"
 #include "jobs/PackedWave.h"
-#include "formats/was/MusicChunks.h"
-#include "io/BufferedReader.h"
-#include "io/FileStream.h"
-#include "concurrency/Cores.h"
-#include "core/PackError.h"
 
 namespace packsmith {
 

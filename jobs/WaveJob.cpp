@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "core/ByteOrder.h"
-#include "formats/wave/WaveFile.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
+#include "formats/wave/WaveFile.h"
 
 namespace packsmith {
 

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "concurrency/Pipeline.h"
-#include "jobs/JobHost.h"
-#include "jobs/DecodedSink.h"
-#include "jobs/RunContext.h"
 #include "io/BufferedReader.h"
 #include "io/ByteBuffer.h"
 #include "io/OutputFile.h"
+#include "jobs/DecodedSink.h"
+#include "jobs/JobHost.h"
+#include "jobs/RunContext.h"
 
 namespace packsmith {
 

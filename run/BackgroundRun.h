@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "run/RunReports.h"
 #include "run/Run.h"
+#include "run/RunReports.h"
 
 namespace packsmith {
 

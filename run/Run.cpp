@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include "core/ErrorText.h"
-#include "jobs/ResultLog.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
 #include "io/TextFile.h"
+#include "jobs/ResultLog.h"
 
 namespace packsmith {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "jobs/FormatTable.h"
-#include "run/JobSummary.h"
-#include "run/RunHost.h"
 #include "jobs/JobHost.h"
 #include "jobs/RunContext.h"
+#include "run/JobSummary.h"
+#include "run/RunHost.h"
 
 namespace packsmith {
 

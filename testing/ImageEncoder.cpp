@@ -6,11 +6,11 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/ByteOrder.h"
 #include "formats/imagepack/compress/PictureLayout.h"
 #include "formats/imagepack/record/BlockTable.h"
-#include "core/ByteOrder.h"
-#include "formats/imagepack/record/ImageRecord.h"
 #include "formats/imagepack/record/BlockTableCoder.h"
+#include "formats/imagepack/record/ImageRecord.h"
 #include "formats/imagepack/record/ImageRecordWriter.h"
 
 namespace packsmith {

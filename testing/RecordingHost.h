@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "run/RunHost.h"
 #include "jobs/JobHost.h"
+#include "run/RunHost.h"
 
 namespace packsmith::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "testing/ScriptedDialogs.h"
 #include "gui/WindowOperations.h"
+#include "testing/ScriptedDialogs.h"
 
 namespace packsmith::test {
 

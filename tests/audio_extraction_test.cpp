@@ -8,15 +8,15 @@
 #include <random>
 
 #include "core/ByteOrder.h"
-#include "jobs/ExtractWac.h"
-#include "jobs/ExtractWas.h"
 #include "core/PackError.h"
-#include "testing/Bytes.h"
-#include "testing/HandlerFixture.h"
-#include "testing/TempDir.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasDecoder.h"
 #include "formats/was/WasEncoder.h"
+#include "jobs/ExtractWac.h"
+#include "jobs/ExtractWas.h"
+#include "testing/Bytes.h"
+#include "testing/HandlerFixture.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {

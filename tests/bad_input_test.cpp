@@ -7,18 +7,18 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "core/ByteOrder.h"
 #include "cli/CliApp.h"
-#include "jobs/FormatTable.h"
+#include "core/ByteOrder.h"
+#include "formats/wac/WacEncoder.h"
+#include "formats/was/WasEncoder.h"
 #include "gui/MainFormLogic.h"
-#include "testing/ScriptedWindow.h"
+#include "jobs/FormatTable.h"
+#include "testing/Bytes.h"
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
-#include "testing/Bytes.h"
+#include "testing/ScriptedWindow.h"
 #include "testing/TempDir.h"
-#include "formats/wac/WacEncoder.h"
-#include "formats/was/WasEncoder.h"
 
 namespace packsmith::test {
 namespace {

@@ -13,8 +13,8 @@
 #include "formats/was/WasEncoder.h"
 #include "formats/wave/WaveHeader.h"
 #include "io/TextFile.h"
-#include "testing/ChildProcess.h"
 #include "testing/Bytes.h"
+#include "testing/ChildProcess.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {

@@ -16,16 +16,16 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "testing/Bytes.h"
-#include "testing/EdgeOfMemory.h"
 #include "formats/BitWriter.h"
-#include "testing/ReferenceAudioDecoders.h"
 #include "formats/wac/WacDecoder.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasDecoder.h"
-#include "formats/was/WasTable.h"
 #include "formats/was/WasEncoder.h"
+#include "formats/was/WasTable.h"
 #include "formats/wave/WaveHeader.h"
+#include "testing/Bytes.h"
+#include "testing/EdgeOfMemory.h"
+#include "testing/ReferenceAudioDecoders.h"
 
 namespace packsmith::test {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/ByteOrder.h"
+#include "formats/imagepack/compress/ImageCompressor.h"
+#include "formats/imagepack/record/BlockTableCoder.h"
 #include "formats/imagepack/record/ImageDecoder.h"
 #include "formats/imagepack/record/ImageRecord.h"
-#include "formats/imagepack/record/BlockTableCoder.h"
-#include "formats/imagepack/compress/ImageCompressor.h"
 #include "testing/PictureFixtures.h"
 
 namespace packsmith::test {

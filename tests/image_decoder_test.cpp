@@ -14,14 +14,14 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/BlockTable.h"
+#include "formats/imagepack/record/ImageBitReader.h"
+#include "formats/imagepack/record/ImageDecoder.h"
+#include "formats/imagepack/record/ImageRecord.h"
 #include "testing/Bytes.h"
 #include "testing/EdgeOfMemory.h"
-#include "formats/imagepack/record/ImageBitReader.h"
-#include "formats/imagepack/record/BlockTable.h"
-#include "core/ByteOrder.h"
-#include "formats/imagepack/record/ImageDecoder.h"
 #include "testing/ImageEncoder.h"
-#include "formats/imagepack/record/ImageRecord.h"
 
 namespace packsmith::test {
 namespace {

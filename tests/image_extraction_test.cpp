@@ -3,19 +3,19 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "formats/tga/Bitmap32.h"
 #include "core/ByteOrder.h"
-#include "jobs/ExtractAt3.h"
-#include "testing/ImageEncoder.h"
+#include "core/PackError.h"
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/record/RawImageRecord.h"
-#include "testing/ImagePackBuilder.h"
-#include "core/PackError.h"
+#include "formats/tga/Bitmap32.h"
+#include "formats/tga/TgaLibrary.h"
+#include "jobs/ExtractAt3.h"
 #include "testing/HandlerFixture.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
 #include "testing/RecordingHost.h"
 #include "testing/TempDir.h"
-#include "formats/tga/TgaLibrary.h"
 
 namespace packsmith::test {
 namespace {

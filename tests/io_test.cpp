@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "io/FileStream.h"
-#include "io/MemoryStream.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
+#include "io/FileStream.h"
+#include "io/MemoryStream.h"
 #include "io/StringList.h"
+#include "io/TextFile.h"
 #include "testing/Bytes.h"
 #include "testing/TempDir.h"
-#include "io/TextFile.h"
 
 namespace packsmith::test {
 namespace {

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "core/ErrorText.h"
-#include "jobs/FormatTable.h"
-#include "gui/MainFormLogic.h"
 #include "core/PackError.h"
-#include "gui/RichText.h"
 #include "core/PathUtils.h"
+#include "gui/MainFormLogic.h"
+#include "gui/RichText.h"
+#include "jobs/FormatTable.h"
 #include "testing/FormFixture.h"
 #include "testing/Gate.h"
 #include "testing/ScriptedWindow.h"

@@ -10,9 +10,9 @@
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
 #include "jobs/PackSound.h"
+#include "testing/Bytes.h"
 #include "testing/CliRun.h"
 #include "testing/RecordingHost.h"
-#include "testing/Bytes.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {

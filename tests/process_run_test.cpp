@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
+#include "core/PackError.h"
 #include "gui/MainFormLogic.h"
 #include "run/Run.h"
-#include "core/PackError.h"
 #include "testing/FormFixture.h"
 #include "testing/Gate.h"
 #include "testing/RecordingHost.h"

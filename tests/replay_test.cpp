@@ -8,24 +8,24 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "formats/tga/Bitmap32.h"
 #include "core/ByteOrder.h"
-#include "jobs/ExtractAt3.h"
-#include "testing/ImageEncoder.h"
+#include "core/PackError.h"
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/PackListing.h"
-#include "testing/ImagePackBuilder.h"
+#include "formats/tga/Bitmap32.h"
+#include "formats/tga/TgaLibrary.h"
+#include "io/TextFile.h"
+#include "jobs/ExtractAt3.h"
 #include "jobs/FormatTable.h"
-#include "run/Run.h"
-#include "core/PackError.h"
 #include "jobs/RebuildAt3.h"
+#include "jobs/ReplayLog.h"
+#include "run/Run.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
 #include "testing/RecordingHost.h"
-#include "jobs/ReplayLog.h"
 #include "testing/TempDir.h"
-#include "io/TextFile.h"
-#include "formats/tga/TgaLibrary.h"
 
 namespace packsmith::test {
 namespace {

@@ -10,9 +10,9 @@
 #include <random>
 #include <sndfile.h>
 
+#include "core/PackError.h"
 #include "formats/sound/SoundConversion.h"
 #include "formats/sound/SoundReader.h"
-#include "core/PackError.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {

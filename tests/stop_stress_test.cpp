@@ -25,12 +25,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "testing/ImageEncoder.h"
-#include "testing/ImagePackBuilder.h"
-#include "testing/PictureFixtures.h"
 #include "formats/wave/WaveHeader.h"
 #include "io/TextFile.h"
 #include "testing/ChildProcess.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
+#include "testing/PictureFixtures.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {

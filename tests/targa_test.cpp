@@ -13,9 +13,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "targa/TgaBitmap.h"
 #include "testing/Bytes.h"
 #include "testing/TempDir.h"
-#include "targa/TgaBitmap.h"
 
 extern "C" int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags);
 extern "C" int ReadTGA(const char* path, TgaBitmap* bitmap);

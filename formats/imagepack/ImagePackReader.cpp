@@ -1,13 +1,13 @@
 #include "formats/imagepack/ImagePackReader.h"
-#include "formats/imagepack/record/RawImageRecord.h"
 
 #include <algorithm>
 #include <array>
 
 #include "core/ByteOrder.h"
-#include "formats/imagepack/record/ImageRecord.h"
-#include "formats/imagepack/OutputNames.h"
 #include "core/PackError.h"
+#include "formats/imagepack/OutputNames.h"
+#include "formats/imagepack/record/ImageRecord.h"
+#include "formats/imagepack/record/RawImageRecord.h"
 
 namespace packsmith {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "formats/imagepack/ImagePack.h"
+#include "formats/imagepack/record/ImageDecoder.h"
 #include "formats/tga/Bitmap32.h"
 #include "io/ByteBuffer.h"
-#include "formats/imagepack/record/ImageDecoder.h"
-#include "formats/imagepack/ImagePack.h"
 #include "io/Stream.h"
 
 namespace packsmith {

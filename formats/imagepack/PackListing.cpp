@@ -1,14 +1,14 @@
 #include "formats/imagepack/PackListing.h"
-#include "formats/imagepack/record/RawImageRecord.h"
 
 #include <array>
 #include <set>
 #include <unordered_map>
 
-#include "formats/imagepack/record/ImageRecord.h"
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/OutputNames.h"
+#include "formats/imagepack/record/ImageRecord.h"
+#include "formats/imagepack/record/RawImageRecord.h"
 
 namespace packsmith {
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "formats/AudioBitReader.h"
 #include "core/ByteOrder.h"
+#include "formats/AudioBitReader.h"
 
 namespace packsmith {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "formats/AudioBitReader.h"
 #include "core/ByteOrder.h"
+#include "formats/AudioBitReader.h"
 #include "formats/was/WasTable.h"
 
 namespace packsmith {

@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "core/ByteOrder.h"
-#include "formats/was/WasTable.h"
 #include "formats/BitWriter.h"
+#include "formats/was/WasTable.h"
 
 namespace packsmith {
 

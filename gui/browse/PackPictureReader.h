@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "formats/tga/Bitmap32.h"
 #include "formats/imagepack/ImagePackFile.h"
 #include "formats/imagepack/PackListing.h"
+#include "formats/tga/Bitmap32.h"
 
 namespace packsmith {
 

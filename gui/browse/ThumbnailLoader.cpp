@@ -5,9 +5,9 @@
 #include <optional>
 #include <utility>
 
-#include "gui/browse/PackPictureReader.h"
-#include "formats/tga/Bitmap32.h"
 #include "formats/imagepack/OutputNames.h"
+#include "formats/tga/Bitmap32.h"
+#include "gui/browse/PackPictureReader.h"
 
 namespace packsmith {
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "gui/browse/Thumbnail.h"
 #include "formats/imagepack/PackListing.h"
+#include "gui/browse/Thumbnail.h"
 
 namespace packsmith {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "gui/qt/DirectoryChooser.h"
-#include "jobs/FormatTable.h"
 #include "gui/qt/QtText.h"
+#include "jobs/FormatTable.h"
 
 namespace packsmith::qt {
 

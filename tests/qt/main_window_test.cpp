@@ -24,14 +24,14 @@
 #include <thread>
 #include <gtest/gtest.h>
 
-#include "gui/qt/DirectoryChooser.h"
 #include "core/PackError.h"
+#include "gui/qt/DirectoryChooser.h"
 #include "gui/qt/QtDialogs.h"
+#include "gui/qt/mainform/TMainForm.h"
+#include "gui/qt/mainform/ToolBarPictures.h"
 #include "testing/Gate.h"
 #include "testing/ScriptedDialogs.h"
-#include "gui/qt/mainform/TMainForm.h"
 #include "testing/TempDir.h"
-#include "gui/qt/mainform/ToolBarPictures.h"
 
 namespace packsmith::test {
 namespace {

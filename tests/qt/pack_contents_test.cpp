@@ -17,19 +17,19 @@
 #include <thread>
 #include <gtest/gtest.h>
 
+#include "core/ByteOrder.h"
+#include "formats/imagepack/record/ImageRecord.h"
+#include "formats/tga/Bitmap32.h"
+#include "formats/tga/TgaLibrary.h"
 #include "gui/browse/ThumbnailLoader.h"
 #include "gui/qt/QtText.h"
 #include "gui/qt/contents/PackContentsWindow.h"
 #include "gui/qt/contents/PackEntryModel.h"
 #include "gui/qt/contents/PictureView.h"
 #include "gui/qt/contents/ThumbnailView.h"
-#include "formats/tga/TgaLibrary.h"
-#include "formats/tga/Bitmap32.h"
-#include "core/ByteOrder.h"
-#include "formats/imagepack/record/ImageRecord.h"
 #include "io/FileStream.h"
-#include "testing/PackFixtures.h"
 #include "testing/Bytes.h"
+#include "testing/PackFixtures.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {

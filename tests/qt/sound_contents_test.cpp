@@ -17,13 +17,13 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "jobs/FormatTable.h"
-#include "gui/qt/contents/SoundContentsWindow.h"
-#include "gui/qt/contents/WaveformView.h"
 #include "core/ByteOrder.h"
+#include "core/PackError.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
-#include "core/PackError.h"
+#include "gui/qt/contents/SoundContentsWindow.h"
+#include "gui/qt/contents/WaveformView.h"
+#include "jobs/FormatTable.h"
 #include "testing/Bytes.h"
 #include "testing/TempDir.h"
 

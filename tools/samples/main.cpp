@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "testing/ImageEncoder.h"
-#include "testing/ImagePackBuilder.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
+#include "testing/ImageEncoder.h"
+#include "testing/ImagePackBuilder.h"
 
 namespace {
 

@@ -4,15 +4,15 @@
 #include <limits>
 #include <optional>
 
-#include "formats/imagepack/record/BlockTable.h"
 #include "core/ByteOrder.h"
 #include "formats/imagepack/compress/BlockOrder.h"
 #include "formats/imagepack/compress/BlockQuantiser.h"
-#include "formats/imagepack/record/BlockTableCoder.h"
 #include "formats/imagepack/compress/DistinctBlocks.h"
+#include "formats/imagepack/compress/PictureLayout.h"
+#include "formats/imagepack/record/BlockTable.h"
+#include "formats/imagepack/record/BlockTableCoder.h"
 #include "formats/imagepack/record/ImageRecordWriter.h"
 #include "formats/imagepack/record/IndexMapCoder.h"
-#include "formats/imagepack/compress/PictureLayout.h"
 
 namespace packsmith {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <span>
 
-#include "formats/imagepack/record/BlockTable.h"
 #include "formats/BitWriter.h"
+#include "formats/imagepack/record/BlockTable.h"
 
 namespace packsmith {
 

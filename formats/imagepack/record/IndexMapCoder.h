@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "formats/imagepack/record/ImageIndexMap.h"
 #include "formats/BitWriter.h"
+#include "formats/imagepack/record/ImageIndexMap.h"
 
 namespace packsmith {
 

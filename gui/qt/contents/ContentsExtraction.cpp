@@ -5,12 +5,12 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "run/BackgroundRun.h"
 #include "core/ErrorText.h"
+#include "core/PackError.h"
 #include "gui/qt/QtDialogs.h"
 #include "gui/qt/QtText.h"
+#include "run/BackgroundRun.h"
 #include "run/TargetDirectory.h"
-#include "core/PackError.h"
 
 namespace packsmith::qt {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "jobs/FormatTable.h"
 #include "jobs/EntrySelection.h"
+#include "jobs/FormatTable.h"
 
 class QWidget;
 

@@ -3,11 +3,11 @@
 #include <QMainWindow>
 
 #include "core/ErrorText.h"
-#include "jobs/FormatTable.h"
+#include "core/PackError.h"
 #include "gui/WindowOperations.h"
 #include "gui/qt/contents/PackContentsWindow.h"
 #include "gui/qt/contents/SoundContentsWindow.h"
-#include "core/PackError.h"
+#include "jobs/FormatTable.h"
 
 namespace packsmith::qt {
 

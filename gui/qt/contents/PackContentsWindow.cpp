@@ -25,7 +25,9 @@
 #include <exception>
 
 #include "core/ErrorText.h"
-#include "jobs/FormatTable.h"
+#include "core/PackError.h"
+#include "formats/imagepack/OutputNames.h"
+#include "formats/imagepack/PictureWriter.h"
 #include "gui/browse/PackPictureReader.h"
 #include "gui/qt/QtText.h"
 #include "gui/qt/contents/ContentsExtraction.h"
@@ -33,11 +35,9 @@
 #include "gui/qt/contents/PictureView.h"
 #include "gui/qt/contents/ThumbnailDelegate.h"
 #include "gui/qt/contents/ThumbnailView.h"
-#include "formats/imagepack/PictureWriter.h"
-#include "jobs/EntrySelection.h"
-#include "formats/imagepack/OutputNames.h"
 #include "io/FileStream.h"
-#include "core/PackError.h"
+#include "jobs/EntrySelection.h"
+#include "jobs/FormatTable.h"
 
 namespace packsmith::qt {
 

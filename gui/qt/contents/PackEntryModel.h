@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/browse/ThumbnailLoader.h"
 #include "formats/imagepack/PackListing.h"
+#include "gui/browse/ThumbnailLoader.h"
 
 namespace packsmith::qt {
 

@@ -23,8 +23,8 @@
 #include <QVBoxLayout>
 
 #include "gui/qt/QtDialogs.h"
-#include "gui/qt/contents/ContentsWindow.h"
 #include "gui/qt/QtText.h"
+#include "gui/qt/contents/ContentsWindow.h"
 #include "gui/qt/mainform/ToolBarPictures.h"
 
 namespace packsmith::qt {
