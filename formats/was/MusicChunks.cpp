@@ -1,5 +1,7 @@
 #include "formats/was/MusicChunks.h"
 
+#include <array>
+
 #include "core/ByteOrder.h"
 #include "core/PackError.h"
 #include "formats/was/WasDecoder.h"
@@ -8,24 +10,33 @@
 
 namespace packsmith {
 
+std::optional<MusicChunk> ParseMusicChunk(std::span<const std::uint8_t, kMusicChunkHeaderBytes> header,
+                                          std::uint64_t offset)
+{
+    const auto coded = static_cast<std::int32_t>(LoadLE32(header.data()));
+    const auto decoded = static_cast<std::int32_t>(LoadLE32(header.data() + 4));
+    if (coded < 0 || decoded < 0)
+        return std::nullopt;
+    return MusicChunk{offset, static_cast<std::uint32_t>(coded), static_cast<std::uint32_t>(decoded)};
+}
+
 MusicChunk ReadMusicChunk(std::span<const std::uint8_t> header, std::uint64_t offset, std::uint64_t fileSize,
                           const std::string& path)
 {
     const std::string where = "the chunk at offset " + std::to_string(offset);
     if (header.size() < kMusicChunkHeaderBytes)
         ThrowReadError("the file ends inside " + where);
-    const auto coded = static_cast<std::int32_t>(LoadLE32(header.data()));
-    const auto decoded = static_cast<std::int32_t>(LoadLE32(header.data() + 4));
-    if (coded < 0 || decoded < 0)
+    const auto chunk = ParseMusicChunk(header.first<kMusicChunkHeaderBytes>(), offset);
+    if (!chunk)
         ThrowReadError(where + " gives a negative size");
-    if (fileSize - offset - kMusicChunkHeaderBytes < static_cast<std::uint64_t>(coded))
+    if (fileSize - offset - kMusicChunkHeaderBytes < chunk->CodedBytes)
         ThrowReadError("the file ends inside " + where);
     // A few coded bytes must not be able to demand gigabytes.
-    if (static_cast<std::uint64_t>(decoded) > MaxWasDecodedBytes(static_cast<std::uint64_t>(coded)))
+    if (chunk->DecodedBytes > MaxWasDecodedBytes(chunk->CodedBytes))
         throw PackError("Corrupt chunk at offset " + std::to_string(offset) + " of " + path + ": " +
-                        std::to_string(decoded) + " decoded bytes cannot come from " + std::to_string(coded) +
-                        " coded bytes");
-    return {offset, static_cast<std::uint32_t>(coded), static_cast<std::uint32_t>(decoded)};
+                        std::to_string(chunk->DecodedBytes) + " decoded bytes cannot come from " +
+                        std::to_string(chunk->CodedBytes) + " coded bytes");
+    return *chunk;
 }
 
 bool HoldsMusicChunks(const std::string& path)
@@ -33,14 +44,14 @@ bool HoldsMusicChunks(const std::string& path)
     FileStream file(path, FileStream::Mode::OpenRead);
     const auto size = static_cast<std::uint64_t>(file.Size());
     std::uint64_t at = kWaveDataAt;
-    std::uint8_t sizes[kMusicChunkHeaderBytes];
-    while (at + sizeof sizes <= size) {
+    std::array<std::uint8_t, kMusicChunkHeaderBytes> header;
+    while (at + header.size() <= size) {
         file.SetPosition(static_cast<std::int64_t>(at));
-        file.ReadBuffer(sizes);
-        const auto coded = static_cast<std::int32_t>(LoadLE32(sizes));
-        if (coded < 0 || static_cast<std::int32_t>(LoadLE32(sizes + 4)) < 0)
+        file.ReadBuffer(header);
+        const auto chunk = ParseMusicChunk(header, at);
+        if (!chunk)
             return false;
-        at += sizeof sizes + static_cast<std::uint64_t>(coded);
+        at = chunk->End();
     }
     return at == size && size > kWaveDataAt;
 }

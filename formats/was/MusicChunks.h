@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -18,6 +19,10 @@ struct MusicChunk {
     // Where the next chunk's header begins.
     std::uint64_t End() const { return Offset + kMusicChunkHeaderBytes + CodedBytes; }
 };
+
+// The sizes that the 8-byte header of the chunk at offset gives, unless one is negative.
+std::optional<MusicChunk> ParseMusicChunk(std::span<const std::uint8_t, kMusicChunkHeaderBytes> header,
+                                          std::uint64_t offset);
 
 // The chunk whose header begins at offset of a file of fileSize bytes; header holds the
 // bytes that lie there, all 8 of them unless the file ends sooner. A file that ends inside
