@@ -5,7 +5,8 @@ Every header is included by its path from the repository's root, so an include n
 folder it reaches into. A folder may include its own files and the folders of the layers
 beneath it, never a layer above or beside it; within a layer, sub-folders may include each
 other as long as no two of them do so both ways round (directly or through others). The
-TGA codec is a library of its own: beyond it, only its one C header is included.
+TGA codec is a library of its own: beyond it, only its one C header is included. Only the
+Qt windows and their tests include Qt, so everything else builds and runs without a display.
 
 The build is held to the same tree: each library is named after the folder its sources are
 in (slashes as underscores) and the shipped programs link nothing of testing/.
@@ -37,8 +38,12 @@ TARGA_INTERFACE = "targa/TgaBitmap.h"
 PROGRAMS = ("packsmith", "packsmith-cli")
 TEST_ONLY = "testing"
 
+# The folders whose files may include Qt's headers.
+QT_FOLDERS = ("gui/qt", "tests/qt")
+
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+QT_INCLUDE = re.compile(r'^\s*#\s*include\s+<(Q[A-Za-z]+(/[A-Za-z]+)?)>', re.MULTILINE)
 
 
 def source_files(root):
@@ -65,6 +70,10 @@ def check_includes(root, faults):
             continue
         with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
             text = f.read()
+        if not path.startswith(tuple(folder + "/" for folder in QT_FOLDERS)):
+            for match in QT_INCLUDE.finditer(text):
+                line = text.count("\n", 0, match.start()) + 1
+                faults.append(f"{path}:{line}: <{match.group(1)}> is Qt, which only {' and '.join(QT_FOLDERS)} include")
         for match in INCLUDE.finditer(text):
             included = match.group(1)
             line = text.count("\n", 0, match.start()) + 1
