@@ -65,21 +65,21 @@ void MirrorRows(std::uint8_t* rows, std::size_t stride, std::size_t width, std::
 constexpr std::uint32_t AlphaMask = std::endian::native == std::endian::little ? 0xFF000000u : 0x000000FFu;
 
 // These two take each pixel as one word, in loops the compiler can vectorize.
-bool NoAlphaAnywhere(const std::uint8_t* rows, std::size_t stride, std::size_t width, std::size_t height)
+
+// The bits set in any pixel, up to the first row that has alpha: row by row, so that a
+// picture with alpha is told apart early.
+std::uint32_t PixelBitsUpToAlpha(const std::uint8_t* rows, std::size_t stride, std::size_t width, std::size_t height)
 {
-    for (std::size_t y = 0; y < height; ++y) {
+    std::uint32_t any = 0;
+    for (std::size_t y = 0; y < height && (any & AlphaMask) == 0; ++y) {
         const std::uint8_t* row = rows + y * stride;
-        std::uint32_t any = 0;
         for (std::size_t x = 0; x < width; ++x) {
             std::uint32_t word;
             std::memcpy(&word, row + x * 4, 4);
             any |= word;
         }
-        // Row by row, so that a picture with alpha is told apart early.
-        if ((any & AlphaMask) != 0)
-            return false;
     }
-    return true;
+    return any;
 }
 
 void MakeOpaque(std::uint8_t* rows, std::size_t stride, std::size_t width, std::size_t height)
@@ -138,11 +138,16 @@ void SettleAlpha(const Header& header, AlphaMeaning alpha, std::uint8_t* rows, s
         Unpremultiply(rows, stride, header.Width, header.Height);
         break;
     case AlphaMeaning::Unstated:
+    {
         // Many writers fill the alpha with zeros when they have none to give, and a picture
-        // meant to be invisible throughout is not one anybody stores.
-        if (NoAlphaAnywhere(rows, stride, header.Width, header.Height))
+        // meant to be invisible throughout is not one anybody stores with colours in it. A
+        // picture that is 0 in every byte, though, is a blank one (a sprite erased), and
+        // stays transparent.
+        const std::uint32_t bits = PixelBitsUpToAlpha(rows, stride, header.Width, header.Height);
+        if ((bits & AlphaMask) == 0 && bits != 0)
             MakeOpaque(rows, stride, header.Width, header.Height);
         break;
+    }
     }
 }
 

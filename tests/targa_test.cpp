@@ -281,7 +281,7 @@ Bytes WithTrailer(Bytes f, std::uint8_t attributes, std::optional<std::uint32_t>
 }
 
 // What the stored alpha means: the extension area's attributes type when there is a sound
-// one; without it, alpha 0 in every pixel means no alpha.
+// one; without it, alpha 0 in every pixel means no alpha, unless every byte is 0.
 std::vector<Variant> AlphaVariants()
 {
     const Bytes none = {10, 20, 30, 0, 40, 50, 60, 0};
@@ -316,6 +316,10 @@ std::vector<Variant> AlphaVariants()
         {"32-bit, alpha 0, no alpha bits", Tga({2, 32, 0x20, 2, 1}, {}, none), 2, 1, opaque},
         {"32-bit, alpha 0, 8 alpha bits", plain, 2, 1, opaque},
         {"32-bit RLE, alpha 0", Tga({10, 32, 0x08, 2, 1}, {}, {0x81, 10, 20, 30, 0}), 2, 1, {10, 20, 30, 255, 10, 20, 30, 255}},
+        // 0 in every byte is a blank picture, erased rather than written without alpha.
+        {"32-bit, 0 in every byte, 8 alpha bits", Tga({2, 32, 0x28, 2, 1}, {}, Bytes(8, 0)), 2, 1, Bytes(8, 0), true},
+        {"32-bit, 0 in every byte, no alpha bits", Tga({2, 32, 0x20, 2, 1}, {}, Bytes(8, 0)), 2, 1, Bytes(8, 0)},
+        {"32-bit RLE, 0 in every byte", Tga({10, 32, 0x08, 2, 1}, {}, {0x81, 0, 0, 0, 0}), 2, 1, Bytes(8, 0)},
         {"32-bit, alpha only in the last pixel", Tga({2, 32, 0x28, 2, 2}, {}, {1, 1, 1, 0, 2, 2, 2, 0, 3, 3, 3, 0, 4, 4, 4, 1}), 2, 2,
          {1, 1, 1, 0, 2, 2, 2, 0, 3, 3, 3, 0, 4, 4, 4, 1}, true},
         {"attributes 0, alpha 0", WithTrailer(Tga({2, 32, 0x20, 2, 1}, {}, none), 0), 2, 1, opaque},
