@@ -81,7 +81,9 @@ protected:
     // Handles the window's events until the run has ended and been shown.
     void WaitForRunEnd() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form.Logic().Running(); }, 10000)); }
     std::string Text(const char* label) { return Find<QLabel>(label)->text().toStdString(); }
-    void Drop(const QStringList& files)
+    // Drops files as a drag source offering actions would, proposing what the modifiers ask.
+    void Drop(const QStringList& files, Qt::DropActions actions = Qt::CopyAction,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         auto* data = new QMimeData;
         QList<QUrl> urls;
@@ -89,11 +91,13 @@ protected:
             urls << QUrl::fromLocalFile(file);
         data->setUrls(urls);
         QWidget* viewport = Find<QListWidget>("LogList")->viewport();
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(5, 5), actions, data, Qt::LeftButton, modifiers);
         QApplication::sendEvent(viewport, &enter);
         dropAccepted = enter.isAccepted();
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(5, 5), actions, data, Qt::LeftButton, modifiers);
+        proposedAction = drop.proposedAction();
         QApplication::sendEvent(viewport, &drop);
+        droppedAs = drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
         delete data;
     }
 
@@ -103,6 +107,8 @@ protected:
     std::mutex jobsMutex;
     std::vector<std::string> jobs;
     bool dropAccepted = false;
+    Qt::DropAction proposedAction = Qt::IgnoreAction;
+    Qt::DropAction droppedAs = Qt::IgnoreAction;
 };
 
 TEST_F(MainWindowTest, ControlsHaveTheirNamesPlacesAndStartUpStates)
@@ -495,11 +501,23 @@ TEST_F(MainWindowTest, DroppedFilesJoinTheList)
 {
     Drop({"/w/a.was", "/w/b.was"});
     EXPECT_TRUE(dropAccepted);
+    EXPECT_EQ(droppedAs, Qt::CopyAction);
     EXPECT_EQ(Items(), (std::vector<std::string>{"/w/a.was", "/w/b.was"}));
     EXPECT_TRUE(On("BProcess"));
 
+    // A source that proposes a move (Shift held) gets a copy, never the move it could honour
+    // by deleting the file; one that offers nothing but a move is refused.
+    Drop({"/w/c.was"}, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier);
+    ASSERT_EQ(proposedAction, Qt::MoveAction);
+    EXPECT_TRUE(dropAccepted);
+    EXPECT_EQ(droppedAs, Qt::CopyAction);
+    Drop({"/w/d.was"}, Qt::MoveAction);
+    EXPECT_FALSE(dropAccepted);
+    EXPECT_EQ(droppedAs, Qt::IgnoreAction);
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/a.was", "/w/b.was", "/w/c.was"}));
+
     Drop({"/w/readme.txt"});
-    EXPECT_EQ(Items().size(), 2u);
+    EXPECT_EQ(Items().size(), 3u);
     ASSERT_EQ(dialogs.ErrorBoxes.size(), 1u);
     EXPECT_EQ(dialogs.ErrorBoxes[0], "Cannot add /w/readme.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
 }

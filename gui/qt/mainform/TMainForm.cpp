@@ -387,19 +387,29 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
+        // Files are taken as a copy, whatever the source proposes: a move would let it
+        // delete the user's file once dropped.
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!LocalFiles(drag->mimeData()).isEmpty() && !logic_.Running())
-            drag->acceptProposedAction();
-        else
+        if (!LocalFiles(drag->mimeData()).isEmpty() && !logic_.Running() &&
+            (drag->possibleActions() & Qt::CopyAction)) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
             drag->ignore();
+        }
         return true;
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        if (!(drop->possibleActions() & Qt::CopyAction)) {
+            drop->ignore();
+            return true;
+        }
         std::vector<std::string> files;
         for (const QString& file : LocalFiles(drop->mimeData()))
             files.push_back(FromQt(file));
-        drop->acceptProposedAction();
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
         logic_.Execute([this, files] { logic_.AddFiles(files); });
         return true;
     }
