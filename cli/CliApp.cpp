@@ -7,6 +7,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/ListingPrinter.h"
+#include "cli/OnlyPatterns.h"
 #include "cli/StopSignal.h"
 #include "core/ErrorText.h"
 #include "core/PackError.h"
@@ -52,12 +53,22 @@ std::vector<std::string> JobList(const CliOptions& options)
     return jobs;
 }
 
+// Says which patterns of --only took no entry; true when there was one.
+bool ReportUnmatched(const OnlyPatterns& only, std::ostream& err)
+{
+    const std::vector<std::string> unmatched = only.Unmatched();
+    for (const std::string& pattern : unmatched)
+        err << "packsmith-cli: --only " << pattern << " matched no entry\n";
+    return !unmatched.empty();
+}
+
 // Prints what each file holds: 0, 1 when a file could not be read (the others are still
-// listed), 3 when a pack has entries that cannot be read.
+// listed), 3 when a pack has entries that cannot be read or a pattern of --only matched none.
 int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
 {
     int status = kExitCompleted;
-    const EntrySelection only = options.Only.empty() ? EntrySelection{} : NamesMatching(options.Only);
+    OnlyPatterns patterns(options.Only);
+    const EntrySelection only = patterns.Selection();
     ListingPrinter printer(out, options.Json);
     for (const std::string& file : options.Files) {
         const Format& format = options.JobFormat != nullptr ? *options.JobFormat : *FormatForFile(file);
@@ -77,6 +88,9 @@ int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
             status = kExitFailed;
         }
     }
+    out.flush();
+    if (ReportUnmatched(patterns, err) && status == kExitCompleted)
+        status = kExitWarnings;
     return status;
 }
 
@@ -106,6 +120,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CliHost host(out, err, {options.Quiet, !options.Quiet && isatty(STDERR_FILENO) == 1});
     const StopSignal stopSignal;
     RunResult result;
+    OnlyPatterns only(options.Only);
     try {
         const std::vector<std::string> jobs = JobList(options);
         if (jobs.empty())
@@ -119,7 +134,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         run.SetThreads(options.Threads);
         run.SetReplacementCoding(options.Coding);
         if (!options.Only.empty())
-            run.SetSelection(NamesMatching(options.Only));
+            run.SetSelection(only.Selection());
         if (handler)
             run.ReplaceHandler(std::move(handler));
         result = run.Execute();
@@ -134,9 +149,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     case RunOutcome::Stopped:
         host.Print("Operation stopped.");
         return StoppedStatus();
-    default:
+    default: {
         host.Print("Operation complete!");
-        return result.Warnings > 0 ? kExitWarnings : kExitCompleted;
+        const bool unmatched = ReportUnmatched(only, err);
+        return result.Warnings > 0 || unmatched ? kExitWarnings : kExitCompleted;
+    }
     }
 }
 

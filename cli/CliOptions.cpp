@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include <optional>
+
 namespace packsmith {
 
 std::string CliUsage()
@@ -42,8 +44,9 @@ std::string CliUsage()
            "\n"
            "Exit status: 0 when the run completed, 1 when a job failed, 2 for a usage error,\n"
            "3 when the run completed with warnings (something was passed over; the results\n"
-           "say what) or a listing found entries that cannot be read; when stopped, 130 for\n"
-           "Ctrl+C (SIGINT), 143 for SIGTERM, 129 for SIGHUP.\n";
+           "say what), a listing found entries that cannot be read or a pattern of --only\n"
+           "matched no entry; when stopped, 130 for Ctrl+C (SIGINT), 143 for SIGTERM, 129\n"
+           "for SIGHUP. Options that take a value also take it joined, as -j4 or --pack=wac.\n";
 }
 
 namespace {
@@ -97,6 +100,12 @@ CliOptions CheckListing(CliOptions options, bool targetGiven)
     return options;
 }
 
+bool TakesValue(const std::string& option)
+{
+    return option == "-f" || option == "-o" || option == "--pack" || option == "--like" || option == "--only" ||
+           option == "-j" || option == "--compress";
+}
+
 } // namespace
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args)
@@ -104,11 +113,23 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
     CliOptions options;
     bool targetGiven = false;
     bool optionsEnded = false;
+    std::string formatGivenBy; // the -f or --pack that gave the format, as given
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            options.Files.push_back(arg);
+        if (optionsEnded || args[i].size() < 2 || args[i][0] != '-') {
+            options.Files.push_back(args[i]);
             continue;
+        }
+        // A value may also come with its option, as "-j4" or "--pack=wac".
+        std::string arg = args[i];
+        std::optional<std::string> attached;
+        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+            attached = arg.substr(arg.find('=') + 1);
+            arg.resize(arg.find('='));
+            if (!TakesValue(arg))
+                throw UsageError("option " + arg + " takes no value");
+        } else if (arg[1] != '-' && arg.size() > 2 && TakesValue(arg.substr(0, 2))) {
+            attached = arg.substr(2);
+            arg.resize(2);
         }
         if (arg == "--") {
             optionsEnded = true;
@@ -124,11 +145,17 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             options.What = CliOptions::Action::List;
         } else if (arg == "--json") {
             options.Json = true;
-        } else if (arg == "-f" || arg == "-o" || arg == "--pack" || arg == "--like" || arg == "--only" || arg == "-j" ||
-                   arg == "--compress") {
-            if (i + 1 >= args.size())
+        } else if (TakesValue(arg)) {
+            if (!attached && i + 1 >= args.size())
                 throw UsageError("option " + arg + " needs a value");
-            const std::string& value = args[++i];
+            const std::string value = attached ? *attached : args[++i];
+            if (arg == "-f" || arg == "--pack") {
+                // One run takes one format: a second would overrule the first unseen.
+                const std::string given = arg + " " + value;
+                if (!formatGivenBy.empty())
+                    throw UsageError("the format is given twice (" + formatGivenBy + ", " + given + "); give one");
+                formatGivenBy = given;
+            }
             if (arg == "-f") {
                 options.JobFormat = FormatByOption(value);
                 if (options.JobFormat == nullptr)

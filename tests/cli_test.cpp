@@ -278,6 +278,12 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"--compress", "small", "-o", "out", "r.log"}, "--compress takes exact, lossy or raw, not 'small'"},
         {{"--compress", "raw", "-o", "out", "a.at3"}, "--compress goes with replaying result logs (.log) and project lists (.lst)"},
         {{"--list", "--compress", "raw", "a.at3"}, "--compress goes with replaying result logs (.log) and project lists (.lst)"},
+        {{"--pack", "wac", "-f", "wac", "-o", "out", "v.wav"}, "the format is given twice (--pack wac, -f wac); give one"},
+        {{"--pack=wac", "--pack", "was", "-o", "out", "v.wav"}, "the format is given twice (--pack wac, --pack was); give one"},
+        {{"-fwac", "-f", "wac", "-o", "out", "a.wac"}, "the format is given twice (-f wac, -f wac); give one"},
+        {{"-j0", "-o", "out", "a.wac"}, "-j takes a number of threads from 1 to 256, not '0'"},
+        {{"--list=yes", "a.at3"}, "option --list takes no value"},
+        {{"-o", "out", "--compress=", "r.log"}, "--compress takes exact, lossy or raw, not ''"},
     };
     for (const auto& row : rows) {
         const auto result = Cli(row.args);
@@ -311,6 +317,15 @@ TEST(CliOptions, FormatComesFromTheOptionOrTheFirstFile)
     EXPECT_EQ(ParseCliOptions({"--compress", "lossy", "r.log", "-o", "out"}).Coding, ReplacementCoding::Lossy);
     EXPECT_EQ(ParseCliOptions({"-o", "out", "--compress", "raw", "j.lst"}).Coding, ReplacementCoding::Raw);
     EXPECT_EQ(ParseCliOptions({"--version"}).What, CliOptions::Action::Version);
+
+    // Values joined to their options, as other tools take them.
+    const CliOptions joined = ParseCliOptions({"-j4", "-oout", "--only=*.BMP", "-fat3", "x.bin"});
+    EXPECT_EQ(joined.Threads, 4u);
+    EXPECT_EQ(joined.TargetDirectory, "out");
+    EXPECT_EQ(joined.Only, std::vector<std::string>{"*.BMP"});
+    EXPECT_EQ(FilterPosition(*joined.JobFormat), 3);
+    EXPECT_EQ(ParseCliOptions({"--compress=raw", "-o", "out", "r.log"}).Coding, ReplacementCoding::Raw);
+    EXPECT_EQ(ParseCliOptions({"--pack=was", "--like=s.was", "-o", "out", "v.wav"}).PackLike, "s.was");
 }
 
 class CliRunTest : public ::testing::Test {
@@ -551,6 +566,18 @@ TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheO
               (std::vector<std::string>{"#Format: AT3", "#Source: " + (dir / "p.at3"), "", dir / "out/BMP/B.BMP.tga",
                                         "", dir / "out/PCX/BB.PCX.tga", ""}));
     EXPECT_FALSE(FileExists(dir / "out/BMP/A.BMP.tga"));
+
+    // A pattern that takes nothing is most likely mistyped: said, and the run ends with
+    // warnings; so does a listing.
+    const auto typo = Cli({"-o", dir / "typo", "--only", "gfx\\b*", "--only", "*.PXC", dir / "p.at3"});
+    EXPECT_EQ(typo.Status, 3);
+    EXPECT_EQ(typo.Err, "packsmith-cli: --only *.PXC matched no entry\n");
+    EXPECT_TRUE(FileExists(dir / "typo/BMP/B.BMP.tga"));
+    const auto listed = Cli({"--list", "--only", "*.PXC", dir / "p.at3"});
+    EXPECT_EQ(listed.Status, 3);
+    EXPECT_EQ(listed.Err, "packsmith-cli: --only *.PXC matched no entry\n");
+    EXPECT_NE(listed.Out.find("p.at3: Image Pack, 0 entries"), std::string::npos) << listed.Out;
+    EnterDirectory(dir.Path());
 
     // An edited picture is put back; the entries left out keep their records, even with
     // their pictures lying where a whole extraction would have put them.
