@@ -61,7 +61,8 @@ struct Replacement {
 };
 
 Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const TgaLibrary& codec,
-                    ReplacementCoding coding, const PackEntry& entry, const std::string& image, const StopToken& stop)
+                    ReplacementCoding coding, std::uint32_t index, const PackEntry& entry, const std::string& image,
+                    const StopToken& stop)
 {
     Replacement replacement;
     if (!PathExists(image))
@@ -72,7 +73,12 @@ Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const 
         std::array<std::uint8_t, image_record::kHeaderBytes> sourceHeader;
         worker.pack.File().ReadAt(entry.DataOffset, sourceHeader);
         replacement.Record = records.Get();
-        replacement.Stored = MakeReplacementRecord(worker.edited, sourceHeader, coding, *replacement.Record, stop);
+        try {
+            replacement.Stored = MakeReplacementRecord(worker.edited, sourceHeader, coding, *replacement.Record, stop);
+        } catch (const PackError& e) {
+            throw PackError("Cannot store " + image + " as entry " + std::to_string(index + 1) + " \"" +
+                            PrintableName(entry.Name) + "\": " + e.what());
+        }
     }
     return replacement;
 }
@@ -209,9 +215,10 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         std::uint64_t made = 0;
         for (std::size_t k = 0; k < batch.Images.size() && made < kBatchCap; ++k) {
             stop.ThrowIfStopped();
+            const auto at = batch.First + static_cast<std::uint32_t>(k);
             try {
                 prepared.Done.push_back(
-                    Prepare(worker, records, codec, run.Coding, entries[batch.First + k], batch.Images[k], stop));
+                    Prepare(worker, records, codec, run.Coding, at, entries[at], batch.Images[k], stop));
             } catch (const JobStopped&) {
                 throw;
             } catch (...) {
@@ -236,7 +243,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
             if (!here)
                 here = std::make_unique<RebuildWorker>(packPath);
             Replacement replacement =
-                Prepare(*here, records, codec, run.Coding, entries[committed], batch.Planned.Images[k], host.Stop());
+                Prepare(*here, records, codec, run.Coding, committed, entries[committed], batch.Planned.Images[k], host.Stop());
             put(committed, replacement);
         }
     };

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/ByteOrder.h"
+#include "core/PackError.h"
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/compress/ImageCompressor.h"
 #include "formats/imagepack/record/RawImageRecord.h"
@@ -45,7 +46,15 @@ StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
                                         std::span<const std::uint8_t, image_record::kHeaderBytes> sourceHeader,
                                         ReplacementCoding coding, ByteBuffer& record, const StopToken& stop)
 {
-    if (coding != ReplacementCoding::Raw) {
+    const std::string size = std::to_string(picture.Width()) + " x " + std::to_string(picture.Height());
+    if (!PictureFits(picture.Width(), picture.Height()))
+        throw PackError("a picture of " + size + " pixels is larger than the " +
+                        std::to_string(image_record::kMaxPixels) + " pixels a record holds");
+    // A raw record keeps the entry's picture size in its header, so it can only hold a
+    // picture of that size; a compressed one carries its own.
+    const ImageHeader entry = ReadImageHeader(sourceHeader);
+    const bool resized = picture.Width() != entry.PictureWidth || picture.Height() != entry.PictureHeight;
+    if (coding != ReplacementCoding::Raw || resized) {
         // A source record that is itself a raw one (a pack rebuilt before) lends its header
         // without the raw tag, so that no reader takes the new record for a raw one.
         std::array<std::uint8_t, image_record::kHeaderBytes> header;
@@ -63,6 +72,11 @@ StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
             return {StoredReplacement::Kind::Lossy, compressed->Psnr};
         }
     }
+    if (resized)
+        throw PackError("its picture of " + size + " pixels replaces one of " + std::to_string(entry.PictureWidth) +
+                        " x " + std::to_string(entry.PictureHeight) +
+                        "; a picture of another size needs a compressed record, and no compressed record holds "
+                        "this one exactly (--compress lossy stores it compressed)");
     BuildRawRecord(picture, sourceHeader, record);
     return {StoredReplacement::Kind::Raw, 0};
 }

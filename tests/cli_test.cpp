@@ -588,7 +588,9 @@ TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheO
     TgaLibrary().Write(dir / "out/BMP/A.BMP.tga", *edited.ForCodec());
     EXPECT_EQ(Cli({"-q", "--compress", "raw", "-o", dir / "new", dir / "out/result.log"}).Status, 0);
     const auto rebuilt = Cli({"--list", "--json", dir / "new/p.at3"});
-    EXPECT_NE(rebuilt.Out.find(R"("name": "GFX\\B.BMP", "path": "BMP/B.BMP.tga", "width": 16, "height": 4, "coding": "raw", "recordBytes": 272})"),
+    // Of another size than its entry's, it is compressed even as raw is asked: a raw record
+    // keeps its entry's size.
+    EXPECT_NE(rebuilt.Out.find(R"("name": "GFX\\B.BMP", "path": "BMP/B.BMP.tga", "width": 3, "height": 2, "coding": "full rows, 2-pixel blocks")"),
               std::string::npos) << rebuilt.Out;
     const std::string bytes = ReadFileBytes(dir / "new/p.at3");
     for (const std::size_t kept : {0, 2, 3, 4}) {
@@ -617,10 +619,24 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
 {
     // Many pictures of several sizes and repeated names; sound of many chunks; and the same
     // with a broken entry and a broken chunk half way, whose failures must leave the same.
+    // Four of them large raw records, which their edited pictures replace as raw records of
+    // the same size: far larger than the ones they replace, more than a worker takes at once.
+    const std::uint32_t kLarge[] = {7, 8, 10, 11};
     std::vector<PackPicture> pictures;
     for (std::uint32_t i = 0; i < 120; ++i)
         pictures.push_back({i % 3 == 0 ? "GFX\\DUP.BMP" : "p" + std::to_string(i) + ".pcx",
                             Picture(i + 1, 4 * (1 + i % 40), 1 + i % 29).Record});
+    for (const std::uint32_t k : kLarge) {
+        std::vector<std::uint8_t>& record = pictures[k].Record;
+        constexpr std::uint32_t kPixelBytes = 700 * 700 * 4;
+        record.resize(248);
+        record.resize(248 + kPixelBytes, 0x20);
+        std::copy_n("DDNH\0\0\0", 7, record.begin());
+        StoreLE32(record.data() + 17, 700);
+        StoreLE32(record.data() + 21, 700);
+        StoreLE32(record.data() + 201, kPixelBytes);
+        StoreLE32(record.data() + 205, kPixelBytes);
+    }
     dir.Write("p.at3", AsString(BuildImagePack(pictures)));
     pictures[70].Record.resize(100);
     dir.Write("broken.at3", AsString(BuildImagePack(pictures)));
@@ -654,13 +670,11 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
         EXPECT_EQ(Contents(dir / "many"), Contents(dir / "one"));
 
         // Replayed on one thread or many, the log rebuilds the same pack, with the edited
-        // pictures in it; some far larger than the ones they replace, more than a worker
-        // takes at once.
+        // pictures in it: small ones of other sizes, stored compressed, and the large ones.
         if (jobs.front() == "p.at3") {
             Bitmap32 edited;
             edited.SetSize(5, 3);
             std::fill_n(edited.Row(0), 5 * 3 * 4, std::uint8_t{0x33});
-            const std::uint32_t kLarge[] = {7, 8, 10, 11};
             std::vector<Bitmap32> large(4);
             for (std::size_t k = 0; k < large.size(); ++k) {
                 large[k].SetSize(700, 700);
@@ -687,8 +701,11 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
                 EXPECT_TRUE(std::all_of(pack.begin() + entry.DataOffset + 248, pack.begin() + entry.DataOffset + entry.DataLength,
                                         [&](char b) { return static_cast<std::uint8_t>(b) == 0x40 + k; })) << k;
             }
-            EXPECT_EQ(entries[5].DataLength, 248u + 5 * 3 * 4);
             Bitmap32 read;
+            rebuilt.Reader().ReadPicture(entries[5], read);
+            ASSERT_EQ(read.Width(), 5u);
+            ASSERT_EQ(read.Height(), 3u);
+            EXPECT_TRUE(std::all_of(read.Row(0), read.Row(0) + 5 * 3 * 4, [](std::uint8_t b) { return b == 0x33; }));
             rebuilt.Reader().ReadPicture(entries[6], read);
             EXPECT_EQ(read.Width(), 4u * 7); // kept
         }

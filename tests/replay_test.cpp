@@ -211,7 +211,7 @@ TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecor
             std::copy_n(first.Expected.begin() + y * 64, 64, bitmap.Row(y));
         TgaLibrary().Write(unedited, *bitmap.ForCodec());
     }
-    const Bytes otherRows = WriteTga(dir / "other.tga", 5, 3, 9);
+    const Bytes otherRows = WriteTga(dir / "other.tga", 16, 4, 9);
 
     EXPECT_EQ(Rebuild(source, {unedited, dir / "other.tga", dir / "kept.tga"}, 0, New("p.at3")), 3);
     const Bytes rebuilt = FileBytes(New("p.at3"));
@@ -224,7 +224,7 @@ TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecor
 
     // The edited one: the source's header with tag and sizes, then its rows bottom row first.
     const Bytes& from = pictures[1].Record;
-    const std::uint32_t pixelBytes = 5 * 4 * 3;
+    const std::uint32_t pixelBytes = 16 * 4 * 4;
     const std::uint8_t* entry = rebuilt.data() + 32 + 256;
     ASSERT_EQ(LoadLE32(entry + 243), at);
     ASSERT_EQ(LoadLE32(entry + 247), 248 + pixelBytes);
@@ -236,19 +236,17 @@ TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecor
     EXPECT_EQ(Bytes(record.begin() + 209, record.begin() + 248), Bytes(from.begin() + 209, from.begin() + 248));
     EXPECT_EQ(LoadLE32(record.data() + 17), 16u) << "the width field keeps the source's value";
     EXPECT_EQ(LoadLE32(record.data() + 21), 4u) << "the height field keeps the source's value";
-    for (std::uint32_t y = 0; y < 3; ++y) // bottom row first
-        EXPECT_EQ(Bytes(record.begin() + 248 + y * 20, record.begin() + 248 + (y + 1) * 20),
-                  Bytes(otherRows.begin() + (2 - y) * 20, otherRows.begin() + (3 - y) * 20)) << "row " << y;
+    for (std::uint32_t y = 0; y < 4; ++y) // bottom row first
+        EXPECT_EQ(Bytes(record.begin() + 248 + y * 64, record.begin() + 248 + (y + 1) * 64),
+                  Bytes(otherRows.begin() + (3 - y) * 64, otherRows.begin() + (4 - y) * 64)) << "row " << y;
     at += 248 + pixelBytes;
     EXPECT_EQ(LoadLE32(rebuilt.data() + 32 + 2 * 256 + 243), at);
     EXPECT_EQ(Bytes(rebuilt.begin() + at, rebuilt.end()), pictures[2].Record);
 
     // Rebuilt again from the rebuilt pack, the raw record's own picture is unchanged too.
-    // (A raw record of another size than its header's cannot be shown, so the picture put
-    // back again replaces it again, the same way.)
     host.Details.clear();
     EXPECT_EQ(Rebuild(New("p.at3"), {unedited, dir / "other.tga", ""}, 0, dir / "again.at3"), 3);
-    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced (1 raw), 1 unchanged, 1 kept"});
+    EXPECT_EQ(host.Details, std::vector<std::string>{"0 replaced, 2 unchanged, 1 kept"});
     EXPECT_EQ(FileBytes(dir / "again.at3"), rebuilt);
 }
 
@@ -442,6 +440,91 @@ TEST_F(ReplayTest, EditedPicturesAreStoredAsTheChosenCodingAsks)
     Bitmap32 read;
     reader.ReadPicture(entry, read);
     EXPECT_EQ(Bytes(read.Row(0), read.Row(0) + 40 * 20 * 4), again);
+}
+
+TEST_F(ReplayTest, APictureOfAnotherSizeIsStoredCompressedOrRefusedNamingIt)
+{
+    // A raw record keeps its entry's size in its header, so a resized picture is compressed
+    // or refused, in every coding; one beyond what any record holds is refused too.
+    const std::string source = Pack("p.at3", BuildImagePack({{"pic.bmp", Picture(1, 64, 32).Record}}));
+    const auto write = [&](const std::string& name, std::uint32_t width, std::uint32_t height, bool noise) {
+        Bitmap32 bitmap;
+        bitmap.SetSize(width, height);
+        std::uint32_t state = 777;
+        for (std::uint32_t y = 0; y < height; ++y)
+            for (std::uint32_t x = 0; x < width * 4; ++x)
+                bitmap.Row(y)[x] = noise ? static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 23)
+                                         : static_cast<std::uint8_t>(0x40 + x % 4);
+        TgaLibrary().Write(dir / name, *bitmap.ForCodec());
+        return dir / name;
+    };
+    const std::string flat = write("flat.tga", 200, 100, false);
+    const std::string noise = write("noise.tga", 200, 100, true);
+    const std::string huge = write("huge.tga", 1024, 1024, false);
+    const std::string resizedNoise = "Cannot store " + noise + " as entry 1 \"pic.bmp\": its picture of 200 x 100 "
+                                     "pixels replaces one of 64 x 32; a picture of another size needs a compressed "
+                                     "record, and no compressed record holds this one exactly (--compress lossy "
+                                     "stores it compressed)";
+    const std::string tooLarge = "Cannot store " + huge + " as entry 1 \"pic.bmp\": a picture of 1024 x 1024 pixels "
+                                 "is larger than the 524288 pixels a record holds";
+    const struct {
+        ReplacementCoding Coding;
+        std::string Picture;
+        std::string Refusal; // "" when stored, readable as the picture (or close to it, lossy)
+    } rows[] = {
+        {ReplacementCoding::ExactOrRaw, flat, ""},
+        {ReplacementCoding::Raw, flat, ""},
+        {ReplacementCoding::Lossy, flat, ""},
+        {ReplacementCoding::ExactOrRaw, noise, resizedNoise},
+        {ReplacementCoding::Raw, noise, resizedNoise},
+        {ReplacementCoding::Lossy, noise, ""},
+        {ReplacementCoding::ExactOrRaw, huge, tooLarge},
+        {ReplacementCoding::Raw, huge, tooLarge},
+        {ReplacementCoding::Lossy, huge, tooLarge},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Picture + " coding " + std::to_string(static_cast<int>(row.Coding)));
+        run.Coding = row.Coding;
+        fs::remove(New("p.at3"));
+        if (!row.Refusal.empty()) {
+            EXPECT_EQ(Failure([&] { Rebuild(source, {row.Picture}, 0, New("p.at3")); }), row.Refusal);
+            EXPECT_FALSE(FileExists(New("p.at3")));
+            continue;
+        }
+        EXPECT_EQ(Rebuild(source, {row.Picture}, 0, New("p.at3")), 1);
+        FileStream rebuilt(New("p.at3"), FileStream::Mode::OpenRead);
+        const std::vector<ListedEntry> listed = ListImagePack(rebuilt, New("p.at3"));
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].Problem, "");
+        EXPECT_EQ(listed[0].Width, 200u);
+        EXPECT_EQ(listed[0].Height, 100u);
+        EXPECT_NE(listed[0].Coding, RecordCoding::Raw);
+        ImagePackReader reader(rebuilt, New("p.at3"));
+        Bitmap32 read;
+        reader.ReadPicture(reader.NextEntry(), read);
+        ASSERT_EQ(read.Width(), 200u);
+        ASSERT_EQ(read.Height(), 100u);
+        if (row.Picture == flat) {
+            const Bytes expected = ReadBack(flat);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), read.Row(0))) << "exactly the picture";
+        }
+    }
+}
+
+TEST_F(ReplayTest, AListingMarksARawRecordWhosePixelsAreNotItsHeadersPicture)
+{
+    // As rebuilds wrote them before: a 5 x 3 picture raw under a header of 16 x 4.
+    Bytes record = Picture(1).Record;
+    record.resize(248 + 5 * 3 * 4, 0x11);
+    std::copy_n("DDNH\0\0\0", 7, record.begin());
+    StoreLE32(record.data() + 201, 5 * 3 * 4);
+    StoreLE32(record.data() + 205, 5 * 3 * 4);
+    const std::string pack = Pack("old.at3", BuildImagePack({{"pic.bmp", record}}));
+    FileStream file(pack, FileStream::Mode::OpenRead);
+    const std::vector<ListedEntry> listed = ListImagePack(file, pack);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].Coding, RecordCoding::Unreadable);
+    EXPECT_EQ(listed[0].Problem, "it stores 60 bytes of pixels, not the 256 of a picture of 16 x 4 pixels");
 }
 
 TEST_F(ReplayTest, AFailureOrStopHalfWayLeavesNoPack)

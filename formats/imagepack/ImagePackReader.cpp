@@ -16,12 +16,10 @@ namespace {
 // A raw record's pixels, stored bottom row first, into bitmap.
 void ReadRaw(std::span<const std::uint8_t> record, const ImageHeader& header, Bitmap32& bitmap)
 {
-    const std::uint32_t pixelBytes = LoadLE32(record.data() + image_record::kPixelBytesAt);
-    const std::uint64_t wanted = std::uint64_t{header.PictureWidth} * header.PictureHeight * 4;
-    if (pixelBytes != wanted)
-        throw ImageRecordError("it stores " + std::to_string(pixelBytes) + " bytes of pixels, not the " +
-                               std::to_string(wanted) + " of a picture of " + std::to_string(header.PictureWidth) +
-                               " x " + std::to_string(header.PictureHeight) + " pixels");
+    const std::string mismatch = RawPixelsMismatch(LoadLE32(record.data() + image_record::kPixelBytesAt),
+                                                   header.PictureWidth, header.PictureHeight);
+    if (!mismatch.empty())
+        throw ImageRecordError(mismatch);
     const std::uint8_t* from = record.data() + image_record::kHeaderBytes;
     for (std::uint32_t y = bitmap.Height(); y-- > 0; from += bitmap.RowBytes())
         std::copy_n(from, bitmap.RowBytes(), bitmap.Row(y));

@@ -4,6 +4,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "core/ByteOrder.h"
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/OutputNames.h"
@@ -56,7 +57,11 @@ void ReadRecordHeader(Stream& pack, std::uint64_t packSize, ListedEntry& listed)
         return;
     }
     if (IsRawImageRecordHeader(bytes, listed.RecordBytes)) {
-        listed.Coding = RecordCoding::Raw;
+        // Its pixels must be those of its header's picture, or no reader can take it.
+        listed.Problem = RawPixelsMismatch(LoadLE32(bytes.data() + image_record::kPixelBytesAt), header.PictureWidth,
+                                           header.PictureHeight);
+        if (listed.Problem.empty())
+            listed.Coding = RecordCoding::Raw;
         return;
     }
     listed.Coding = header.HalfRows != 0 ? RecordCoding::HalfRows : RecordCoding::FullRows;

@@ -23,4 +23,13 @@ bool IsRawImageRecordHeader(std::span<const std::uint8_t, image_record::kHeaderB
            kHeaderBytes + std::uint64_t{pixelBytes} == recordBytes;
 }
 
+std::string RawPixelsMismatch(std::uint32_t pixelBytes, std::uint32_t width, std::uint32_t height)
+{
+    const std::uint64_t wanted = std::uint64_t{width} * height * 4;
+    if (pixelBytes == wanted)
+        return {};
+    return "it stores " + std::to_string(pixelBytes) + " bytes of pixels, not the " + std::to_string(wanted) +
+           " of a picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
+
 } // namespace packsmith

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "formats/imagepack/record/ImageRecord.h"
 
@@ -22,5 +23,8 @@ bool IsRawImageRecord(std::span<const std::uint8_t> record);
 // The same test from the record's header and length alone.
 bool IsRawImageRecordHeader(std::span<const std::uint8_t, image_record::kHeaderBytes> header,
                             std::uint64_t recordBytes);
+// What is wrong with a raw record that stores pixelBytes of pixels under a header whose
+// picture is width x height; "" when they agree, as no reader takes them otherwise.
+std::string RawPixelsMismatch(std::uint32_t pixelBytes, std::uint32_t width, std::uint32_t height);
 
 } // namespace packsmith
