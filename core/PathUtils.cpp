@@ -53,11 +53,18 @@ bool PathExists(const std::string& path)
     return !path.empty() && stat(path.c_str(), &info) == 0;
 }
 
+std::optional<FileIdentity> IdentityOf(const std::string& path)
+{
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
-    struct stat first {}, second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    const auto first = IdentityOf(a);
+    return first && first == IdentityOf(b);
 }
 
 void RefuseOverInput(const std::string& output, const std::string& input)

@@ -180,6 +180,8 @@ int RebuildSound(Packing packing, const std::string& newPath, int firstLine, Run
 
     const std::string edited =
         JoinPath(run.ReplayDirectory, ChangeFileExt(ExtractFileName(source), ".wav"));
+    // A source named as its edited sound is, replayed into the log's folder.
+    RefuseOverInput(newPath, edited);
     std::string detail;
     std::uint64_t bytes = 0;
     if (!PathExists(edited)) {
@@ -228,6 +230,7 @@ void PackSound(Packing packing, const std::string& path, RunContext& run, JobHos
     const std::string output =
         JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(path), packing == Packing::Wac ? ".wac" : ".was"));
     RefuseOverInput(output, path);
+    run.Files.Claim(output, path);
     OutputFile out(output);
     WritePacked(packing, sound, like, out, writing, WorkersFor(run));
     const auto bytes = static_cast<std::uint64_t>(out.Stream().Size());

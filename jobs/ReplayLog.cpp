@@ -29,6 +29,7 @@ std::string SourcePath(const std::string& written, const std::string& logDirecto
 int Rebuild(RebuildFunction rebuild, const std::string& source, int firstLine, RunContext& run, JobHost& host)
 {
     const std::string newPath = JoinPath(run.TargetDirectory, ExtractFileName(source));
+    run.Files.RefuseOverRead(newPath);
     if (run.RebuiltPacks.count(newPath) != 0)
         throw PackError("The log lists " + source + " more than once: its first listing has been put back, and the "
                         "next would undo it. Keep one listing of it in the log");

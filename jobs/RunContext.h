@@ -8,6 +8,7 @@
 #include "io/FileStream.h"
 #include "io/StringList.h"
 #include "jobs/EntrySelection.h"
+#include "jobs/RunFiles.h"
 
 namespace packsmith {
 
@@ -52,6 +53,8 @@ struct RunContext {
     unsigned Threads = 0;
     // How a rebuild stores replaced pictures.
     ReplacementCoding Coding = ReplacementCoding::ExactOrRaw;
+    // What the run reads and what it has written, which no output may replace.
+    RunFiles Files;
 };
 
 // The worker threads a job of the run starts beside its own: none when it is to work alone.

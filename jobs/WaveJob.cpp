@@ -19,17 +19,18 @@ std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
     return JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(inputPath), ".wav"));
 }
 
-const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath)
+const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath, RunContext& run)
 {
     RefuseOverInput(outputPath, inputPath);
+    run.Files.Claim(outputPath, inputPath);
     return outputPath;
 }
 
 } // namespace
 
-WaveJob::WaveJob(const std::string& inputPath, const RunContext& run, JobHost& host)
+WaveJob::WaveJob(const std::string& inputPath, RunContext& run, JobHost& host)
     : host_(host), inputPath_(inputPath), outputPath_(OutputPathFor(inputPath, run)), input_(inputPath),
-      output_(CheckedOutput(outputPath_, inputPath)),
+      output_(CheckedOutput(outputPath_, inputPath, run)),
       // One writer: the writes of a file go one after the other.
       limits_{WorkersFor(run) == 0 ? 0u : 1u, 2}
 {

@@ -29,7 +29,7 @@ namespace packsmith {
 // and one that failed before it wrote anything, leave nothing.
 class WaveJob final : public DecodedSink {
 public:
-    WaveJob(const std::string& inputPath, const RunContext& run, JobHost& host);
+    WaveJob(const std::string& inputPath, RunContext& run, JobHost& host);
     WaveJob(const WaveJob&) = delete;
     WaveJob& operator=(const WaveJob&) = delete;
 

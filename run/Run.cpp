@@ -43,6 +43,9 @@ RunResult Run::Execute()
     try {
         SetBar(Bar::Total, 0, 100);
         host_.SetExtractedText("Extracted: 0");
+        for (const std::string& input : jobs_)
+            context_.Files.AddRead(input);
+        context_.Files.AddRead(context_.PackLike);
         const int count = static_cast<int>(jobs_.size());
         for (int i = 0; i < count && !stopped; ++i) {
             bool completed = true;
@@ -79,6 +82,11 @@ void Run::RunJob(const std::string& path, bool& completed)
             handler_(path, context_, *this);
     } catch (const JobStopped&) {
         completed = false;
+    } catch (const JobSkipped& skipped) {
+        // Passed over before it wrote anything: its lines go, the warning says why.
+        context_.ResultList.Truncate(linesBefore);
+        ReportWarning(skipped.what());
+        return;
     }
     if (!completed) {
         // An interrupted job takes back its lines, so the log stays safe to replay, and

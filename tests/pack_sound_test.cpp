@@ -105,6 +105,54 @@ TEST_P(PackSoundTest, TheReplayCyclePutsAnEditedSoundBackAndCopiesTheRest)
     EXPECT_FALSE(FileExists(Packed("H")));
 }
 
+TEST_P(PackSoundTest, NoRunWritesOverItsInputsOrUndoesAnEarlierJobsOutput)
+{
+    const std::string format = extension.substr(1);
+    const std::string original = ReadFileBytes(source);
+    const std::string sound = dir / "A/chord.wav";
+
+    // The file packing takes its shape from, in the folder the packed file would go to.
+    const auto like = Cli({"-o", dir / "game", "--pack", format, "--like", source, sound});
+    EXPECT_EQ(like.Status, 1);
+    EXPECT_EQ(like.Err, "packsmith-cli: " + sound + ": Cannot create file " + source + " (it is the file being read)\n");
+    EXPECT_EQ(ReadFileBytes(source), original);
+
+    // Two inputs of one name: the second is passed over, naming both, and the first's
+    // output stays; the run ends with warnings. So for packing, so for extracting.
+    fs::create_directories(dir / "d1");
+    fs::create_directories(dir / "d2");
+    fs::copy_file(sound, dir / "d1/x.wav");
+    ASSERT_TRUE(Sox("'" + sound + "' '" + (dir / "d2/x.wav") + "' reverse"));
+    ASSERT_EQ(Cli({"-q", "-o", dir / "one", "--pack", format, dir / "d1/x.wav"}).Status, 0);
+    const auto packed = Cli({"-o", dir / "both", "--pack", format, dir / "d1/x.wav", dir / "d2/x.wav"});
+    EXPECT_EQ(packed.Status, 3);
+    EXPECT_NE(packed.Out.find("Skipped " + (dir / "d2/x.wav") + ": " + (dir / ("both/x" + extension)) +
+                              " was written from " + (dir / "d1/x.wav") + " earlier in this run"),
+              std::string::npos) << packed.Out;
+    EXPECT_EQ(ReadFileBytes(dir / ("both/x" + extension)), ReadFileBytes(dir / ("one/x" + extension)));
+
+    fs::copy_file(source, dir / ("d1/y" + extension));
+    fs::copy_file(dir / ("both/x" + extension), dir / ("d2/y" + extension));
+    const auto extracted = Cli({"-o", dir / "out", dir / ("d1/y" + extension), dir / ("d2/y" + extension)});
+    EXPECT_EQ(extracted.Status, 3);
+    EXPECT_NE(extracted.Out.find("Skipped " + (dir / ("d2/y" + extension))), std::string::npos) << extracted.Out;
+    EXPECT_EQ(ReadFileBytes(dir / "out/y.wav"), ReadFileBytes(sound));
+    const std::string log = ReadFileBytes(dir / "out/result.log");
+    EXPECT_NE(log.find(dir / ("d1/y" + extension)), std::string::npos) << log;
+    EXPECT_EQ(log.find(dir / ("d2/y" + extension)), std::string::npos) << "the passed-over job is not in the log";
+
+    // A packed file named as its own edited sound, replayed into the log's folder.
+    fs::create_directories(dir / "S");
+    fs::copy_file(source, dir / "S/z.wav");
+    ASSERT_EQ(Cli({"-q", "-f", format, "-o", dir / "L", dir / "S/z.wav"}).Status, 0);
+    const std::string edited = ReadFileBytes(dir / "L/z.wav");
+    const auto replay = Cli({"-o", dir / "L", dir / "L/result.log"});
+    EXPECT_EQ(replay.Status, 1);
+    EXPECT_NE(replay.Err.find("Cannot create file " + (dir / "L/z.wav") + " (it is the file being read)"),
+              std::string::npos) << replay.Err;
+    EXPECT_EQ(ReadFileBytes(dir / "L/z.wav"), edited);
+}
+
 TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
 {
     const std::string format = extension.substr(1);
