@@ -125,7 +125,8 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
             } else {
                 host.ReportLeftOut();
             }
-            host.ShowFileProgress(static_cast<int>(std::uint64_t{named++} * 100 / reader.EntryCount()));
+            host.ShowFileProgress(
+                static_cast<int>(std::uint64_t{named++} * 100 / std::max<std::uint32_t>(reader.ReadableEntryCount(), 1)));
         }
         if (batch.Failure)
             std::rethrow_exception(batch.Failure);

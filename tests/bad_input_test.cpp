@@ -65,7 +65,7 @@ std::vector<Row> Rows()
         {"was claiming gigabytes", "a.was", [=](auto&) { return AsString(Patched(was, 56, 0x7FFFFFFF)); }, 1,
          "a.was: 2147483647 decoded bytes"},
         {"pack with a huge entry count", "p.at3", [=](auto&) { return AsString(Patched(pack, 12, 0xFFFFFFFF)); }, 1,
-         "p.at3: Stream read error (the entry table runs past the end of the file)"},
+         "p.at3: Stream read error (the entry table runs past its stated size: entries 3 to 4294967295 are missing)"},
         {"pack with entries below 251 bytes", "p.at3", [=](auto&) { return AsString(Patched(pack, 16, 250)); }, 1,
          "fewer than the 251"},
         {"pack whose record overflows 32 bits", "p.at3",
@@ -80,7 +80,7 @@ std::vector<Row> Rows()
          },
          1, "\"one.bmp\""},
         {"pack truncated in its table", "p.at3", [=](auto&) { return AsString(Bytes(pack.begin(), pack.begin() + 100)); },
-         1, "p.at3: Stream read error (the entry table runs past the end of the file)"},
+         1, "p.at3: Stream read error (the entry table runs past the end of the file: entries 1 to 2 are missing)"},
         {"log of binary garbage", "g.log",
          [](auto&) {
              std::string garbage;

@@ -5,7 +5,9 @@
 
 #include "core/ByteOrder.h"
 #include "core/PackError.h"
+#include "io/FileStream.h"
 #include "formats/imagepack/ImagePack.h"
+#include "formats/imagepack/PackListing.h"
 #include "formats/imagepack/record/RawImageRecord.h"
 #include "formats/tga/Bitmap32.h"
 #include "formats/tga/TgaLibrary.h"
@@ -195,8 +197,30 @@ TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)
     EXPECT_NE(Failure(Input("short.at3", shortEntries)).find("fewer than the 251"), std::string::npos);
     auto hugeEntries = BuildImagePack(pictures);
     StoreLE32(hugeEntries.data() + 16, 0xFFFFFFF0u);
-    EXPECT_EQ(Failure(Input("huge.at3", hugeEntries)), "Stream read error (the entry table runs past the end of the file)");
+    EXPECT_EQ(Failure(Input("huge.at3", hugeEntries)),
+              "Stream read error (the entry table runs past its stated size: entries 1 to 2 are missing)");
     EXPECT_EQ(Failure(dir / "missing.at3"), "Cannot open file " + (dir / "missing.at3") + " (No such file or directory)");
+}
+
+TEST_F(ImageExtractionTest, ADamagedTableGivesTheEntriesItHasThenNamesTheMissingOnes)
+{
+    // A damaged count: the entries that are there are extracted (and listed), then the
+    // first missing one fails the job.
+    auto damaged = BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"}));
+    StoreLE32(damaged.data() + 12, 0xFFFFFFFFu);
+    const std::string pack = Input("damaged.at3", damaged);
+    EXPECT_EQ(Failure(pack),
+              "Stream read error (the entry table runs past its stated size: entries 4 to 4294967295 are missing)");
+    EXPECT_EQ(host.OutputPaths(), (std::vector<std::string>{run.TargetDirectory + "/BMP/a.bmp.tga",
+                                                            run.TargetDirectory + "/BMP/b.bmp.tga",
+                                                            run.TargetDirectory + "/BMP/c.bmp.tga"}));
+    FileStream file(pack, FileStream::Mode::OpenRead);
+    const std::vector<ListedEntry> listed = ListImagePack(file, pack);
+    ASSERT_EQ(listed.size(), 4u);
+    EXPECT_EQ(listed[2].StoredName, "c.bmp");
+    EXPECT_EQ(listed[2].Problem, "");
+    EXPECT_EQ(listed[3].Index, 3u);
+    EXPECT_EQ(listed[3].Problem, "the entry table runs past its stated size: entries 4 to 4294967295 are missing");
 }
 
 TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)

@@ -26,6 +26,7 @@ void ReadRaw(std::span<const std::uint8_t> record, const ImageHeader& header, Bi
 }
 
 constexpr const char* kTablePastEnd = "the entry table runs past the end of the file";
+constexpr const char* kTablePastItsSize = "the entry table runs past its stated size";
 
 } // namespace
 
@@ -42,10 +43,17 @@ ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
     if (header_.EntryCount > 0 && header_.EntrySize < kMinEntrySize)
         throw PackError("The entries of " + packPath_ + " are " + std::to_string(header_.EntrySize) +
                         " bytes long, fewer than the " + std::to_string(kMinEntrySize) + " an entry needs");
-    // Nothing is read, or sized, for a table that the file cannot hold.
-    if (kHeaderBytes + std::uint64_t{header_.EntryCount} * header_.EntrySize > packSize_)
-        ThrowReadError(kTablePastEnd);
     nextEntryAt_ = kHeaderBytes;
+    // A table the file cannot hold (a cut download, a damaged count) gives the entries it
+    // has, up to the file's end, or to the table's stated size where the file holds that.
+    readableEntries_ = header_.EntryCount;
+    if (kHeaderBytes + std::uint64_t{header_.EntryCount} * header_.EntrySize > packSize_) {
+        std::uint64_t tableEnd = packSize_;
+        tableStatedEnd_ = kHeaderBytes + std::uint64_t{header_.TableSize} <= packSize_;
+        if (tableStatedEnd_)
+            tableEnd = kHeaderBytes + std::uint64_t{header_.TableSize};
+        readableEntries_ = static_cast<std::uint32_t>((tableEnd - kHeaderBytes) / header_.EntrySize);
+    }
 }
 
 PackEntry ImagePackReader::NextEntry()
@@ -54,10 +62,10 @@ PackEntry ImagePackReader::NextEntry()
     if (entryUsed_ == entryBytes_.size()) {
         // As many entries as fit 64 KB, at least one, and none past the table.
         constexpr std::size_t kReadAhead = std::size_t{64} * 1024;
-        const std::uint32_t left = header_.EntryCount - std::min(entriesRead_, header_.EntryCount);
+        const std::uint32_t left = readableEntries_ - std::min(entriesRead_, readableEntries_);
+        if (left == 0)
+            ThrowReadError(MissingEntries());
         const std::size_t count = std::clamp<std::size_t>(kReadAhead / std::max<std::size_t>(entrySize, 1), 1, left);
-        if (left == 0 || static_cast<std::uint64_t>(nextEntryAt_) + count * entrySize > packSize_)
-            ThrowReadError(kTablePastEnd);
         ResizeBuffer(entryBytes_, count * entrySize);
         pack_.ReadAt(nextEntryAt_, entryBytes_);
         nextEntryAt_ += static_cast<std::int64_t>(count * entrySize);
@@ -67,6 +75,14 @@ PackEntry ImagePackReader::NextEntry()
     const std::span<const std::uint8_t> entry(entryBytes_.data() + entryUsed_, entrySize);
     entryUsed_ += entrySize;
     return ParsePackEntry(entry);
+}
+
+std::string ImagePackReader::MissingEntries() const
+{
+    if (readableEntries_ == header_.EntryCount)
+        return {};
+    return std::string(tableStatedEnd_ ? kTablePastItsSize : kTablePastEnd) + ": entries " +
+           std::to_string(readableEntries_ + 1) + " to " + std::to_string(header_.EntryCount) + " are missing";
 }
 
 std::uint64_t ImagePackReader::PictureBytes(const PackEntry& entry)

@@ -19,6 +19,12 @@ public:
     ImagePackReader(Stream& pack, std::string packPath);
 
     std::uint32_t EntryCount() const { return header_.EntryCount; }
+    // The entries the file holds: EntryCount, unless the table runs past the file's end
+    // (then NextEntry fails after the last of them, naming the ones missing).
+    std::uint32_t ReadableEntryCount() const { return readableEntries_; }
+    // What is wrong with a table that runs past the file's end, naming the entries missing;
+    // "" for a whole table.
+    std::string MissingEntries() const;
     const PackHeader& Header() const { return header_; }
     // The next entry record (call at most EntryCount times). The table is read many
     // entries at a time.
@@ -35,6 +41,8 @@ private:
     std::uint64_t packSize_;
     PackHeader header_;
     std::int64_t nextEntryAt_;
+    std::uint32_t readableEntries_ = 0;
+    bool tableStatedEnd_ = false; // the readable entries end at the table's stated size
     std::uint32_t entriesRead_ = 0;
     ByteBuffer entryBytes_; // entries read ahead of NextEntry
     std::size_t entryUsed_ = 0;

@@ -77,8 +77,8 @@ std::vector<ListedEntry> ListImagePack(Stream& pack, const std::string& packPath
     ImagePackReader reader(pack, packPath);
     const auto packSize = static_cast<std::uint64_t>(pack.Size());
     std::vector<PackEntry> entries;
-    entries.reserve(reader.EntryCount());
-    for (std::uint32_t i = 0; i < reader.EntryCount(); ++i)
+    entries.reserve(reader.ReadableEntryCount());
+    for (std::uint32_t i = 0; i < reader.ReadableEntryCount(); ++i)
         entries.push_back(reader.NextEntry());
 
     std::vector<ListedEntry> listing(entries.size());
@@ -91,6 +91,12 @@ std::vector<ListedEntry> ListImagePack(Stream& pack, const std::string& packPath
         listed.DataOffset = entries[i].DataOffset;
         listed.RecordBytes = entries[i].DataLength;
         ReadRecordHeader(pack, packSize, listed);
+    }
+    // A table cut short lists what it holds, then the first entry missing, which says why.
+    if (const std::string missing = reader.MissingEntries(); !missing.empty()) {
+        ListedEntry& first = listing.emplace_back();
+        first.Index = static_cast<std::uint32_t>(entries.size());
+        first.Problem = missing;
     }
     return listing;
 }
