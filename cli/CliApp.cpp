@@ -9,6 +9,7 @@
 #include "cli/ListingPrinter.h"
 #include "cli/OnlyPatterns.h"
 #include "cli/StopSignal.h"
+#include "cli/TerminalText.h"
 #include "core/ErrorText.h"
 #include "core/PackError.h"
 #include "jobs/ListedPath.h"
@@ -58,7 +59,7 @@ bool ReportUnmatched(const OnlyPatterns& only, std::ostream& err)
 {
     const std::vector<std::string> unmatched = only.Unmatched();
     for (const std::string& pattern : unmatched)
-        err << "packsmith-cli: --only " << pattern << " matched no entry\n";
+        err << "packsmith-cli: --only " << TerminalText(pattern) << " matched no entry\n";
     return !unmatched.empty();
 }
 
@@ -84,7 +85,7 @@ int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
             const std::string message = MessageOf(std::current_exception());
             printer.AddFailure(file, message);
             out.flush();
-            err << "packsmith-cli: " << ErrorBoxText(About(file, message)) << '\n';
+            err << "packsmith-cli: " << TerminalText(ErrorBoxText(About(file, message))) << '\n';
             status = kExitFailed;
         }
     }
@@ -102,7 +103,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     try {
         options = ParseCliOptions(args);
     } catch (const UsageError& e) {
-        err << "packsmith-cli: " << e.what() << "\nTry 'packsmith-cli --help' for more information.\n";
+        err << "packsmith-cli: " << TerminalText(e.what()) << "\nTry 'packsmith-cli --help' for more information.\n";
         return kExitUsage;
     }
     if (options.What == CliOptions::Action::Help) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/StopSignal.h"
+#include "cli/TerminalText.h"
 
 namespace packsmith {
 
@@ -53,7 +54,7 @@ void CliHost::Print(const std::string& line)
     if (settings_.Quiet)
         return;
     ClearProgressLine();
-    out_ << line << '\n' << std::flush;
+    out_ << TerminalText(line) << '\n' << std::flush;
     if (settings_.ProgressLine)
         DrawProgressLine();
 }
@@ -61,7 +62,7 @@ void CliHost::Print(const std::string& line)
 void CliHost::PrintError(const std::string& message)
 {
     ClearProgressLine();
-    err_ << "packsmith-cli: " << message << '\n' << std::flush;
+    err_ << "packsmith-cli: " << TerminalText(message) << '\n' << std::flush;
 }
 
 // Redraws the progress line when what it shows has changed; with both bars at 0 and no
@@ -75,7 +76,7 @@ void CliHost::DrawProgressLine()
     std::string line = BarText(progress_) + ' ' + BarText(total_) + ' ' + status_;
     if (line == drawnLine_)
         return;
-    err_ << "\r\033[K" << line << std::flush;
+    err_ << "\r\033[K" << TerminalText(line) << std::flush;
     drawnLine_ = std::move(line);
 }
 

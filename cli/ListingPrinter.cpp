@@ -4,69 +4,39 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/TerminalText.h"
+#include "core/TextControls.h"
 #include "formats/imagepack/OutputNames.h"
 
 namespace packsmith {
 
 namespace {
 
-// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsUtf8(const std::string& text)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        std::size_t length = 0;
-        std::uint32_t value = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            value = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            value = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            value = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > n)
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-            value = value << 6 | (s[i + k] & 0x3F);
-        }
-        const std::uint32_t least = length == 3 ? 0x800 : length == 4 ? 0x10000 : 0x80;
-        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // A JSON string of bytes: UTF-8 text as it is, anything else byte for byte as \u00XX, so a
-// script gets every byte back by encoding the string as Latin-1.
+// script gets every byte back by encoding the string as Latin-1. Control characters (the
+// bidirectional ones too) are escaped either way.
 std::string Json(const std::string& text)
 {
-    const bool utf8 = IsUtf8(text);
     std::string quoted = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        char escape[8];
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += ch;
-        } else if (c < 0x20 || c == 0x7F || (!utf8 && c >= 0x80)) {
-            std::snprintf(escape, sizeof escape, "\\u%04X", c);
-            quoted += escape;
-        } else {
-            quoted += ch;
+    if (IsUtf8(text)) {
+        std::string plain;
+        for (const char ch : text) {
+            if (ch == '"' || ch == '\\')
+                plain += '\\';
+            plain += ch;
+        }
+        quoted += ReplaceControls(plain, UnicodeEscape);
+    } else {
+        for (const char ch : text) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '"' || c == '\\') {
+                quoted += '\\';
+                quoted += ch;
+            } else if (c < 0x20 || c >= 0x7F) {
+                quoted += UnicodeEscape(c);
+            } else {
+                quoted += ch;
+            }
         }
     }
     return quoted + '"';
@@ -179,7 +149,7 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
     }
 
     if (const auto& sound = contents.Sound) {
-        out_ << path << ": " << KindName(format) << '\n';
+        out_ << TerminalText(path) << ": " << KindName(format) << '\n';
         PrintTable(out_,
                    {{"channels", std::to_string(sound->Channels)},
                     {"sample rate", std::to_string(sound->SampleRate) + " Hz"},
@@ -191,14 +161,14 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
         return;
     }
     const std::size_t count = contents.Pictures.size();
-    out_ << path << ": " << KindName(format) << ", " << count << (count == 1 ? " entry" : " entries") << '\n';
+    out_ << TerminalText(path) << ": " << KindName(format) << ", " << count << (count == 1 ? " entry" : " entries") << '\n';
     if (count == 0)
         return;
     std::vector<std::vector<std::string>> rows{{"#", "Name", "Extracts to", "Size", "Coding", "Bytes", ""}};
     for (const ListedEntry& e : contents.Pictures)
-        rows.push_back({std::to_string(e.Index + 1), PrintableName(e.StoredName), PrintableName(e.OutputPath),
-                        SizeText(e), CodingText(e), std::to_string(e.RecordBytes),
-                        e.Problem.empty() ? "" : "(" + e.Problem + ")"});
+        rows.push_back({std::to_string(e.Index + 1), TerminalText(PrintableName(e.StoredName)),
+                        TerminalText(PrintableName(e.OutputPath)), SizeText(e), CodingText(e),
+                        std::to_string(e.RecordBytes), e.Problem.empty() ? "" : "(" + TerminalText(e.Problem) + ")"});
     PrintTable(out_, rows, {true, false, false, false, false, true});
 }
 

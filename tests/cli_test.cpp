@@ -553,6 +553,44 @@ TEST_F(CliRunTest, AListingNamesEachEntryAsTheExtractionDoesAndMarksWhatCannotBe
     }
 }
 
+TEST_F(CliRunTest, NamesCannotDriveTheTerminalOrPoseAsOtherNames)
+{
+    // An 8-bit CSI, a right-to-left override, an escape; and a UTF-8 letter whose second
+    // byte is in the C1 range, which is no control and stays.
+    const std::vector<std::string> names = {"BAD\x9B[2JNAME.BMP", "RTL\xE2\x80\xAEGPJ.BMP", "ESC\x1B[31mRED.BMP",
+                                            "\xC4\x80X.BMP"};
+    dir.Write("p.at3", AsString(BuildImagePack(Named(names))));
+    const auto raw = [](const std::string& text) {
+        return text.find('\x9B') != std::string::npos || text.find("\xE2\x80\xAE") != std::string::npos ||
+               text.find('\x1B') != std::string::npos;
+    };
+    const auto text = Cli({"--list", "p.at3"});
+    EXPECT_EQ(text.Status, 0) << text.Err;
+    EXPECT_FALSE(raw(text.Out)) << text.Out;
+    for (const char* shown : {"BAD\\u009B[2JNAME.BMP", "BMP/BAD_[2JNAME.BMP.tga", "RTL\\u202EGPJ.BMP",
+                              "BMP/RTL_GPJ.BMP.tga", "ESC?[31mRED.BMP", "\xC4\x80X.BMP"})
+        EXPECT_NE(text.Out.find(shown), std::string::npos) << shown << "\nin\n" << text.Out;
+    const auto json = Cli({"--list", "--json", "p.at3"});
+    EXPECT_FALSE(raw(json.Out)) << json.Out;
+    EXPECT_NE(json.Out.find(R"("name": "RTL\u202EGPJ.BMP")"), std::string::npos) << json.Out;
+    EXPECT_NE(json.Out.find(R"("name": "BAD\u009B[2JNAME.BMP")"), std::string::npos) << json.Out;
+
+    // Extracted, the file names and the log hold none of them; nor do the results.
+    const auto extracted = Cli({"-o", "out", "p.at3"});
+    EXPECT_EQ(extracted.Status, 0) << extracted.Err;
+    EXPECT_FALSE(raw(extracted.Out)) << extracted.Out;
+    for (const char* file : {"out/BMP/BAD_[2JNAME.BMP.tga", "out/BMP/RTL_GPJ.BMP.tga", "out/BMP/ESC_[31mRED.BMP.tga",
+                             "out/BMP/\xC4\x80X.BMP.tga"})
+        EXPECT_TRUE(FileExists(dir / file)) << file;
+    EXPECT_FALSE(raw(ReadFileBytes(dir / "out/result.log")));
+
+    // A path in a message is shown escaped as well.
+    const auto missing = Cli({"-o", dir / "none", dir / "\xE2\x80\xAEx.at3"});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_FALSE(raw(missing.Err)) << missing.Err;
+    EXPECT_NE(missing.Err.find("\\u202Ex.at3"), std::string::npos) << missing.Err;
+}
+
 TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheOthers)
 {
     const std::vector<PackPicture> pictures = Named({"GFX\\A.BMP", "GFX\\B.BMP", "c.bmp", "GFX\\BB.PCX", "d.bmp"});

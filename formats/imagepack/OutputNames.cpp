@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/PathUtils.h"
+#include "core/TextControls.h"
 
 namespace packsmith {
 
@@ -10,13 +11,12 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == ':' || c == '/'; }
 
+// A name part fit for a file name: every control character (also the C1 and the
+// bidirectional ones, which would drive a terminal listing the files or pose as other
+// names) becomes replacement.
 std::string Sanitised(std::string_view text, char replacement)
 {
-    std::string result(text);
-    for (char& c : result)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = replacement;
-    return result;
+    return ReplaceControls(text, [replacement](char32_t) { return std::string(1, replacement); });
 }
 
 } // namespace
@@ -62,6 +62,13 @@ std::string CandidateName(std::string_view fileNamePart, unsigned long n)
     return n == 0 ? FirstCandidate(fileNamePart) : Alternative(BaseName(fileNamePart), n - 1);
 }
 
-std::string PrintableName(std::string_view storedName) { return Sanitised(storedName, '?'); }
+std::string PrintableName(std::string_view storedName)
+{
+    std::string result(storedName);
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return result;
+}
 
 } // namespace packsmith
