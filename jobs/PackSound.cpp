@@ -223,8 +223,14 @@ void PackSound(Packing packing, const std::string& path, RunContext& run, JobHos
     PackedSource like;
     like.Channels = std::min(input.Channels, 2);
     like.SampleRate = input.SampleRate;
-    if (!run.PackLike.empty())
-        like = ReadPacked(packing, run.PackLike, reading);
+    if (!run.PackLike.empty()) {
+        // A failure there is about the file given with --like, not the sound being packed.
+        try {
+            like = ReadPacked(packing, run.PackLike, reading);
+        } catch (const PackError& e) {
+            throw PackError(About(run.PackLike, e.what()));
+        }
+    }
     std::string converted;
     const Pcm16 sound = ConvertSound(std::move(input), like.Channels, like.SampleRate, converted, host.Stop());
     const std::string output =

@@ -47,6 +47,8 @@ StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
                                         ReplacementCoding coding, ByteBuffer& record, const StopToken& stop)
 {
     const std::string size = std::to_string(picture.Width()) + " x " + std::to_string(picture.Height());
+    if (picture.Width() == 0 || picture.Height() == 0)
+        throw PackError("it holds no pixels (" + size + ")");
     if (!PictureFits(picture.Width(), picture.Height()))
         throw PackError("a picture of " + size + " pixels is larger than the " +
                         std::to_string(image_record::kMaxPixels) + " pixels a record holds");

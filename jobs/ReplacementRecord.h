@@ -25,9 +25,9 @@ struct StoredReplacement {
 // pixel. sourceHeader: the first bytes of the entry's record in the source pack, which the
 // new record's header starts from. A raw record keeps the source's picture size in its
 // header, so a picture of another size is always compressed (exactly, unless loss is
-// allowed); one that cannot be, and one larger than any record holds, fail with a
-// PackError saying why, for the caller to name the picture and entry. Leaves with
-// JobStopped when stop is raised.
+// allowed). One that cannot be, one without pixels and one larger than any record holds
+// fail with a PackError saying why, for the caller to name the picture and entry. Leaves
+// with JobStopped when stop is raised.
 StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
                                         std::span<const std::uint8_t, image_record::kHeaderBytes> sourceHeader,
                                         ReplacementCoding coding, ByteBuffer& record, const StopToken& stop = {});

@@ -173,6 +173,12 @@ TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
     ASSERT_EQ(Cli({"-q", "-o", dir / "Q", dir / ("P/new" + extension)}).Status, 0);
     EXPECT_NEAR(static_cast<double>(WaveSamples(dir / "Q/new.wav").size()), 11025.0, 256.0);
 
+    // A --like file that cannot be read is the one named.
+    dir.Write("broken" + extension, "too short");
+    const auto broken = Cli({"-o", dir / "B", "--pack", format, "--like", dir / ("broken" + extension), dir / "new.flac"});
+    EXPECT_EQ(broken.Status, 1);
+    EXPECT_NE(broken.Err.find(": " + (dir / ("broken" + extension)) + ": "), std::string::npos) << broken.Err;
+
     // Without --like: the file's own rate and channels (two at the most).
     ASSERT_EQ(Cli({"-q", "-o", dir / "R", "--pack", format, dir / "new.flac"}).Status, 0);
     const std::string own = ReadFileBytes(dir / ("R/new" + extension));

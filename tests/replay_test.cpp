@@ -461,6 +461,7 @@ TEST_F(ReplayTest, APictureOfAnotherSizeIsStoredCompressedOrRefusedNamingIt)
     const std::string flat = write("flat.tga", 200, 100, false);
     const std::string noise = write("noise.tga", 200, 100, true);
     const std::string huge = write("huge.tga", 1024, 1024, false);
+    const std::string empty = write("empty.tga", 0, 0, false);
     const std::string resizedNoise = "Cannot store " + noise + " as entry 1 \"pic.bmp\": its picture of 200 x 100 "
                                      "pixels replaces one of 64 x 32; a picture of another size needs a compressed "
                                      "record, and no compressed record holds this one exactly (--compress lossy "
@@ -481,6 +482,8 @@ TEST_F(ReplayTest, APictureOfAnotherSizeIsStoredCompressedOrRefusedNamingIt)
         {ReplacementCoding::ExactOrRaw, huge, tooLarge},
         {ReplacementCoding::Raw, huge, tooLarge},
         {ReplacementCoding::Lossy, huge, tooLarge},
+        {ReplacementCoding::ExactOrRaw, empty, "Cannot store " + empty + " as entry 1 \"pic.bmp\": it holds no pixels (0 x 0)"},
+        {ReplacementCoding::Lossy, empty, "Cannot store " + empty + " as entry 1 \"pic.bmp\": it holds no pixels (0 x 0)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Picture + " coding " + std::to_string(static_cast<int>(row.Coding)));
