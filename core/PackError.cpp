@@ -39,6 +39,11 @@ std::string About(const std::string& path, const std::string& message)
     return path + ": " + message;
 }
 
+void ThrowCannotCreateDirectory(const std::string& path, int error)
+{
+    throw PackError(WithCause("Cannot create directory " + path, CauseOf(error)));
+}
+
 void ThrowCannotOpen(const std::string& path, int error)
 {
     throw PackError(WithCause("Cannot open file " + path, CauseOf(error)));

@@ -18,6 +18,8 @@ public:
 // few words on where a file ended.
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int error = 0);
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int error = 0);
+// "Cannot create directory %s", with the cause.
+[[noreturn]] void ThrowCannotCreateDirectory(const std::string& path, int error = 0);
 [[noreturn]] void ThrowReadError(const std::string& cause = {});
 [[noreturn]] void ThrowWriteError(int error = 0);
 [[noreturn]] void ThrowOutOfMemory();

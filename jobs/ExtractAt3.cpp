@@ -1,6 +1,7 @@
 #include "jobs/ExtractAt3.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <sys/stat.h>
 #include <unordered_set>
@@ -51,17 +52,18 @@ struct DecodedBatch {
 // Every directory is checked and made once per job.
 class TypeDirectories {
 public:
-    // Makes directory when it is missing. One that cannot be made shows when a picture is
-    // written into it; a link in its place is refused, since what it points at lies outside
-    // the target.
+    // Makes directory when it is missing, failing with the cause when it cannot be made; a
+    // link in its place is refused, since what it points at lies outside the target.
     void Prepare(const std::string& directory, const std::string& firstCandidate)
     {
         if (ready_.count(directory) != 0)
             return;
         struct stat info {};
-        if (lstat(directory.c_str(), &info) != 0)
-            mkdir(directory.c_str(), 0777);
-        else if (S_ISLNK(info.st_mode))
+        if (lstat(directory.c_str(), &info) != 0) {
+            // Another run may make it at the same moment; that is as good.
+            if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
+                ThrowCannotCreateDirectory(directory, errno);
+        } else if (S_ISLNK(info.st_mode))
             throw PackError("Cannot create file " + JoinPath(directory, firstCandidate) +
                             " (its folder is a link, which may lead out of the target)");
         ready_.insert(directory);

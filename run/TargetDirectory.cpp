@@ -1,5 +1,6 @@
 #include "run/TargetDirectory.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -27,8 +28,12 @@ std::string PrepareTargetDirectory(const std::string& chosen)
         text.pop_back();
 
     fs::create_directories(text, ec);
-    if (ec || !fs::is_directory(text, ec))
-        throw PackError("Cannot create directory " + text);
+    std::error_code ignored;
+    if (!fs::is_directory(text, ignored)) {
+        if (fs::exists(text, ignored))
+            ThrowCannotCreateDirectory(text, EEXIST); // a file of that name is in its place
+        ThrowCannotCreateDirectory(text, ec ? ec.value() : ENOTDIR);
+    }
     return text;
 }
 

@@ -395,7 +395,8 @@ TEST_F(CliRunTest, FailingJobExitsWith1AndTheWindowsMessage)
     EnterDirectory(dir.Path()); // the run made its target current
     const auto blocked = Cli({"-o", "file/out", "a.at3"}, Recording());
     EXPECT_EQ(blocked.Status, 1);
-    EXPECT_EQ(blocked.Err, "packsmith-cli: Cannot create directory " + (dir / "file/out") + ".\n");
+    EXPECT_EQ(blocked.Err,
+              "packsmith-cli: Cannot create directory " + (dir / "file/out") + " (a part of the path is not a directory)\n");
 }
 
 void EarlierHandler(int) {}

@@ -294,7 +294,10 @@ TEST_F(WindowRunTest, TargetIsCreatedWithItsParentsAndLosesItsTrailingSlash)
     dir.Write("plain-file", "x");
     EXPECT_FALSE(Start(dir / "plain-file/sub"));
     EXPECT_FALSE(form.Running());
-    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot create directory " + (dir / "plain-file/sub") + ".");
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
+              "Cannot create directory " + (dir / "plain-file/sub") + " (a part of the path is not a directory)");
+    EXPECT_FALSE(Start(dir / "plain-file"));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot create directory " + (dir / "plain-file") + " (File exists)");
     EXPECT_TRUE(window.IsOn(Control::BProcess));
 }
 
