@@ -11,7 +11,8 @@ std::string BytesText(std::uint64_t bytes) { return std::to_string(bytes) + (byt
 
 } // namespace
 
-std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& all, bool completed)
+std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& all, bool completed,
+                                         bool removed)
 {
     std::vector<JobOutput> outputs;
     std::copy_if(all.begin(), all.end(), std::back_inserter(outputs), [](const JobOutput& o) { return !o.LeftOut; });
@@ -20,6 +21,11 @@ std::vector<std::string> JobSummaryLines(const std::string& path, const std::vec
     const std::string stopped = notSelected + (completed ? "" : ", stopped");
     if (outputs.empty())
         return {path + (completed ? ": nothing written" : ": stopped") + notSelected};
+    if (removed) {
+        const bool one = outputs.size() == 1;
+        return {path + ": stopped" + notSelected + "; " + std::to_string(outputs.size()) +
+                (one ? " file it had written was removed" : " files it had written were removed")};
+    }
     if (!outputs.front().Detail.empty()) {
         std::vector<std::string> lines;
         for (const auto& output : outputs)

@@ -16,8 +16,9 @@ struct JobOutput {
 
 // The results pane's lines for one job: its input, what it wrote and how many bytes.
 // Files that come with a detail (rebuilt packs) get a line each; completed is false for a
-// job that a stop interrupted.
+// job that a stop interrupted, removed true when the files it wrote were taken away then
+// (they are counted as removed, not as written).
 std::vector<std::string> JobSummaryLines(const std::string& path, const std::vector<JobOutput>& outputs,
-                                         bool completed);
+                                         bool completed, bool removed = false);
 
 } // namespace packsmith

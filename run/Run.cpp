@@ -61,8 +61,10 @@ RunResult Run::Execute()
         SetBar(Bar::Progress, 0, progress_.Maximum);
         SetBar(Bar::Total, 0, total_.Maximum);
 
+        // Packing and replaying write files that are not extracted from anything.
         if (extractedBytes_ != 0)
-            host_.AddResultLine("Total " + std::to_string(extractedBytes_) + " bytes extracted.");
+            host_.AddResultLine("Total " + std::to_string(extractedBytes_) + " bytes " +
+                                (format_.Kind == JobKind::Extract ? "extracted." : "written."));
         if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty())
             WriteResultLog();
     } catch (...) {
@@ -101,7 +103,7 @@ void Run::RunJob(const std::string& path, bool& completed)
         for (const JobOutput& output : outputs_)
             context_.ResultList.Add(output.Path);
     }
-    for (const std::string& line : JobSummaryLines(path, outputs_, completed))
+    for (const std::string& line : JobSummaryLines(path, outputs_, completed, !completed && format_.LogsOutputs))
         host_.AddResultLine(line);
 }
 

@@ -80,6 +80,7 @@ TEST_P(PackSoundTest, TheReplayCyclePutsAnEditedSoundBackAndCopiesTheRest)
     const auto edited = Cli({"-o", dir / "D", dir / "A/result.log"});
     ASSERT_EQ(edited.Status, 0) << edited.Err;
     EXPECT_NE(edited.Out.find("packed from chord.wav"), std::string::npos) << edited.Out;
+    EXPECT_NE(edited.Out.find("bytes written.\n"), std::string::npos) << "a replay extracts nothing\n" << edited.Out;
     ASSERT_EQ(Cli({"-q", "-o", dir / "E", Packed("D")}).Status, 0);
     const std::vector<std::int16_t> back = WaveSamples(dir / "E/chord.wav");
     ASSERT_GE(back.size(), original.size());
@@ -162,6 +163,7 @@ TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
     const auto like = Cli({"-o", "P", "--pack", format, "--like", "game/chord" + extension, "new.flac"});
     ASSERT_EQ(like.Status, 0) << like.Err;
     EXPECT_NE(like.Out.find("resampled from 44100 Hz, mixed to mono"), std::string::npos) << like.Out;
+    EXPECT_NE(like.Out.find("bytes written.\n"), std::string::npos) << "packing extracts nothing\n" << like.Out;
     const std::string packed = ReadFileBytes(dir / ("P/new" + extension));
     const std::string original = ReadFileBytes(source);
     ASSERT_GE(packed.size(), 52u);

@@ -149,7 +149,7 @@ TEST_F(RunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
     EXPECT_EQ(Execute(3, {"/in/a.at3", "/in/b.at3", "/in/c.at3"}, job).Outcome, RunOutcome::Stopped);
     EXPECT_EQ(jobs, (Lines{"/in/a.at3", "/in/b.at3"}));
     EXPECT_EQ(ResultLog(), "#Format: AT3\r\n#Source: /in/a.at3\r\n" + target + "/PIC/a.at3.tga\r\n");
-    EXPECT_EQ(host.ResultLines[1], "/in/b.at3 -> " + target + "/PIC/b.at3.tga (10 bytes), stopped");
+    EXPECT_EQ(host.ResultLines[1], "/in/b.at3: stopped; 1 file it had written was removed");
     EXPECT_TRUE(FileExists(target + "/PIC/a.at3.tga"));
     EXPECT_FALSE(FileExists(target + "/PIC/b.at3.tga")) << "on disk but in no log";
 
