@@ -44,8 +44,14 @@ void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSin
         if (input.Remaining() < 2)
             ThrowReadError(EndsInside(block, blockCount));
         const std::uint16_t blockSize = LoadLE16(input.Take(2).data());
-        if (input.Remaining() < blockSize)
+        if (input.Remaining() < blockSize) {
+            // A size no block can have is a damaged one, not a file cut short.
+            if (blockSize > kWacMaxCodedBytes)
+                ThrowReadError("block " + std::to_string(block + 1) + " of " + std::to_string(blockCount) +
+                               " gives a size of " + std::to_string(blockSize) +
+                               " bytes, which runs past the end of the file");
             ThrowReadError(EndsInside(block, blockCount));
+        }
         const auto coded = input.Take(blockSize);
         DecodeWacBlock(coded, out.Extend(kWacBlockBytes).first<kWacBlockBytes>(), state);
     }

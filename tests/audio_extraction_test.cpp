@@ -143,6 +143,12 @@ TEST_F(AudioExtractionTest, TruncatedWacKeepsTheBlocksBeforeTheCut)
         EXPECT_EQ(Output("cut.wav"), length < 52 + 6 ? "" : DecodedWac(file, whole));
     }
 
+    // A block size no block can have, in a file of full length, is named as what it is.
+    Bytes damaged = file;
+    StoreLE16(damaged.data() + blockEnds[0], 60000);
+    EXPECT_EQ(Failure(ExtractWac, Input("damaged.wac", damaged)),
+              "Stream read error (block 2 of 3 gives a size of 60000 bytes, which runs past the end of the file)");
+
     // Counts that cannot be true, a text file, and a packed music file under the extension
     // are no packed wave files; nothing is written for them.
     Bytes huge = file;
