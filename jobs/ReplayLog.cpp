@@ -26,16 +26,28 @@ std::string SourcePath(const std::string& written, const std::string& logDirecto
 // Rebuilds what a "#Source:" line names into the target directory. A second listing of the
 // same file in one run would undo the first's, so it is refused. A failure while a file is
 // rebuilt is about that file, whatever log named it.
-int Rebuild(RebuildFunction rebuild, const std::string& source, int firstLine, RunContext& run, JobHost& host)
+int Rebuild(RebuildFunction rebuild, const std::string& source, const std::string& log, int firstLine,
+            RunContext& run, JobHost& host)
 {
     const std::string newPath = JoinPath(run.TargetDirectory, ExtractFileName(source));
     run.Files.RefuseOverRead(newPath);
-    if (run.RebuiltPacks.count(newPath) != 0)
+    if (const auto earlier = run.RebuiltPacks.find(newPath); earlier != run.RebuiltPacks.end()) {
+        const auto& [earlierSource, earlierLog] = earlier->second;
+        if (earlierSource != source)
+            throw PackError("The log lists " + source + " and " + earlierSource +
+                            (earlierLog == log ? "" : " (in " + earlierLog + ")") + ", which are both rebuilt as " +
+                            newPath + ": the first has been put back, and the second would replace it. Replay them "
+                            "into different folders");
+        if (earlierLog != log)
+            throw PackError("The logs " + earlierLog + " and " + log + " both list " + source +
+                            ": its first listing has been put back, and the next would undo it. Keep one listing "
+                            "of it");
         throw PackError("The log lists " + source + " more than once: its first listing has been put back, and the "
                         "next would undo it. Keep one listing of it in the log");
+    }
     try {
         const int next = rebuild(newPath, firstLine, run, host);
-        run.RebuiltPacks.insert(newPath);
+        run.RebuiltPacks[newPath] = {source, log};
         return next;
     } catch (const PackError& e) {
         throw PackError(About(source, e.what()));
@@ -95,7 +107,7 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
                     run.SourcePackStream = std::make_unique<FileStream>(source, FileStream::Mode::OpenRead);
                     host.SetStatus("Processing " + ExtractFileName(source) + "...");
                     if (rebuild)
-                        next = Rebuild(rebuild, source, i + 1, run, host);
+                        next = Rebuild(rebuild, source, path, i + 1, run, host);
                 } else if (rebuild) {
                     host.ReportWarning(path + ": the pack " + rest + " was not found; nothing was rebuilt from it");
                 }

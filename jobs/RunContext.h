@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <set>
@@ -42,8 +43,13 @@ struct RunContext {
     RebuildLookup RebuildFor = nullptr;
     // The folder of the log being replayed, which its relative paths are relative to.
     std::string ReplayDirectory;
-    // The packs this run has rebuilt, so that no listing undoes another's.
-    std::set<std::string> RebuiltPacks;
+    // The packs this run has rebuilt, each with its source and the log that listed it, so
+    // that no listing undoes another's.
+    struct Rebuilt {
+        std::string Source;
+        std::string Log;
+    };
+    std::map<std::string, Rebuilt> RebuiltPacks;
     // The packed file whose rate, channels and leading bytes packed sound takes; "" for
     // the sound's own.
     std::string PackLike;

@@ -595,6 +595,38 @@ TEST_F(ReplayTest, AProjectListReplaysEachLogWithoutAResultLog)
     EXPECT_EQ(highest, 100) << "the Progress bar holds at its end";
 }
 
+TEST_F(ReplayTest, APackListedTwiceInOneRunIsRefusedNamingTheLogsAndSources)
+{
+    const std::string pack = Pack("p.at3", BuildImagePack(Named({"a.bmp"})));
+    fs::create_directories(dir / "other");
+    const std::string namesake = Pack("other/p.at3", BuildImagePack(Named({"b.bmp"})));
+    const auto replayed = [&](const std::vector<std::vector<std::string>>& logs) {
+        std::vector<std::string> jobs;
+        for (std::size_t k = 0; k < logs.size(); ++k)
+            jobs.push_back(Log("log" + std::to_string(k) + ".log", logs[k]));
+        fs::remove_all(run.TargetDirectory);
+        fs::create_directories(run.TargetDirectory);
+        RecordingHost shown;
+        packsmith::Run replay(*FormatForFile(jobs.front()), jobs, run.TargetDirectory, shown);
+        return replay.Execute().Error;
+    };
+    const std::vector<std::string> lists = {"#Format: AT3", "#Source: " + pack, ""};
+    const std::vector<std::string> namesakes = {"#Format: AT3", "#Source: " + namesake, ""};
+    EXPECT_EQ(replayed({lists, lists}),
+              "The logs " + dir / "log0.log" + " and " + dir / "log1.log" + " both list " +
+                  pack + ": its first listing has been put back, and the next would undo it. Keep one listing of it");
+    EXPECT_EQ(replayed({lists, namesakes}),
+              dir / "log1.log" + ": The log lists " + namesake + " and " + pack + " (in " + dir / "log0.log" +
+                  "), which are both rebuilt as " + New("p.at3") +
+                  ": the first has been put back, and the second would replace it. Replay them into different folders");
+    std::vector<std::string> both = lists;
+    both.insert(both.end(), namesakes.begin(), namesakes.end());
+    EXPECT_EQ(replayed({both}), dir / "log0.log" + ": The log lists " + namesake + " and " + pack +
+                                    ", which are both rebuilt as " + New("p.at3") +
+                                    ": the first has been put back, and the second would replace it. Replay them "
+                                    "into different folders");
+}
+
 // Writes the picture edited by an image tool; false when no tool is at hand.
 bool EditWithTool(const std::string& from, const std::string& to, bool rle24BottomLeft)
 {
