@@ -173,6 +173,13 @@ std::uint64_t CopyWhole(const std::string& from, const std::string& to, JobHost&
     return size;
 }
 
+// A sound file read in spite of damage is packed with a warning that says what was wrong.
+void WarnOfDamage(const std::string& path, const Pcm16& sound, JobHost& host)
+{
+    if (!sound.Damage.empty())
+        host.ReportWarning(path + ": " + sound.Damage);
+}
+
 int RebuildSound(Packing packing, const std::string& newPath, int firstLine, RunContext& run, JobHost& host)
 {
     const std::string source = run.SourcePackStream->Path();
@@ -193,9 +200,9 @@ int RebuildSound(Packing packing, const std::string& newPath, int firstLine, Run
         StepHost decoding(host, 0, 33), reading(host, 33, 66), writing(host, 66, 100);
         const PackedSource packed = ReadPacked(packing, source, decoding);
         std::string converted;
-        const Pcm16 sound =
-            ConvertSound(ReadSoundFile(edited, host.Stop(), reading.FileProgress()), packed.Channels, packed.SampleRate,
-                         converted, host.Stop());
+        Pcm16 read = ReadSoundFile(edited, host.Stop(), reading.FileProgress());
+        WarnOfDamage(edited, read, host);
+        const Pcm16 sound = ConvertSound(std::move(read), packed.Channels, packed.SampleRate, converted, host.Stop());
         if (sound.Samples == packed.Samples) {
             bytes = CopyWhole(source, newPath, writing);
             detail = "copied, unchanged";
@@ -220,6 +227,7 @@ void PackSound(Packing packing, const std::string& path, RunContext& run, JobHos
     // The bar: the first half reading (and fitting) the sound, the second writing the file.
     StepHost reading(host, 0, 50), writing(host, 50, 100);
     Pcm16 input = ReadSoundFile(path, host.Stop(), reading.FileProgress());
+    WarnOfDamage(path, input, host);
     PackedSource like;
     like.Channels = std::min(input.Channels, 2);
     like.SampleRate = input.SampleRate;

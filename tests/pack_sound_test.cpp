@@ -154,6 +154,25 @@ TEST_P(PackSoundTest, NoRunWritesOverItsInputsOrUndoesAnEarlierJobsOutput)
     EXPECT_EQ(ReadFileBytes(dir / "L/z.wav"), edited);
 }
 
+TEST_P(PackSoundTest, ASoundWhoseDataChunkClaimsMoreThanTheFileHoldsPacksWithAWarning)
+{
+    const std::string format = extension.substr(1);
+    std::string wave = ReadFileBytes(dir / "A/chord.wav");
+    const std::size_t data = wave.find("data");
+    ASSERT_NE(data, std::string::npos);
+    const std::uint32_t held = LoadLE32(reinterpret_cast<const std::uint8_t*>(wave.data()) + data + 4);
+    StoreLE32(reinterpret_cast<std::uint8_t*>(wave.data()) + data + 4, held + 100000);
+    const std::string cut = dir.Write("cut.wav", wave);
+    const auto packed = Cli({"-o", dir / "W", "--pack", format, cut});
+    EXPECT_EQ(packed.Status, 3) << packed.Err;
+    EXPECT_NE(packed.Out.find(cut + ": its data chunk claims " + std::to_string(held + 100000) +
+                              " bytes of sound, more than the file holds; " + std::to_string(held / 2) +
+                              " frames were read\n"),
+              std::string::npos) << packed.Out;
+    EXPECT_TRUE(FileExists(dir / ("W/cut" + extension)));
+    EXPECT_EQ(Cli({"-q", "-o", dir / "V", "--pack", format, dir / "A/chord.wav"}).Status, 0) << "a whole file: no warning";
+}
+
 TEST_P(PackSoundTest, PackingASoundFileTakesTheShapeOfTheFileItIsLike)
 {
     const std::string format = extension.substr(1);

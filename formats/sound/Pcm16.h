@@ -23,6 +23,9 @@ struct Pcm16 {
     int Channels = 0;
     int SampleRate = 0;
     std::string Kind = "16-bit";
+    // What is wrong with the file that was read anyway (what it holds is taken); "" when
+    // nothing is.
+    std::string Damage;
 
     std::size_t Frames() const { return Channels > 0 ? Samples.size() / static_cast<std::size_t>(Channels) : 0; }
 };

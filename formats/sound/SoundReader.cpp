@@ -1,6 +1,7 @@
 #include "formats/sound/SoundReader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/ByteOrder.h"
 #include "core/PackError.h"
 
 namespace packsmith {
@@ -19,6 +21,27 @@ struct SndfileClose {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 using SoundFile = std::unique_ptr<SNDFILE, SndfileClose>;
+
+// The bytes of samples a WAV file's data chunk claims, when they are more than the file
+// holds after the chunk's header (libsndfile then reads what is there, saying nothing);
+// 0 otherwise. fd is read at offsets, its position left alone.
+std::uint64_t OverclaimedWaveData(int fd, std::uint64_t fileSize)
+{
+    std::uint8_t header[12];
+    if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
+        return 0;
+    for (std::uint64_t at = 12; at + 8 <= fileSize;) {
+        std::uint8_t chunk[8];
+        if (::pread(fd, chunk, sizeof chunk, static_cast<off_t>(at)) != static_cast<ssize_t>(sizeof chunk))
+            return 0;
+        const std::uint64_t size = LoadLE32(chunk + 4);
+        if (std::memcmp(chunk, "data", 4) == 0)
+            return size > fileSize - at - 8 ? size : 0;
+        at += 8 + size + (size & 1); // chunks are padded to even sizes
+    }
+    return 0;
+}
 
 // Frames read at a time: between two looks at the stop request.
 constexpr sf_count_t kChunkFrames = 16384;
@@ -144,6 +167,9 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
         ThrowCannotRead(path, SndfileCause(file.get()));
     if (pcm.Samples.empty())
         ThrowUnusable(path, "holds no sound");
+    if (const std::uint64_t claimed = OverclaimedWaveData(fd, static_cast<std::uint64_t>(about.st_size)))
+        pcm.Damage = "its data chunk claims " + std::to_string(claimed) + " bytes of sound, more than the file holds; " +
+                     std::to_string(pcm.Frames()) + " frames were read";
     return pcm;
 }
 
