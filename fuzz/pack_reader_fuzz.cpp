@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const PackError&) {
     }
     try {
-        ImagePackReader reader(pack, "fuzzed.at3");
+        // One decoder for every input, as a job keeps one for every record.
+        static ImageDecoder decoder;
+        ImagePackReader reader(pack, "fuzzed.at3", &decoder);
         Bitmap32 bitmap;
         for (std::uint32_t i = 0; i < reader.EntryCount(); ++i)
             reader.ReadPicture(reader.NextEntry(), bitmap);

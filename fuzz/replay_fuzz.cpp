@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/PackError.h"
+#include "formats/tga/TgaLibrary.h"
 #include "io/TextFile.h"
 #include "jobs/FormatTable.h"
 #include "jobs/ReplayLog.h"
@@ -43,9 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     log.append(reinterpret_cast<const char*>(lines), logBytes);
     const std::string logPath = MemoryFile("log", reinterpret_cast<const std::uint8_t*>(log.data()), log.size());
 
+    // The codec stays loaded from one input to the next (each rebuild then only counts a
+    // reference up and down), and the rebuild works on this thread: what a run does once,
+    // not over again for every input.
+    static const TgaLibrary codec;
     RunContext run;
     run.TargetDirectory = target;
     run.RebuildFor = RebuildFor;
+    run.Threads = 1;
     packsmith::test::RecordingHost host;
     try {
         ReplayLog(logPath, run, host);

@@ -30,8 +30,8 @@ constexpr const char* kTablePastItsSize = "the entry table runs past its stated 
 
 } // namespace
 
-ImagePackReader::ImagePackReader(Stream& pack, std::string packPath)
-    : pack_(pack), packPath_(std::move(packPath)), packSize_(static_cast<std::uint64_t>(pack.Size()))
+ImagePackReader::ImagePackReader(Stream& pack, std::string packPath, ImageDecoder* decoder)
+    : pack_(pack), packPath_(std::move(packPath)), packSize_(static_cast<std::uint64_t>(pack.Size())), decoder_(decoder)
 {
     using namespace image_pack;
     std::array<std::uint8_t, kHeaderBytes> headerBytes;
@@ -111,10 +111,16 @@ void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
                                    std::to_string(header.PictureHeight) + " pixels is larger than " +
                                    std::to_string(image_record::kMaxPixels) + " pixels");
         bitmap.SetSize(header.PictureWidth, header.PictureHeight);
-        if (IsRawImageRecord(record_))
+        if (IsRawImageRecord(record_)) {
             ReadRaw(record_, header, bitmap);
-        else
-            decoder_.DecodeImageRecord(record_, bitmap.ForDecoder());
+        } else {
+            // Its working memory is megabytes: made only once a record needs it.
+            if (decoder_ == nullptr) {
+                ownDecoder_ = std::make_unique<ImageDecoder>();
+                decoder_ = ownDecoder_.get();
+            }
+            decoder_->DecodeImageRecord(record_, bitmap.ForDecoder());
+        }
     } catch (const ImageRecordError& e) {
         throw PackError("Cannot decode the image \"" + PrintableName(entry.Name) + "\" in " + packPath_ + ": " +
                         e.what());

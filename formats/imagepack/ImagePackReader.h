@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "formats/imagepack/ImagePack.h"
@@ -16,7 +17,9 @@ namespace packsmith {
 // about a picture names the pack and the entry.
 class ImagePackReader {
 public:
-    ImagePackReader(Stream& pack, std::string packPath);
+    // decoder: one to decode with, which must outlive the reader; without it the reader
+    // makes its own when it first decodes a record (a listing never does).
+    ImagePackReader(Stream& pack, std::string packPath, ImageDecoder* decoder = nullptr);
 
     std::uint32_t EntryCount() const { return header_.EntryCount; }
     // The entries the file holds: EntryCount, unless the table runs past the file's end
@@ -47,7 +50,8 @@ private:
     ByteBuffer entryBytes_; // entries read ahead of NextEntry
     std::size_t entryUsed_ = 0;
     ByteBuffer record_;
-    ImageDecoder decoder_;
+    ImageDecoder* decoder_;
+    std::unique_ptr<ImageDecoder> ownDecoder_;
 };
 
 } // namespace packsmith
