@@ -283,7 +283,7 @@ TEST(SoundConversionTest, ChannelsMixOrCopyAndTheDescriptionSaysSo)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
-        const Pcm16 in{c.in, c.from, 22050, c.kind};
+        const Pcm16 in{c.in, c.from, 22050, c.kind, {}};
         std::string description = "left over";
         const Pcm16 out = ConvertSound(in, c.to, 22050, description);
         EXPECT_EQ(out.Samples, c.out);
@@ -292,8 +292,8 @@ TEST(SoundConversionTest, ChannelsMixOrCopyAndTheDescriptionSaysSo)
         EXPECT_EQ(description, c.says);
     }
     std::string description;
-    EXPECT_THROW(ConvertSound(Pcm16{{1}, 1, 22050, "16-bit"}, 9, 22050, description), PackError);
-    EXPECT_THROW(ConvertSound(Pcm16{{1}, 1, 22050, "16-bit"}, 1, 0, description), PackError);
+    EXPECT_THROW(ConvertSound(Pcm16{{1}, 1, 22050, "16-bit", {}}, 9, 22050, description), PackError);
+    EXPECT_THROW(ConvertSound(Pcm16{{1}, 1, 22050, "16-bit", {}}, 1, 0, description), PackError);
 }
 
 TEST(SoundConversionTest, ResamplingOvershootClipsInsteadOfWrapping)
@@ -301,7 +301,7 @@ TEST(SoundConversionTest, ResamplingOvershootClipsInsteadOfWrapping)
     // The resampler is linear, so the full-scale square's result is twice the half-scale
     // one's wherever that fits in 16 bits, and the limit where it does not.
     auto square = [](std::int16_t level) {
-        Pcm16 pcm{{}, 1, 44100, "16-bit"};
+        Pcm16 pcm{{}, 1, 44100, "16-bit", {}};
         for (int i = 0; i < 8000; ++i)
             pcm.Samples.push_back(i % 100 < 50 ? level : std::int16_t(-level));
         return pcm;
