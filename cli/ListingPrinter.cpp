@@ -165,10 +165,12 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
     if (count == 0)
         return;
     std::vector<std::vector<std::string>> rows{{"#", "Name", "Extracts to", "Size", "Coding", "Bytes", ""}};
-    for (const ListedEntry& e : contents.Pictures)
+    for (const ListedEntry& e : contents.Pictures) {
+        const std::string problem = TerminalText(e.Problem);
         rows.push_back({std::to_string(e.Index + 1), TerminalText(PrintableName(e.StoredName)),
                         TerminalText(PrintableName(e.OutputPath)), SizeText(e), CodingText(e),
-                        std::to_string(e.RecordBytes), e.Problem.empty() ? "" : "(" + TerminalText(e.Problem) + ")"});
+                        std::to_string(e.RecordBytes), problem.empty() ? "" : "(" + problem + ")"});
+    }
     PrintTable(out_, rows, {true, false, false, false, false, true});
 }
 
