@@ -33,7 +33,13 @@ enum TgaResult {
     TgaWriteFailed = 3,  /* writing stopped short (disk full, ...) */
     TgaNotReadable = 4,  /* not a TGA file, or a kind of TGA file the codec does not read */
     TgaTooLarge = 5,     /* larger than the codec accepts */
-    TgaOutOfMemory = 6   /* Resize failed */
+    TgaOutOfMemory = 6,  /* Resize failed */
+    /* Why a file is not readable, where the codec can tell; a caller takes any code it does
+     * not know for TgaNotReadable. */
+    TgaTooShort = 7,      /* shorter than a TGA header */
+    TgaUnknownKind = 8,   /* the header names no kind of TGA image the codec reads */
+    TgaTruncated = 9,     /* the file ends before its picture does */
+    TgaBadColourIndex = 10 /* a pixel names an entry the colour map does not have */
 };
 
 /* The largest picture ReadTGA accepts, in pixels; the tool's pictures are smaller still. */

@@ -240,8 +240,10 @@ int Read(const char* path, TgaBitmap* bitmap)
     if (got < 0)
         return TgaCannotOpen;
     Header header;
-    if (got < static_cast<long long>(HeaderSize) || !ParseHeader(headerBytes, header))
-        return TgaNotReadable;
+    if (got < static_cast<long long>(HeaderSize))
+        return TgaTooShort;
+    if (!ParseHeader(headerBytes, header))
+        return TgaUnknownKind;
     if (header.PixelCount() > TGA_MAX_PIXELS)
         return TgaTooLarge;
 
@@ -256,9 +258,10 @@ int Read(const char* path, TgaBitmap* bitmap)
         return TgaCannotOpen;
     const std::size_t size = HeaderSize + static_cast<std::size_t>(rest);
     // Checked whole before the bitmap is touched: a file that fails leaves it as it was.
-    const std::optional<std::size_t> pictureEnd = Complete(header, data.get(), size);
+    bool badIndex = false;
+    const std::optional<std::size_t> pictureEnd = Complete(header, data.get(), size, &badIndex);
     if (!pictureEnd)
-        return TgaNotReadable;
+        return badIndex ? TgaBadColourIndex : TgaTruncated;
     AlphaMeaning alpha = AlphaMeaning::Unstated;
     if (!ReadAlphaMeaning(file.Get(), static_cast<std::uint64_t>(info.st_size), *pictureEnd, alpha))
         return TgaCannotOpen;

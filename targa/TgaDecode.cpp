@@ -153,13 +153,20 @@ void SettleAlpha(const Header& header, AlphaMeaning alpha, std::uint8_t* rows, s
 
 } // namespace
 
-std::optional<std::size_t> Complete(const Header& header, const std::uint8_t* data, std::size_t size)
+std::optional<std::size_t> Complete(const Header& header, const std::uint8_t* data, std::size_t size, bool* badIndex)
 {
+    bool outsideMap = false;
+    std::optional<std::size_t> end;
     if (!header.Indexed())
-        return WalkPackets(header, data, size, [](const std::uint8_t*, std::size_t, bool) { return true; });
-    return WalkPackets(header, data, size, [&](const std::uint8_t* stored, std::size_t run, bool repeated) {
-        return IndicesInMap(header, stored, repeated ? 1 : run);
-    });
+        end = WalkPackets(header, data, size, [](const std::uint8_t*, std::size_t, bool) { return true; });
+    else
+        end = WalkPackets(header, data, size, [&](const std::uint8_t* stored, std::size_t run, bool repeated) {
+            outsideMap = !IndicesInMap(header, stored, repeated ? 1 : run);
+            return !outsideMap;
+        });
+    if (badIndex != nullptr)
+        *badIndex = outsideMap;
+    return end;
 }
 
 bool Decode(const Header& header, AlphaMeaning alpha, const std::uint8_t* data, std::size_t size, std::uint8_t* rows,

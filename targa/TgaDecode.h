@@ -14,8 +14,10 @@ namespace packsmith::targa {
 
 // Where the picture ends in the file, when data, the file from its first byte, holds the
 // colour map and the whole pixel stream, and every colour index in the stream names an entry
-// of the map: Decode then succeeds. Nothing when it does not.
-std::optional<std::size_t> Complete(const Header& header, const std::uint8_t* data, std::size_t size);
+// of the map: Decode then succeeds. Nothing when it does not; badIndex, when given, then says
+// whether a colour index was the cause (else the data ended first).
+std::optional<std::size_t> Complete(const Header& header, const std::uint8_t* data, std::size_t size,
+                                    bool* badIndex = nullptr);
 
 // Decodes the picture to Height rows of Width BGRA pixels, each left to right, row y (0 the
 // top one) at rows + y * stride, with straight alpha as `alpha` says the stored one is to be

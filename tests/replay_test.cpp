@@ -538,7 +538,18 @@ TEST_F(ReplayTest, AFailureOrStopHalfWayLeavesNoPack)
     dir.Write("new/p.at3", "an earlier pack");
     const std::string message =
         Failure([&] { Rebuild(source, {dir / "a.tga", garbage, "/none"}, 0, New("p.at3")); });
-    EXPECT_NE(message.find(garbage), std::string::npos) << message;
+    EXPECT_NE(message.find("Cannot read the TGA image " + garbage +
+                           " (its header is not that of a colour-mapped, true-colour or grey TGA image"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(ReadFileBytes(New("p.at3")), "an earlier pack");
+    // A picture cut short by a failed copy says so.
+    WriteTga(dir / "cut.tga", 16, 4, 2);
+    fs::resize_file(dir / "cut.tga", 18 + 100); // the header and 25 of its 64 pixels
+    const std::string cut = Failure([&] { Rebuild(source, {dir / "a.tga", dir / "cut.tga", "/none"}, 0, New("p.at3")); });
+    EXPECT_NE(cut.find("Cannot read the TGA image " + dir / "cut.tga" + " (the file ends before its picture does)"),
+              std::string::npos)
+        << cut;
     EXPECT_EQ(ReadFileBytes(New("p.at3")), "an earlier pack");
     EXPECT_EQ(Listing(run.TargetDirectory), std::vector<std::string>{"p.at3"}) << "no temporary file is left";
 

@@ -435,32 +435,39 @@ int ReadBytesAsTga(const Bytes& file, Picture& p)
     return ReadTGA(path.c_str(), p.Get());
 }
 
-TEST(TargaErrors, FilesThatAreNotTgaOrNotWholeAreNotReadable)
+TEST(TargaErrors, FilesThatAreNotTgaOrNotWholeAreNotReadableAndSayWhy)
 {
     const Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 6, 0, 0, 0};
     const Bytes bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 32, 0};
     const Bytes map24 = {1, 2, 3, 4, 5, 6};
-    const std::vector<std::pair<const char*, Bytes>> cases = {
-        {"PNG", png},
-        {"BMP", bmp},
-        {"empty", {}},
-        {"17 bytes", Bytes(17, 0)},
-        {"image type 0", Tga({0, 24, 0, 1, 1}, {}, {1, 2, 3})},
-        {"compressed type 32", Tga({32, 24, 0, 1, 1}, {}, {1, 2, 3})},
-        {"true colour of 8 bits", Tga({2, 8, 0, 1, 1}, {}, {1})},
-        {"colour-mapped without a map", Tga({1, 8, 0, 1, 1}, {}, {0})},
-        {"index past a map of 24-bit entries", Tga({1, 8, 0, 2, 1, 1, 0, 2, 24}, map24, {0, 2})},
-        {"index past a map of 16-bit entries", Tga({1, 8, 0, 2, 1, 1, 0, 3, 16}, map24, {0, 3})},
-        {"index below the first entry", Tga({1, 8, 0, 1, 1, 1, 4, 2, 24}, map24, {3})},
-        // 256: its low byte alone would name entry 0.
-        {"16-bit index past the map", Tga({1, 16, 0, 2, 1, 1, 0, 2, 24}, map24, {1, 0, 0, 1})},
-        {"16-bit index below the first entry", Tga({1, 16, 0, 1, 1, 1, 300, 2, 24}, map24, {0x2B, 0x01})},
-        {"RLE run of an index past the map", Tga({9, 8, 0, 3, 1, 1, 0, 2, 24}, map24, {0x00, 1, 0x81, 2})},
+    struct Case {
+        const char* name;
+        Bytes file;
+        int why;
     };
-    for (const auto& [name, file] : cases) {
+    const std::vector<Case> cases = {
+        {"PNG", png, TgaUnknownKind},
+        {"BMP", bmp, TgaUnknownKind},
+        {"empty", {}, TgaTooShort},
+        {"17 bytes", Bytes(17, 0), TgaTooShort},
+        {"image type 0", Tga({0, 24, 0, 1, 1}, {}, {1, 2, 3}), TgaUnknownKind},
+        {"compressed type 32", Tga({32, 24, 0, 1, 1}, {}, {1, 2, 3}), TgaUnknownKind},
+        {"true colour of 8 bits", Tga({2, 8, 0, 1, 1}, {}, {1}), TgaUnknownKind},
+        {"colour-mapped without a map", Tga({1, 8, 0, 1, 1}, {}, {0}), TgaUnknownKind},
+        {"index past a map of 24-bit entries", Tga({1, 8, 0, 2, 1, 1, 0, 2, 24}, map24, {0, 2}), TgaBadColourIndex},
+        {"index past a map of 16-bit entries", Tga({1, 8, 0, 2, 1, 1, 0, 3, 16}, map24, {0, 3}), TgaBadColourIndex},
+        {"index below the first entry", Tga({1, 8, 0, 1, 1, 1, 4, 2, 24}, map24, {3}), TgaBadColourIndex},
+        // 256: its low byte alone would name entry 0.
+        {"16-bit index past the map", Tga({1, 16, 0, 2, 1, 1, 0, 2, 24}, map24, {1, 0, 0, 1}), TgaBadColourIndex},
+        {"16-bit index below the first entry", Tga({1, 16, 0, 1, 1, 1, 300, 2, 24}, map24, {0x2B, 0x01}),
+         TgaBadColourIndex},
+        {"RLE run of an index past the map", Tga({9, 8, 0, 3, 1, 1, 0, 2, 24}, map24, {0x00, 1, 0x81, 2}),
+         TgaBadColourIndex},
+    };
+    for (const auto& [name, file, why] : cases) {
         SCOPED_TRACE(name);
         Picture p;
-        EXPECT_EQ(ReadBytesAsTga(file, p), TgaNotReadable);
+        EXPECT_EQ(ReadBytesAsTga(file, p), why);
         EXPECT_EQ(p.resizeCalls, 0);
     }
 
@@ -476,7 +483,8 @@ TEST(TargaErrors, FilesThatAreNotTgaOrNotWholeAreNotReadable)
         for (std::size_t n = 0; n < file.size(); ++n) {
             SCOPED_TRACE("cut to " + std::to_string(n));
             Picture p;
-            EXPECT_EQ(ReadBytesAsTga(Bytes(file.begin(), file.begin() + std::ptrdiff_t(n)), p), TgaNotReadable);
+            EXPECT_EQ(ReadBytesAsTga(Bytes(file.begin(), file.begin() + std::ptrdiff_t(n)), p),
+                      n < 18 ? TgaTooShort : TgaTruncated);
         }
     }
 }
@@ -495,7 +503,7 @@ TEST(TargaErrors, MissingFilesTooLargePicturesAndFailedResizes)
     }
     // The limit itself is allowed: this one fails only for want of pixel data.
     Picture atLimit;
-    EXPECT_EQ(ReadBytesAsTga(Tga({2, 32, 0x28, 4096, 4096}, {}, {}), atLimit), TgaNotReadable);
+    EXPECT_EQ(ReadBytesAsTga(Tga({2, 32, 0x28, 4096, 4096}, {}, {}), atLimit), TgaTruncated);
 
     Picture refuses(2, 1, {1, 2, 3, 4, 5, 6, 7, 8});
     refuses.failResize = true;
@@ -519,7 +527,9 @@ TEST(TargaErrors, DamagedFilesNeverCrashTheReader)
                 file[rng() % std::min<std::size_t>(file.size(), round % 2 ? 18 : file.size())] = std::uint8_t(rng());
             Picture p;
             const int result = ReadBytesAsTga(file, p);
-            EXPECT_TRUE(result == TgaOk || result == TgaNotReadable || result == TgaTooLarge) << result;
+            EXPECT_TRUE(result == TgaOk || result == TgaUnknownKind || result == TgaTruncated ||
+                        result == TgaBadColourIndex || result == TgaTooLarge)
+                << result;
             if (result == TgaOk) {
                 EXPECT_EQ(p.Packed().size(), std::size_t{p.Width()} * p.Height() * 4);
             }

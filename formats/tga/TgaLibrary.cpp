@@ -21,6 +21,24 @@ std::string ProgramDirectory()
     return ec ? std::string() : program.parent_path().string();
 }
 
+// The cause the codec gave for a file it could not read, as the end of the message; nothing
+// for a codec that gives none.
+std::string WhyNotReadable(int result)
+{
+    switch (result) {
+    case TgaTooShort:
+        return " (it is shorter than a TGA header)";
+    case TgaUnknownKind:
+        return " (its header is not that of a colour-mapped, true-colour or grey TGA image the codec reads)";
+    case TgaTruncated:
+        return " (the file ends before its picture does)";
+    case TgaBadColourIndex:
+        return " (a pixel names a colour its colour map does not have)";
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 std::string TgaLibraryPath()
@@ -79,7 +97,8 @@ void TgaLibrary::Write(const std::string& path, const TgaBitmap& bitmap) const
 void TgaLibrary::Read(const std::string& path, TgaBitmap& bitmap) const
 {
     const auto read = reinterpret_cast<ReadTgaFunction>(Entry("ReadTGA"));
-    switch (read(path.c_str(), &bitmap)) {
+    const int result = read(path.c_str(), &bitmap);
+    switch (result) {
     case TgaOk:
         return;
     case TgaOutOfMemory:
@@ -93,7 +112,7 @@ void TgaLibrary::Read(const std::string& path, TgaBitmap& bitmap) const
     case TgaTooLarge:
         throw PackError("The image " + path + " is too large");
     default:
-        throw PackError("Cannot read the TGA image " + path);
+        throw PackError("Cannot read the TGA image " + path + WhyNotReadable(result));
     }
 }
 
