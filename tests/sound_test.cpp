@@ -214,6 +214,8 @@ TEST(SoundReaderTest, RefusesWhatCannotBePackedNamingTheFile)
     dir.Write("nine.wav", Wav(1, false, 16, 9, 22050, std::string(18 * 10, '\0')));
     dir.Write("slow.wav", Wav(1, false, 16, 1, 100, std::string(200, '\0')));
     dir.Write("silent.wav", Wav(1, false, 16, 2, 22050, ""));
+    // A sample rate of 0: libsndfile's own text for it speaks of its structures.
+    dir.Write("rateless.wav", Wav(1, false, 16, 2, 0, std::string(40, '\0')));
     // Claims 8 GiB of samples once widened to 16 bits; sparse, so it costs no disk.
     const std::string header = Wav(1, false, 8, 8, 22050, "");
     dir.Write("huge.wav", "RIFF" + LE(0xFFFFFFFF, 4) + header.substr(8, header.size() - 12) + LE(0xFFFFFF00, 4));
@@ -224,7 +226,8 @@ TEST(SoundReaderTest, RefusesWhatCannotBePackedNamingTheFile)
         const char* says;
     } cases[] = {
         {"garbage.wav", "Cannot read the sound file "}, {"missing.wav", "Cannot read the sound file "},
-        {"folder.wav", "directory"},                    {"empty.wav", "Cannot read the sound file "},
+        {"folder.wav", "directory"},                    {"empty.wav", " (the file is empty)"},
+        {"rateless.wav", " (its header gives no usable sample rate, channel count or sample format)"},
         {"nine.wav", "has 9 channels"},                 {"slow.wav", "unusable sample rate (100 Hz)"},
         {"silent.wav", "holds no sound"},               {"huge.wav", "too long to pack"},
     };
@@ -237,6 +240,7 @@ TEST(SoundReaderTest, RefusesWhatCannotBePackedNamingTheFile)
             const std::string message = error.what();
             EXPECT_NE(message.find(dir / c.name), std::string::npos) << message;
             EXPECT_NE(message.find(c.says), std::string::npos) << message;
+            EXPECT_EQ(message.find("SF_"), std::string::npos) << message;
         }
     }
 }

@@ -46,12 +46,26 @@ std::uint64_t OverclaimedWaveData(int fd, std::uint64_t fileSize)
 // Frames read at a time: between two looks at the stop request.
 constexpr sf_count_t kChunkFrames = 16384;
 
-// libsndfile's texts end in a full stop, which reads badly inside the brackets.
-std::string SndfileCause(SNDFILE* file)
+// Why libsndfile could not read a file of fileSize bytes, in words for the user. Its texts
+// for files it does not know or finds malformed say what they should; those that speak of its
+// own structures and calls ("SF_INFO struct incomplete") are put in terms of the file. Its
+// texts end in a full stop, which reads badly inside the brackets.
+std::string SndfileCause(SNDFILE* file, std::uint64_t fileSize)
 {
     std::string text = sf_strerror(file);
     while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\n'))
         text.pop_back();
+    const auto says = [&](const char* words) { return text.find(words) != std::string::npos; };
+    if (fileSize == 0)
+        return "the file is empty";
+    if (says("malloc"))
+        return std::strerror(ENOMEM);
+    if (says("struct incomplete"))
+        return "its header gives no usable sample rate, channel count or sample format";
+    if (says("SF_PRIVATE field"))
+        return "its header places or sizes the sound where it cannot be";
+    if (says("karma") || says("seek") || says("Internal") || says("internal") || says("SF_") || says("sf_"))
+        return "the file is damaged where its sound is described";
     return text;
 }
 
@@ -128,7 +142,7 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
     SF_INFO info{};
     const SoundFile file(sf_open_fd(fd, SFM_READ, &info, SF_TRUE));
     if (!file)
-        ThrowCannotRead(path, SndfileCause(nullptr));
+        ThrowCannotRead(path, SndfileCause(nullptr, static_cast<std::uint64_t>(about.st_size)));
     CheckShape(path, info);
 
     Pcm16 pcm;
@@ -164,7 +178,7 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
         left -= got;
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR)
-        ThrowCannotRead(path, SndfileCause(file.get()));
+        ThrowCannotRead(path, SndfileCause(file.get(), static_cast<std::uint64_t>(about.st_size)));
     if (pcm.Samples.empty())
         ThrowUnusable(path, "holds no sound");
     if (const std::uint64_t claimed = OverclaimedWaveData(fd, static_cast<std::uint64_t>(about.st_size)))
