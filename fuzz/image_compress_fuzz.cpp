@@ -1,8 +1,11 @@
-// Any picture of up to 64 x 64 pixels through the record compressor and back through the
-// decoder: every record it writes is accepted and gives back the very pixels (pictures this
-// small never have more different blocks than a record holds). Byte 0 chooses whether the
-// pixels come from eight colours, as drawn art does, bytes 1 and 2 the size; the rest seed
-// the pixels, so that short inputs make large pictures too.
+// Any picture of up to 64 pixels either way and 1,024 in all through the record compressor
+// and back through the decoder: every record it writes is accepted and gives back the very
+// pixels (pictures this small never have more different blocks than a record holds). Byte 0
+// chooses whether the pixels come from eight colours, as drawn art does, bytes 1 and 2 the
+// size; the rest seed the pixels, so that short inputs make large pictures too. The bound on
+// the area keeps every width and height within reach while each input costs a fraction of
+// what 64 x 64 pixels would (the compressor tries every block layout of the picture).
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -11,13 +14,15 @@
 #include "formats/imagepack/compress/ImageCompressor.h"
 #include "formats/imagepack/record/ImageDecoder.h"
 
+constexpr std::uint32_t kMostPixels = 1024;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 4)
         return 0;
     const bool palette = (data[0] & 1) != 0;
     const std::uint32_t width = 1 + data[1] % 64u;
-    const std::uint32_t height = 1 + data[2] % 64u;
+    const std::uint32_t height = 1 + data[2] % std::min(64u, kMostPixels / width);
     std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
     std::uint64_t state = 0x9E3779B97F4A7C15ull;
     for (std::size_t i = 0; i < pixels.size() / 4; ++i) {

@@ -48,6 +48,25 @@ void PutPlane(LsbBitWriter& out, const PlaneCode& code, const BlockEntry& entry,
     }
 }
 
+// What a plane costs by the largest magnitude of its four bytes: the selector, which is the
+// magnitude's width (7 stores the bytes whole), and the magnitudes; and whether each byte that
+// changes adds a sign bit (all ones) or not (0).
+struct PlaneCosts {
+    std::array<std::uint8_t, 256> Bits{};
+    std::array<std::uint8_t, 256> Signs{};
+    constexpr PlaneCosts()
+    {
+        for (unsigned largest = 0; largest < 256; ++largest) {
+            const unsigned selector = std::min(static_cast<unsigned>(std::bit_width(largest)), 7u);
+            Bits[largest] = static_cast<std::uint8_t>(selector == 7 ? 3 + 32 : 3 + 4 * selector);
+            Signs[largest] = selector == 7 ? 0 : 0xFF;
+        }
+    }
+};
+constexpr PlaneCosts kPlaneCosts;
+constexpr const std::array<std::uint8_t, 256>& kPlaneBits = kPlaneCosts.Bits;
+constexpr const std::array<std::uint8_t, 256>& kSignBits = kPlaneCosts.Signs;
+
 } // namespace
 
 unsigned BlockEntryBits(const BlockEntry& previous, const BlockEntry& entry)
@@ -85,11 +104,8 @@ unsigned BlockEntryBits(const BlockEntry& previous, const BlockEntry& entry)
     }
 #endif
     unsigned bits = 0;
-    for (std::size_t plane = 0; plane < 4; ++plane) {
-        // The selector is the width of the largest magnitude; 7 stores the bytes whole.
-        const unsigned selector = std::min(static_cast<unsigned>(std::bit_width(largest[plane])), 7u);
-        bits += selector == 7 ? 3 + 32 : 3 + 4 * selector + nonzero[plane];
-    }
+    for (std::size_t plane = 0; plane < 4; ++plane)
+        bits += kPlaneBits[largest[plane]] + (kSignBits[largest[plane]] & nonzero[plane]);
     return bits;
 }
 
