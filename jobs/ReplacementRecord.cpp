@@ -66,7 +66,10 @@ StoredReplacement MakeReplacementRecord(const Bitmap32& picture,
         const auto compressed =
             CompressPicture(picture.Width(), picture.Height(), picture.Row(0), picture.RowBytes(), header,
                             coding == ReplacementCoding::Lossy ? PictureLoss::Allowed : PictureLoss::Exact, stop);
-        if (compressed) {
+        // Where the raw record would be smaller (noise in a small picture), it is the better
+        // one in every coding: it is exact too.
+        const std::uint64_t rawBytes = image_record::kHeaderBytes + std::uint64_t{picture.Width()} * picture.Height() * 4;
+        if (compressed && (resized || compressed->Record.size() <= rawBytes)) {
             ResizeBuffer(record, compressed->Record.size());
             std::copy(compressed->Record.begin(), compressed->Record.end(), record.begin());
             if (compressed->Exact)

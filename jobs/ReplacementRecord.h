@@ -22,7 +22,7 @@ struct StoredReplacement {
 // The record that stands for picture in a rebuilt pack, put into record, as coding asks:
 // a compressed record that decodes to the very picture where the record can hold it, else
 // (when loss is allowed) the closest one it can hold, else a raw record of four bytes a
-// pixel. sourceHeader: the first bytes of the entry's record in the source pack, which the
+// pixel; a raw record too where a compressed one would be larger. sourceHeader: the first bytes of the entry's record in the source pack, which the
 // new record's header starts from. A raw record keeps the source's picture size in its
 // header, so a picture of another size is always compressed (exactly, unless loss is
 // allowed). One that cannot be, one without pixels and one larger than any record holds

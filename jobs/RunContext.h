@@ -28,6 +28,7 @@ using RebuildLookup = RebuildFunction (*)(std::string_view logName);
 enum class ReplacementCoding {
     ExactOrRaw, // a compressed record where it holds the picture exactly, a raw record otherwise
     Lossy,      // a compressed record, as close to the picture as the record can hold
+                // (in both, a raw record where a compressed one would be larger)
     Raw,        // a raw record always: four bytes a pixel
 };
 

@@ -170,6 +170,35 @@ TEST(ImageCompressor, ExactUpTo4095DistinctBlocksThenOnlyWithLoss)
     }
 }
 
+TEST(ImageCompressor, ExactIn2PixelBlocksWhereThe4PixelOnesAreTooMany)
+{
+    // 2-pixel blocks from 90 pairs, side by side at random: thousands of distinct 4-pixel
+    // blocks, 90 distinct 2-pixel ones. The widths are multiples of 4, one pixel row a map row
+    // in either block width, and odd, two or four rows a map row.
+    std::mt19937 rng(8);
+    ImageDecoder decoder;
+    const Header header = RandomHeader(rng);
+    for (const auto [width, height] : {std::array<std::uint32_t, 2>{256, 128}, {255, 129}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        std::vector<std::uint32_t> pairs(2 * 90);
+        for (auto& pixel : pairs)
+            pixel = static_cast<std::uint32_t>(rng()) | 0xFF000000u;
+        Bytes pixels(std::size_t{width} * height * 4);
+        for (std::size_t p = 0; p + 1 < std::size_t{width} * height; p += 2) {
+            const std::size_t pair = rng() % 90;
+            StoreLE32(pixels.data() + 4 * p, pairs[2 * pair]);
+            StoreLE32(pixels.data() + 4 * p + 4, pairs[2 * pair + 1]);
+        }
+        const auto compressed = CompressPicture(width, height, pixels.data(), std::size_t{width} * 4, header,
+                                            PictureLoss::Exact);
+        ASSERT_TRUE(compressed) << "held exactly";
+        EXPECT_TRUE(compressed->Exact);
+        EXPECT_EQ(LoadLE16(compressed->Record.data() + kBlockWidthAt), 2);
+        EXPECT_LT(compressed->Record.size(), kHeaderBytes + pixels.size() / 4);
+        EXPECT_EQ(Decode(decoder, compressed->Record, width, height), pixels);
+    }
+}
+
 // The table's order is chosen by counting the bits of many candidate entries without coding
 // them: the count must be what the coder writes, for differences of every size, both ways
 // round, and the 128 that is as far one way as the other.

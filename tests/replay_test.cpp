@@ -2,6 +2,7 @@
 // failures that leave nothing behind, the walk over a result log and the whole cycle of
 // extraction, editing and replay.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "formats/imagepack/ImagePack.h"
 #include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/PackListing.h"
+#include "formats/imagepack/compress/ImageCompressor.h"
 #include "formats/tga/Bitmap32.h"
 #include "formats/tga/TgaLibrary.h"
 #include "io/TextFile.h"
@@ -367,17 +369,18 @@ TEST_F(ReplayTest, TheSourceDirectoryAsTargetLeavesTheSourceAlone)
 TEST_F(ReplayTest, EditedPicturesAreStoredAsTheChosenCodingAsks)
 {
     // A picture of few blocks (a width the blocks do not divide) and one of noise, whose
-    // blocks are all different: exact, and beyond what a record holds exactly.
+    // blocks are all different: exact, and beyond what a record holds exactly (and large
+    // enough that its lossy record is smaller than its raw one).
     const std::string source = Pack("p.at3", BuildImagePack({{"few.bmp", Picture(1, 40, 20).Record},
-                                                             {"noise.bmp", EncodeImageRecord(256, 64, std::vector<std::uint32_t>(256 * 64, 0xFF102030u), {}).Record}}));
+                                                             {"noise.bmp", EncodeImageRecord(512, 256, std::vector<std::uint32_t>(512 * 256, 0xFF102030u), {}).Record}}));
     const Bytes few = WriteTga(dir / "few.tga", 40, 20, 5);
     Bytes noise;
     {
         Bitmap32 bitmap;
-        bitmap.SetSize(256, 64);
+        bitmap.SetSize(512, 256);
         std::uint32_t state = 12345;
-        for (std::uint32_t y = 0; y < 64; ++y)
-            for (std::uint32_t x = 0; x < 256 * 4; ++x)
+        for (std::uint32_t y = 0; y < 256; ++y)
+            for (std::uint32_t x = 0; x < 512 * 4; ++x)
                 bitmap.Row(y)[x] = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 23);
         TgaLibrary().Write(dir / "noise.tga", *bitmap.ForCodec());
         noise = ReadBack(dir / "noise.tga");
@@ -411,7 +414,7 @@ TEST_F(ReplayTest, EditedPicturesAreStoredAsTheChosenCodingAsks)
         reader.ReadPicture(reader.NextEntry(), read);
         EXPECT_EQ(Bytes(read.Row(0), read.Row(0) + 40 * 20 * 4), few) << "exact, whether compressed or raw";
         reader.ReadPicture(reader.NextEntry(), read);
-        const Bytes got(read.Row(0), read.Row(0) + 256 * 64 * 4);
+        const Bytes got(read.Row(0), read.Row(0) + 512 * 256 * 4);
         if (row.Noise == RecordCoding::Raw) {
             EXPECT_EQ(got, noise);
         } else {
@@ -510,6 +513,45 @@ TEST_F(ReplayTest, APictureOfAnotherSizeIsStoredCompressedOrRefusedNamingIt)
         if (row.Picture == flat) {
             const Bytes expected = ReadBack(flat);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), read.Row(0))) << "exactly the picture";
+        }
+    }
+}
+
+TEST_F(ReplayTest, NoCompressedRecordOutgrowsTheRawOne)
+{
+    // Noise in 8 x 8 pixels: every block its own entry, which costs more than its pixels.
+    Bitmap32 bitmap;
+    bitmap.SetSize(8, 8);
+    std::uint32_t state = 99;
+    for (std::uint32_t y = 0; y < 8; ++y)
+        for (std::uint32_t x = 0; x < 8 * 4; ++x)
+            bitmap.Row(y)[x] = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 23);
+    TgaLibrary().Write(dir / "noise.tga", *bitmap.ForCodec());
+    const Bytes noise = ReadBack(dir / "noise.tga");
+    const std::array<std::uint8_t, 248> header{};
+    const auto compressed = CompressPicture(8, 8, noise.data(), 8 * 4, header, PictureLoss::Exact);
+    ASSERT_TRUE(compressed);
+    ASSERT_GT(compressed->Record.size(), 248u + noise.size()) << "the case this test is about";
+
+    const std::string same = Pack("same.at3", BuildImagePack({{"pic.bmp", Picture(1, 8, 8).Record}}));
+    const std::string other = Pack("other.at3", BuildImagePack({{"pic.bmp", Picture(1, 16, 4).Record}}));
+    for (const ReplacementCoding coding : {ReplacementCoding::ExactOrRaw, ReplacementCoding::Lossy}) {
+        SCOPED_TRACE(static_cast<int>(coding));
+        run.Coding = coding;
+        for (const std::string& source : {same, other}) {
+            fs::remove(New("p.at3"));
+            host.Details.clear();
+            EXPECT_EQ(Rebuild(source, {dir / "noise.tga"}, 0, New("p.at3")), 1);
+            FileStream rebuilt(New("p.at3"), FileStream::Mode::OpenRead);
+            const std::vector<ListedEntry> listed = ListImagePack(rebuilt, New("p.at3"));
+            ASSERT_EQ(listed.size(), 1u);
+            // Raw where the entry's size allows it; a resized picture needs a compressed one.
+            EXPECT_EQ(listed[0].Coding == RecordCoding::Raw, source == same) << host.Details[0];
+            ImagePackReader reader(rebuilt, New("p.at3"));
+            Bitmap32 read;
+            reader.ReadPicture(reader.NextEntry(), read);
+            ASSERT_EQ(read.Width(), 8u);
+            EXPECT_TRUE(std::equal(noise.begin(), noise.end(), read.Row(0)));
         }
     }
 }

@@ -101,35 +101,13 @@ double Psnr(const PictureLayout& layout, const std::vector<PixelBlock>& blocks, 
     return 10 * std::log10(255.0 * 255.0 / meanSquare);
 }
 
-} // namespace
-
-std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
-                                                 std::size_t stride,
-                                                 std::span<const std::uint8_t, image_record::kHeaderBytes> header,
-                                                 PictureLoss loss, const StopToken& stop)
+// The record of a picture cut by layout into blocks, each block drawn as its palette entry.
+std::vector<std::uint8_t> EncodeRecord(std::uint32_t width, std::uint32_t height, const CutPicture& cut,
+                                       const BlockPalette& palette,
+                                       std::span<const std::uint8_t, image_record::kHeaderBytes> header,
+                                       std::vector<std::uint16_t>& map, std::vector<BlockEntry>& table)
 {
-    // The first layout that holds the picture exactly, else the last one, quantised.
-    const std::vector<PictureLayout> layouts = PictureLayouts(width, height);
-    std::optional<CutPicture> cut;
-    for (const PictureLayout& layout : layouts) {
-        stop.ThrowIfStopped();
-        cut.emplace(layout, width, height, pixels, stride);
-        if (cut->CountUpToExact())
-            break;
-    }
-    const bool exact = cut->Exact();
-    if (!exact && loss == PictureLoss::Exact)
-        return std::nullopt;
-    if (!exact)
-        cut->CountAll();
-    const PictureLayout& layout = cut->Layout;
-    const std::vector<PixelBlock>& blocks = cut->Blocks;
-    const std::vector<std::uint32_t>& idOf = cut->IdOf;
-    const BlockPalette palette =
-        exact ? ExactPalette(cut->Distinct)
-              : QuantiseBlocks(cut->Distinct.Blocks(), cut->Distinct.Counts(), layout.BlockWidth, kMaxEntries, stop);
-    stop.ThrowIfStopped();
-
+    const PictureLayout& layout = cut.Layout;
     // The table: entries in a cheap order from index 1, entry 0 a copy of entry 1 so that
     // entry 1 codes in a few bits.
     std::vector<BlockEntry> entries;
@@ -137,7 +115,7 @@ std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint3
     for (const PixelBlock& block : palette.Entries)
         entries.push_back(EntryBytes(block));
     const std::vector<std::uint32_t> order = OrderEntries(entries);
-    std::vector<BlockEntry> table(1);
+    table.assign(1, BlockEntry{});
     std::vector<std::uint16_t> indexOf(entries.size());
     for (const std::uint32_t e : order) {
         indexOf[e] = static_cast<std::uint16_t>(table.size());
@@ -146,10 +124,10 @@ std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint3
     table[0] = table.size() > 1 ? table[1] : BlockEntry{};
 
     // The map; padding past the picture repeats the row below, which costs next to nothing.
-    std::vector<std::uint16_t> map(layout.MapSize());
+    map.assign(layout.MapSize(), 0);
     for (std::size_t j = 0; j < map.size(); ++j) {
-        if (j < blocks.size()) {
-            const std::uint32_t entry = palette.EntryOf[idOf[j]];
+        if (j < cut.Blocks.size()) {
+            const std::uint32_t entry = palette.EntryOf[cut.IdOf[j]];
             map[j] = entry == kZeroBlockEntry ? 0 : indexOf[entry];
         } else {
             map[j] = j >= layout.BlocksPerRow ? map[j - layout.BlocksPerRow] : 0;
@@ -174,10 +152,44 @@ std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint3
     fields.BlockWidth = layout.BlockWidth;
     fields.CodedWidth = static_cast<std::int32_t>(layout.CodedWidth());
     fields.CodedHeight = static_cast<std::int32_t>(layout.Rows);
+    return WriteImageRecord(header, fields, indexBits.Bytes(), table[0], tableBits.Bytes());
+}
+
+} // namespace
+
+std::optional<CompressedPicture> CompressPicture(std::uint32_t width, std::uint32_t height, const std::uint8_t* pixels,
+                                                 std::size_t stride,
+                                                 std::span<const std::uint8_t, image_record::kHeaderBytes> header,
+                                                 PictureLoss loss, const StopToken& stop)
+{
+    // Every layout that holds the picture exactly is coded, and the smallest record kept;
+    // where none does, the last layout's blocks are quantised.
+    const std::vector<PictureLayout> layouts = PictureLayouts(width, height);
+    std::optional<CompressedPicture> smallest;
+    std::optional<CutPicture> cut;
+    std::vector<std::uint16_t> map;
+    std::vector<BlockEntry> table;
+    for (const PictureLayout& layout : layouts) {
+        stop.ThrowIfStopped();
+        cut.emplace(layout, width, height, pixels, stride);
+        if (!cut->CountUpToExact())
+            continue;
+        std::vector<std::uint8_t> record =
+            EncodeRecord(width, height, *cut, ExactPalette(cut->Distinct), header, map, table);
+        if (!smallest || record.size() < smallest->Record.size())
+            smallest = CompressedPicture{std::move(record), true, std::numeric_limits<double>::infinity()};
+    }
+    if (smallest || loss == PictureLoss::Exact)
+        return smallest;
+
+    cut->CountAll();
+    const BlockPalette palette = QuantiseBlocks(cut->Distinct.Blocks(), cut->Distinct.Counts(),
+                                                cut->Layout.BlockWidth, kMaxEntries, stop);
+    stop.ThrowIfStopped();
     CompressedPicture picture;
-    picture.Record = WriteImageRecord(header, fields, indexBits.Bytes(), table[0], tableBits.Bytes());
-    picture.Exact = exact;
-    picture.Psnr = exact ? std::numeric_limits<double>::infinity() : Psnr(layout, blocks, map, table);
+    picture.Record = EncodeRecord(width, height, *cut, palette, header, map, table);
+    picture.Exact = false;
+    picture.Psnr = Psnr(cut->Layout, cut->Blocks, map, table);
     return picture;
 }
 

@@ -17,30 +17,28 @@ std::vector<PictureLayout> PictureLayouts(std::uint32_t width, std::uint32_t hei
         throw std::invalid_argument("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
                                     " pixels is larger than " + std::to_string(kMaxPixels) + " pixels");
     std::vector<PictureLayout> layouts;
-    // Map rows of rowsPerMapRow pixel rows, where the padded last one fits.
-    auto add = [&](std::uint64_t blockWidth, std::uint64_t rowsPerMapRow) {
-        const std::uint64_t wb = width * rowsPerMapRow / blockWidth;
-        const std::uint64_t rows = (height + rowsPerMapRow - 1) / rowsPerMapRow;
-        if (blockWidth * wb * rows <= kMaxPixels)
-            layouts.push_back({static_cast<std::uint16_t>(blockWidth), static_cast<std::uint32_t>(wb),
-                               static_cast<std::uint32_t>(rows), pixels});
-    };
     if (pixels == 0) {
         layouts.push_back({4, 1, 1, 0}); // one block of padding
-    } else if (width % 4 == 0) {
-        add(4, 1);
-    } else if (width % 2 == 0) {
-        add(2, 1);
-        add(4, 2);
-    } else {
-        add(2, 2);
-        add(4, 4);
+        return layouts;
     }
-    if (layouts.empty()) {
-        // A power of two blocks a row: the padding then stays within the pixel buffer.
-        const std::uint64_t wb = std::bit_floor(std::uint64_t{width} / 4 + 1);
-        layouts.push_back({4, static_cast<std::uint32_t>(wb), static_cast<std::uint32_t>((pixels + 4 * wb - 1) / (4 * wb)),
-                           pixels});
+    // For each block width, map rows of as few pixel rows as hold whole blocks, where the
+    // padded last one fits the decoder's pixel buffer; else map rows of a power of two
+    // blocks with no particular alignment, whose padding then stays within the buffer.
+    for (const std::uint64_t blockWidth : {2u, 4u}) {
+        std::uint64_t rowsPerMapRow = 1;
+        while (width * rowsPerMapRow % blockWidth != 0)
+            rowsPerMapRow *= 2;
+        const std::uint64_t wb = width * rowsPerMapRow / blockWidth;
+        const std::uint64_t rows = (height + rowsPerMapRow - 1) / rowsPerMapRow;
+        if (blockWidth * wb * rows <= kMaxPixels) {
+            layouts.push_back({static_cast<std::uint16_t>(blockWidth), static_cast<std::uint32_t>(wb),
+                               static_cast<std::uint32_t>(rows), pixels});
+        } else {
+            const std::uint64_t streamWb = std::bit_floor(std::uint64_t{width} / blockWidth + 1);
+            layouts.push_back({static_cast<std::uint16_t>(blockWidth), static_cast<std::uint32_t>(streamWb),
+                               static_cast<std::uint32_t>((pixels + blockWidth * streamWb - 1) / (blockWidth * streamWb)),
+                               pixels});
+        }
     }
     return layouts;
 }

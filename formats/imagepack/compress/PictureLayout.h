@@ -28,14 +28,14 @@ struct PictureLayout {
     std::size_t PictureBlocks() const { return static_cast<std::size_t>((Pixels + BlockWidth - 1) / BlockWidth); }
 };
 
-// The layouts worth trying for a picture, best first for a picture held exactly; the last
-// is the one for a picture that cannot be. A width that is a multiple of 4 gives map rows of
-// one pixel row in 4-pixel blocks. Other widths give map rows of one pixel row (even widths)
-// or two (odd widths) in 2-pixel blocks, which repeat more often and code exact pictures
-// smaller, then map rows of two or four pixel rows in 4-pixel blocks, which code
-// quantised pictures far smaller; those of them whose padded last map row fits the
-// decoder's pixel buffer, else map rows of no particular alignment. Throws std::invalid_argument for
-// pictures of more than 524,288 pixels.
+// The layouts worth trying for a picture: one in 2-pixel blocks, then one in 4-pixel blocks.
+// Each has map rows of as few pixel rows as hold a whole number of its blocks (one, two or
+// four), so that the map's row below is the same place rows lower in the picture; where the
+// padded last map row would not fit the decoder's pixel buffer, map rows of no particular
+// alignment. 2-pixel blocks repeat more often and may hold a picture exactly where 4-pixel
+// ones do not; 4-pixel blocks code quantised pictures far smaller, so the last layout is the
+// one for a picture that cannot be held exactly. Throws std::invalid_argument for pictures
+// of more than 524,288 pixels.
 std::vector<PictureLayout> PictureLayouts(std::uint32_t width, std::uint32_t height);
 
 // The picture's blocks in map order, as far as it has pixels (PictureBlocks()); pixels past

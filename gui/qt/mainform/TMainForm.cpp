@@ -62,8 +62,8 @@ constexpr CodingItem kCodingItems[] = {
     {ReplacementCoding::ExactOrRaw, "Compressed where exact, else raw",
      "A compressed record where it decodes to the very same pixels, a raw record (4 bytes a pixel) otherwise"},
     {ReplacementCoding::Lossy, "Compressed, loss allowed",
-     "A compressed record always: much smaller, close to the picture but not exact;\n"
-     "the results line tells the quality in dB"},
+     "A compressed record: much smaller, close to the picture but not exact;\n"
+     "the results line tells the quality in dB (a raw record where that is smaller)"},
     {ReplacementCoding::Raw, "Raw", "A raw record always: exact, 4 bytes a pixel"},
 };
 constexpr const char* kCodingTip = "How replaying result logs stores each edited picture in the rebuilt pack";
