@@ -10,6 +10,8 @@ namespace {
 
 // Alpha differences count twice (their squares four times) against colour differences.
 constexpr float kAlphaScale = 2.0f;
+// Steps of power iteration towards the axis a group is split across.
+constexpr int kSplitSteps = 3;
 // Passes of moving blocks to their nearest entry after the splitting.
 constexpr int kPasses = 4;
 // Entries a block may move to: the nearest ones to its own.
@@ -112,16 +114,27 @@ private:
         box.Sse = box.End - box.Begin > 1 ? std::max(0.0, sumSq - meanSq / box.Weight) : 0;
     }
 
-    // Splits box across its principal axis (two steps of power iteration from the
-    // direction of brightness) at its mean; false when it cannot be split.
+    // Splits box across its principal axis at its mean; false when all its blocks are one.
+    // The axis is found by a few steps of power iteration from the coordinate in which the
+    // blocks spread most: from a fixed direction (the brightness) a group whose spread is
+    // across it, such as a block and its mirror image, would look unsplittable. Where the
+    // axis degenerates or leaves a side empty, the cut is across that coordinate instead.
     bool SplitBox(Box& box, Box& upper)
     {
-        std::array<float, D> mean, axis;
-        for (int d = 0; d < D; ++d) {
+        std::array<float, D> mean, axis{};
+        std::array<double, D> spread{};
+        for (int d = 0; d < D; ++d)
             mean[d] = static_cast<float>(box.Sum[d] / box.Weight);
-            axis[d] = 1;
+        for (std::uint32_t k = box.Begin; k < box.End; ++k) {
+            const float* x = X(order_[k]);
+            for (int d = 0; d < D; ++d)
+                spread[d] += double{weight_[order_[k]]} * (x[d] - mean[d]) * (x[d] - mean[d]);
         }
-        for (int step = 0; step < 2; ++step) {
+        const int widest = static_cast<int>(std::max_element(spread.begin(), spread.end()) - spread.begin());
+        if (spread[widest] == 0)
+            return false;
+        axis[widest] = 1;
+        for (int step = 0; step < kSplitSteps; ++step) {
             std::array<double, D> next{};
             for (std::uint32_t k = box.Begin; k < box.End; ++k) {
                 const float* x = X(order_[k]);
@@ -135,21 +148,28 @@ private:
             double norm = 0;
             for (int d = 0; d < D; ++d)
                 norm += next[d] * next[d];
-            if (norm == 0)
-                return false;
+            if (!(norm > 0))
+                break;
             norm = std::sqrt(norm);
             for (int d = 0; d < D; ++d)
                 axis[d] = static_cast<float>(next[d] / norm);
         }
-        const auto below = [&](std::uint32_t point) {
-            const float* x = X(point);
-            float t = 0;
-            for (int d = 0; d < D; ++d)
-                t += (x[d] - mean[d]) * axis[d];
-            return t < 0;
+        const auto cutAlong = [&](const std::array<float, D>& direction) {
+            const auto middle = std::partition(order_.begin() + box.Begin, order_.begin() + box.End, [&](std::uint32_t point) {
+                const float* x = X(point);
+                float t = 0;
+                for (int d = 0; d < D; ++d)
+                    t += (x[d] - mean[d]) * direction[d];
+                return t < 0;
+            });
+            return static_cast<std::uint32_t>(middle - order_.begin());
         };
-        const auto middle = std::partition(order_.begin() + box.Begin, order_.begin() + box.End, below);
-        const auto cut = static_cast<std::uint32_t>(middle - order_.begin());
+        std::uint32_t cut = cutAlong(axis);
+        if (cut == box.Begin || cut == box.End) {
+            std::array<float, D> coordinate{};
+            coordinate[widest] = 1;
+            cut = cutAlong(coordinate);
+        }
         if (cut == box.Begin || cut == box.End)
             return false;
         upper = box;
