@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <queue>
+#include <tuple>
 
 namespace packsmith {
 namespace {
@@ -11,11 +12,16 @@ namespace {
 // Alpha differences count twice (their squares four times) against colour differences.
 constexpr float kAlphaScale = 2.0f;
 // Steps of power iteration towards the axis a group is split across.
-constexpr int kSplitSteps = 3;
-// Passes of moving blocks to their nearest entry after the splitting.
-constexpr int kPasses = 4;
+constexpr int kSplitSteps = 2;
+// Slices of its extent in which a group of more members is weighed for the place to cut it.
+constexpr std::size_t kBins = 256;
+// Rounds of passes of moving blocks to their nearest entry and entries to the mean of their
+// blocks after the splitting; between two rounds, entries that cost little are moved to the
+// blocks drawn worst.
+constexpr int kRounds = 3;
+constexpr int kPassesPerRound = 2;
 // Entries a block may move to: the nearest ones to its own.
-constexpr std::size_t kNeighbours = 16;
+constexpr std::size_t kNeighbours = 8;
 // Points, and entries whose neighbours are searched (each a search through many others),
 // between two looks at the stop request: a large picture takes the better part of a second,
 // and a stop must not wait for it.
@@ -70,24 +76,69 @@ public:
         if (blockOf_.empty())
             return std::move(result_);
         Split();
-        for (int pass = 0; pass < kPasses; ++pass) {
-            // Entries move less with every pass; their neighbours are found anew every other.
-            if (pass % 2 == 0)
-                FindNeighbours();
-            Assign(true);
+        for (int round = 0; round < kRounds; ++round) {
+            // Entries move less with every pass; their neighbours are found anew each round.
+            FindNeighbours();
+            for (int pass = 0; pass < kPassesPerRound; ++pass)
+                Assign(true);
+            if (round + 1 < kRounds && !Swap())
+                break;
         }
         Round();
         Assign(false);
+        FillUnused();
         Collect();
         return std::move(result_);
     }
 
 private:
+    // The weighted sums a group's error and spread follow from.
+    struct Moments {
+        double Weight = 0;
+        std::array<double, D> Sum{};
+        std::array<double, D> Squares{}; // per coordinate
+
+        void Add(const float* x, double w)
+        {
+            Weight += w;
+            for (int d = 0; d < D; ++d) {
+                Sum[d] += w * x[d];
+                Squares[d] += w * x[d] * x[d];
+            }
+        }
+        void Add(const Moments& other)
+        {
+            Weight += other.Weight;
+            for (int d = 0; d < D; ++d) {
+                Sum[d] += other.Sum[d];
+                Squares[d] += other.Squares[d];
+            }
+        }
+        Moments Minus(const Moments& part) const
+        {
+            Moments rest = *this;
+            rest.Weight -= part.Weight;
+            for (int d = 0; d < D; ++d) {
+                rest.Sum[d] -= part.Sum[d];
+                rest.Squares[d] -= part.Squares[d];
+            }
+            return rest;
+        }
+        // The spread about the mean in coordinate d, weighted.
+        double Spread(int d) const { return Weight > 0 ? std::max(0.0, Squares[d] - Sum[d] * Sum[d] / Weight) : 0; }
+        double Error() const
+        {
+            double error = 0;
+            for (int d = 0; d < D; ++d)
+                error += Spread(d);
+            return error;
+        }
+    };
+
     struct Box {
         std::uint32_t Begin = 0, End = 0; // members: order_[Begin, End)
         Group Of = kVisible;
-        double Weight = 0;
-        std::array<double, D> Sum{};
+        Moments Sums;
         double Sse = 0;
     };
 
@@ -96,39 +147,94 @@ private:
 
     void Measure(Box& box) const
     {
-        box.Weight = 0;
-        box.Sum.fill(0);
-        double sumSq = 0;
+        box.Sums = {};
+        for (std::uint32_t k = box.Begin; k < box.End; ++k)
+            box.Sums.Add(X(order_[k]), weight_[order_[k]]);
+        Settle(box);
+    }
+    static void Settle(Box& box) { box.Sse = box.End - box.Begin > 1 ? box.Sums.Error() : 0; }
+
+    // The cut across direction that leaves the least error on its two sides, the members
+    // put in order along it (below the cut, then the rest); the cut's place in order_ and
+    // the moments of the members below it. Every place between two members is weighed at
+    // once with running sums; a large group is weighed in kBins slices of its extent.
+    std::pair<std::uint32_t, Moments> CutAcross(const Box& box, const std::array<float, D>& direction)
+    {
+        projected_.clear();
+        float lowest = INFINITY, highest = -INFINITY;
         for (std::uint32_t k = box.Begin; k < box.End; ++k) {
             const float* x = X(order_[k]);
-            const double w = weight_[order_[k]];
-            box.Weight += w;
-            for (int d = 0; d < D; ++d) {
-                box.Sum[d] += w * x[d];
-                sumSq += w * x[d] * x[d];
+            float t = 0;
+            for (int d = 0; d < D; ++d)
+                t += x[d] * direction[d];
+            projected_.push_back({t, order_[k]});
+            lowest = std::min(lowest, t);
+            highest = std::max(highest, t);
+        }
+        if (!(highest > lowest))
+            return {box.Begin, {}};
+        const std::size_t n = projected_.size();
+        double least = INFINITY;
+        Moments below, best;
+        if (n <= kBins) {
+            std::sort(projected_.begin(), projected_.end());
+            std::size_t bestCount = 0;
+            for (std::size_t i = 0; i + 1 < n; ++i) {
+                below.Add(X(projected_[i].second), weight_[projected_[i].second]);
+                if (projected_[i].first == projected_[i + 1].first)
+                    continue;
+                const double error = below.Error() + box.Sums.Minus(below).Error();
+                if (error < least) {
+                    least = error;
+                    best = below;
+                    bestCount = i + 1;
+                }
+            }
+            for (std::size_t i = 0; i < n; ++i)
+                order_[box.Begin + i] = projected_[i].second;
+            return {box.Begin + static_cast<std::uint32_t>(bestCount), best};
+        }
+        bins_.assign(kBins, Moments{});
+        const float scale = static_cast<float>(kBins) / (highest - lowest);
+        const auto binOf = [&](float t) {
+            return std::min<std::size_t>(kBins - 1, static_cast<std::size_t>((t - lowest) * scale));
+        };
+        for (const auto& [t, point] : projected_)
+            bins_[binOf(t)].Add(X(point), weight_[point]);
+        std::size_t bestBins = 0;
+        for (std::size_t b = 0; b + 1 < kBins; ++b) {
+            below.Add(bins_[b]);
+            if (bins_[b].Weight == 0 || below.Weight == box.Sums.Weight)
+                continue;
+            const double error = below.Error() + box.Sums.Minus(below).Error();
+            if (error < least) {
+                least = error;
+                best = below;
+                bestBins = b + 1;
             }
         }
-        double meanSq = 0;
-        for (int d = 0; d < D; ++d)
-            meanSq += box.Sum[d] * box.Sum[d];
-        box.Sse = box.End - box.Begin > 1 ? std::max(0.0, sumSq - meanSq / box.Weight) : 0;
+        const auto middle = std::partition(order_.begin() + box.Begin, order_.begin() + box.End, [&](std::uint32_t point) {
+            const float* x = X(point);
+            float t = 0;
+            for (int d = 0; d < D; ++d)
+                t += x[d] * direction[d];
+            return binOf(t) < bestBins;
+        });
+        return {static_cast<std::uint32_t>(middle - order_.begin()), best};
     }
 
-    // Splits box across its principal axis at its mean; false when all its blocks are one.
-    // The axis is found by a few steps of power iteration from the coordinate in which the
-    // blocks spread most: from a fixed direction (the brightness) a group whose spread is
-    // across it, such as a block and its mirror image, would look unsplittable. Where the
-    // axis degenerates or leaves a side empty, the cut is across that coordinate instead.
+    // Splits box in two where that leaves the least error, across its principal axis; false
+    // when all its blocks are one. The axis is found by a few steps of power iteration from
+    // the coordinate in which the blocks spread most: from a fixed direction (the brightness)
+    // a group whose spread is across it, such as a block and its mirror image, would look
+    // unsplittable. Where the axis degenerates, the cut is across that coordinate instead.
     bool SplitBox(Box& box, Box& upper)
     {
         std::array<float, D> mean, axis{};
         std::array<double, D> spread{};
-        for (int d = 0; d < D; ++d)
-            mean[d] = static_cast<float>(box.Sum[d] / box.Weight);
-        for (std::uint32_t k = box.Begin; k < box.End; ++k) {
-            const float* x = X(order_[k]);
-            for (int d = 0; d < D; ++d)
-                spread[d] += double{weight_[order_[k]]} * (x[d] - mean[d]) * (x[d] - mean[d]);
+        for (int d = 0; d < D; ++d) {
+            mean[d] = static_cast<float>(box.Sums.Sum[d] / box.Sums.Weight);
+            spread[d] = box.Sums.Spread(d);
         }
         const int widest = static_cast<int>(std::max_element(spread.begin(), spread.end()) - spread.begin());
         if (spread[widest] == 0)
@@ -154,29 +260,21 @@ private:
             for (int d = 0; d < D; ++d)
                 axis[d] = static_cast<float>(next[d] / norm);
         }
-        const auto cutAlong = [&](const std::array<float, D>& direction) {
-            const auto middle = std::partition(order_.begin() + box.Begin, order_.begin() + box.End, [&](std::uint32_t point) {
-                const float* x = X(point);
-                float t = 0;
-                for (int d = 0; d < D; ++d)
-                    t += (x[d] - mean[d]) * direction[d];
-                return t < 0;
-            });
-            return static_cast<std::uint32_t>(middle - order_.begin());
-        };
-        std::uint32_t cut = cutAlong(axis);
+        auto [cut, below] = CutAcross(box, axis);
         if (cut == box.Begin || cut == box.End) {
             std::array<float, D> coordinate{};
             coordinate[widest] = 1;
-            cut = cutAlong(coordinate);
+            std::tie(cut, below) = CutAcross(box, coordinate);
         }
         if (cut == box.Begin || cut == box.End)
             return false;
         upper = box;
         upper.Begin = cut;
+        upper.Sums = box.Sums.Minus(below);
         box.End = cut;
-        Measure(box);
-        Measure(upper);
+        box.Sums = below;
+        Settle(box);
+        Settle(upper);
         return true;
     }
 
@@ -222,7 +320,7 @@ private:
         assigned_.resize(blockOf_.size());
         for (std::size_t b = 0; b < boxes.size(); ++b) {
             for (int d = 0; d < D; ++d)
-                C(b)[d] = static_cast<float>(boxes[b].Sum[d] / boxes[b].Weight);
+                C(b)[d] = static_cast<float>(boxes[b].Sums.Sum[d] / boxes[b].Sums.Weight);
             centreGroup_[b] = boxes[b].Of;
             for (std::uint32_t k = boxes[b].Begin; k < boxes[b].End; ++k)
                 assigned_[order_[k]] = static_cast<std::uint32_t>(b);
@@ -348,6 +446,106 @@ private:
                         C(c)[d] = static_cast<float>(sums[c * D + d] / weights[c]);
     }
 
+    // Moves entries that cost little to give up to the blocks drawn worst. An entry's cost is
+    // what merging its blocks into its nearest entry adds to the error (the product of the
+    // two weights over their sum, times the squared distance); a block's gain, at least, is
+    // its own error, which it loses as an entry of its own. Pairs are taken cheapest entry
+    // against worst block while the gain is the larger; an entry that takes merged blocks is
+    // kept this round. The passes that follow settle the blocks around the moved entries.
+    // Whether any entry moved.
+    bool Swap()
+    {
+        const std::size_t centres = entryCentres_;
+        std::vector<double> weight(centres, 0.0);
+        std::vector<std::pair<double, std::uint32_t>> worst; // error, point
+        worst.reserve(blockOf_.size());
+        for (std::size_t p = 0; p < blockOf_.size(); ++p) {
+            const std::uint32_t c = assigned_[p];
+            if (c >= centres)
+                continue; // drawn as index 0
+            weight[c] += weight_[p];
+            worst.push_back({double{weight_[p]} * Distance<D>(X(p), C(c)), static_cast<std::uint32_t>(p)});
+        }
+        std::vector<std::pair<double, std::uint32_t>> cheapest; // cost, centre
+        cheapest.reserve(centres);
+        for (std::size_t c = 0; c < centres; ++c) {
+            const std::uint32_t nearest = neighbours_[c * kNeighbours];
+            const float distance = neighbourDistance_[c * kNeighbours];
+            if (weight[c] == 0) {
+                cheapest.push_back({0, static_cast<std::uint32_t>(c)});
+            } else if (std::isfinite(distance) && nearest < centres) {
+                cheapest.push_back(
+                    {weight[c] * weight[nearest] / (weight[c] + weight[nearest]) * distance, static_cast<std::uint32_t>(c)});
+            }
+        }
+        const std::size_t most = std::min(cheapest.size(), worst.size());
+        std::partial_sort(worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(most), worst.end(),
+                          std::greater<>());
+        std::sort(cheapest.begin(), cheapest.end());
+        // An entry that moves gives its blocks to its nearest one, which is kept this round,
+        // as is the entry that gives up the block the moved one takes.
+        constexpr std::uint32_t kStays = 0xFFFFFFFFu;
+        std::vector<std::uint32_t> mergedInto(centres, kStays);
+        std::vector<std::uint8_t> kept(centres, 0);
+        bool moved = false;
+        std::size_t w = 0;
+        for (const auto& [cost, c] : cheapest) {
+            const std::uint32_t nearest = neighbours_[c * kNeighbours];
+            if (kept[c] || mergedInto[nearest] != kStays)
+                continue;
+            while (w < most && (assigned_[worst[w].second] == c || mergedInto[assigned_[worst[w].second]] != kStays))
+                ++w;
+            if (w == most || worst[w].first <= cost)
+                break;
+            const std::uint32_t p = worst[w++].second;
+            kept[nearest] = 1;
+            kept[assigned_[p]] = 1;
+            mergedInto[c] = nearest;
+            std::copy_n(X(p), D, C(c));
+            centreGroup_[c] = group_[p];
+            assigned_[p] = c;
+            moved = true;
+        }
+        for (std::size_t p = 0; p < blockOf_.size(); ++p) {
+            const std::uint32_t c = assigned_[p];
+            if (c < centres && mergedInto[c] != kStays && Distance<D>(X(p), C(c)) != 0)
+                assigned_[p] = mergedInto[c];
+        }
+        return moved;
+    }
+
+    // Gives every entry that no block is drawn as to one of the blocks drawn worst, as it
+    // is: that block's error goes, and no other block's grows.
+    void FillUnused()
+    {
+        std::vector<std::uint32_t> members(centreGroup_.size(), 0);
+        std::vector<std::pair<double, std::uint32_t>> worst; // error, point
+        for (std::size_t p = 0; p < blockOf_.size(); ++p) {
+            const std::uint32_t c = assigned_[p];
+            ++members[c];
+            const float error = Distance<D>(X(p), C(c));
+            if (error > 0)
+                worst.push_back({double{weight_[p]} * error, static_cast<std::uint32_t>(p)});
+        }
+        std::sort(worst.begin(), worst.end(), std::greater<>());
+        auto next = worst.begin();
+        for (std::size_t c = 0; c < entryCentres_ && next != worst.end(); ++c) {
+            if (members[c] != 0)
+                continue;
+            // A block alone on its entry would only leave that one unused.
+            while (next != worst.end() && members[assigned_[next->second]] < 2)
+                ++next;
+            if (next == worst.end())
+                break;
+            const std::uint32_t p = (next++)->second;
+            --members[assigned_[p]];
+            ++members[c];
+            std::copy_n(X(p), D, C(c));
+            centreGroup_[c] = group_[p];
+            assigned_[p] = static_cast<std::uint32_t>(c);
+        }
+    }
+
     // Entries as bytes. A visible entry keeps at least one pixel with some alpha.
     void Round()
     {
@@ -395,6 +593,8 @@ private:
     std::vector<float> weight_;
     std::vector<float> x_;
     std::vector<std::uint32_t> order_;
+    std::vector<std::pair<float, std::uint32_t>> projected_; // a group's members along its axis
+    std::vector<Moments> bins_;                              // and their moments by slice
     // Entries 0 .. entryCentres_ - 1, then index 0 where transparent blocks have it to go to.
     std::vector<float> centres_;
     std::vector<std::uint8_t> centreGroup_;
