@@ -2,7 +2,7 @@
 they are measured against, and the table of the results.
 
     real_pictures.py convert UNPACKED PICTURES   the chosen pictures as .tga files
-    real_pictures.py kmeans PICTURES OUT.json     a plain k-means of each picture's blocks
+    real_pictures.py kmeans PICTURES OUT.json PROGRAM   a plain k-means of each picture's blocks
     real_pictures.py report RESULTS.json KMEANS.json
 """
 import hashlib
@@ -10,6 +10,7 @@ import json
 import math
 import os
 import statistics
+import subprocess
 import sys
 
 # (package, path below the package's root, kind). Game art keeps its own size; photographs
@@ -80,28 +81,9 @@ def convert(unpacked, out):
         json.dump(kinds, f, indent=1)
 
 
-def blocks(path):
-    """The picture's 4-pixel blocks as the compressor cuts them (the pixels bottom row first,
-    in fours), the all-zero ones left out, as distinct rows with their counts."""
-    import numpy
-    from PIL import Image
-
-    rgba = numpy.asarray(Image.open(path).convert("RGBA"), dtype=numpy.uint8)
-    stream = rgba[::-1].reshape(-1, 4)
-    padded = numpy.zeros((-(-len(stream) // 4) * 4, 4), dtype=numpy.uint8)
-    padded[: len(stream)] = stream
-    rows = padded.reshape(-1, 16)
-    rows = rows[rows.any(axis=1)]
-    distinct, counts = numpy.unique(rows, axis=0, return_counts=True)
-    return distinct.astype(numpy.float64), counts, rgba.shape[0] * rgba.shape[1]
-
-
-def kmeans(pictures, out):
-    """PSNR of a plain k-means on each picture's blocks: Lloyd from k-means++ seeding, 4,095
-    centroids, each distinct block weighted by its count, the all-zero block free, the cost
-    of the indices ignored. Kept per picture (by its bytes) in out."""
-    from sklearn.cluster import KMeans
-
+def kmeans(pictures, out, program):
+    """The PSNR of a plain k-means of each picture's blocks (bench/kmeans_reference), kept per
+    picture, by its bytes, in out: it takes up to minutes a photograph."""
     done = {}
     if os.path.exists(out):
         with open(out) as f:
@@ -115,15 +97,11 @@ def kmeans(pictures, out):
         name = file[:-4]
         if done.get(name, {}).get("sha1") == digest:
             continue
-        points, counts, pixels = blocks(path)
-        if len(points) <= MAX_ENTRIES:
-            psnr = None  # exact
-        else:
-            print("k-means of %s (%d distinct blocks)" % (name, len(points)), file=sys.stderr, flush=True)
-            fit = KMeans(n_clusters=MAX_ENTRIES, init="k-means++", n_init=1, random_state=0, algorithm="lloyd")
-            fit.fit(points, sample_weight=counts)
-            psnr = 10 * math.log10(255.0 ** 2 / (fit.inertia_ / (pixels * 4)))
-        done[name] = {"sha1": digest, "psnr": psnr}
+        print("k-means of %s" % name, file=sys.stderr, flush=True)
+        words = subprocess.run([program, path], check=True, capture_output=True, text=True).stdout.split()
+        exact = words[1] == "exact"
+        done[name] = {"sha1": digest, "bytes": None if exact else float(words[1]),
+                      "float": None if exact else float(words[2])}
         with open(out, "w") as f:
             json.dump(done, f, indent=1)
 
@@ -144,19 +122,20 @@ def report(results, kmeans_file):
         name = run["run_name"].split("/", 1)[1]
         exact = run["exact"] == 1
         psnr = math.inf if exact else run["psnr_dB"]
-        ref = reference.get(name, {}).get("psnr")
-        ref = math.inf if ref is None else ref
+        known = reference.get(name, {})
+        ref = math.inf if known.get("bytes") is None else known["bytes"]
+        unrounded = math.inf if known.get("float") is None else known["float"]
         rows.append({
             "name": name, "kind": kinds.get(name, "?"), "size": "%dx%d" % (run["width"], run["height"]),
             "exact": exact, "bytes": int(run["bytes"]), "raw": int(run["raw_bytes"]), "psnr": psnr,
-            "kmeans": ref, "ms": run["real_time"] if run.get("time_unit") == "ms" else run["real_time"] / 1e6,
+            "kmeans": ref, "unrounded": unrounded, "ms": run["real_time"] if run.get("time_unit") == "ms" else run["real_time"] / 1e6,
         })
 
     def db(value):
         return "exact" if math.isinf(value) else "%.1f" % value
 
-    print("%-28s %-6s %-9s %-5s %9s %7s %7s %7s %6s %8s" %
-          ("picture", "kind", "size", "coded", "bytes", "ofraw", "PSNR", "k-means", "diff", "ms"))
+    print("%-28s %-6s %-9s %-5s %9s %7s %7s %7s %6s %7s %8s" %
+          ("picture", "kind", "size", "coded", "bytes", "of raw", "PSNR", "k-means", "diff", "(float)", "ms"))
     differences = []
     for r in rows:
         stored = "exact" if r["exact"] else "lossy"
@@ -167,9 +146,9 @@ def report(results, kmeans_file):
             d = (r["psnr"] - r["kmeans"]) if not math.isinf(r["psnr"]) else math.inf
             differences.append(d)
             diff = "+inf" if math.isinf(d) else "%+.2f" % d
-        print("%-28s %-6s %-9s %-5s %9d %7s %7s %7s %6s %8.1f" %
+        print("%-28s %-6s %-9s %-5s %9d %7s %7s %7s %6s %7s %8.1f" %
               (r["name"], r["kind"], r["size"], stored, r["bytes"], "1/%.1f" % (r["raw"] / r["bytes"]), db(r["psnr"]),
-               db(r["kmeans"]), diff, r["ms"]))
+               db(r["kmeans"]), diff, db(r["unrounded"]), r["ms"]))
     print()
     if differences:
         finite = [d for d in differences if not math.isinf(d)]
@@ -190,8 +169,8 @@ if __name__ == "__main__":
     command = sys.argv[1] if len(sys.argv) > 1 else ""
     if command == "convert" and len(sys.argv) == 4:
         convert(sys.argv[2], sys.argv[3])
-    elif command == "kmeans" and len(sys.argv) == 4:
-        kmeans(sys.argv[2], sys.argv[3])
+    elif command == "kmeans" and len(sys.argv) == 5:
+        kmeans(sys.argv[2], sys.argv[3], sys.argv[4])
     elif command == "report" and len(sys.argv) == 4:
         report(sys.argv[2], sys.argv[3])
     else:

@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # The record compressor on real pictures that nobody here made: sprites, interface art and
 # fonts from Debian's game data, and photographs from a Debian wallpaper package. Fetches the
-# packages (apt-get download, into a cache folder; nothing is installed but the Python
-# modules the measuring needs), converts the chosen pictures to .tga (photographs cropped
-# and scaled to 1024x512), builds Release, runs bench/real_picture_bench on them, and prints
-# for each picture its record against a plain k-means of the same blocks.
+# packages (apt-get download, into a cache folder; nothing is installed but what
+# the build needs), converts the chosen pictures to .tga (photographs cropped and scaled to
+# 1024x512), builds Release, runs bench/real_picture_bench on them, and prints for each
+# picture its record against a plain k-means of the same blocks (bench/kmeans_reference),
+# whose centroids are rounded to whole bytes as a record's table holds them; the k-means
+# with centroids of any real value is shown beside it.
 #
 #   bench/real_pictures.sh [--quick]    --quick: one repetition instead of three
 #
 # PACKSMITH_BENCH_CACHE: where the packages, pictures and k-means results are kept
-# (default build-release/real-pictures). The k-means takes minutes a photograph; its results
-# are kept per picture and reused.
+# (default build-release/real-pictures). The k-means takes a minute or two a photograph; its
+# results are kept per picture and reused.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/tools/setup.sh"
-packsmith_packages+=(python3-numpy python3-sklearn)
 packsmith_install_missing
 build="$root/build-release"
 packsmith_build "$root" "$build" -DCMAKE_BUILD_TYPE=Release -DPACKSMITH_TESTS=OFF -DPACKSMITH_WINDOW=OFF >&2
@@ -33,7 +34,7 @@ for package in "${packages[@]}"; do
     fi
 done
 
-python=/usr/bin/python3 # Debian's, with the modules installed above
+python=/usr/bin/python3 # Debian's, with Pillow
 "$python" "$root/bench/real_pictures.py" convert "$cache/unpacked" "$cache/pictures" >&2
 
 repetitions=3
@@ -42,5 +43,5 @@ results="$cache/results.json"
 echo "== real_picture_bench" >&2
 PACKSMITH_PICTURES="$cache/pictures" "$build/bin/real_picture_bench" --benchmark_repetitions="$repetitions" \
     --benchmark_report_aggregates_only=true --benchmark_out="$results" --benchmark_out_format=json >&2
-"$python" "$root/bench/real_pictures.py" kmeans "$cache/pictures" "$cache/kmeans.json" >&2
+"$python" "$root/bench/real_pictures.py" kmeans "$cache/pictures" "$cache/kmeans.json" "$build/bin/kmeans_reference" >&2
 "$python" "$root/bench/real_pictures.py" report "$results" "$cache/kmeans.json"
