@@ -122,9 +122,9 @@ def report(results, kmeans_file):
         name = run["run_name"].split("/", 1)[1]
         exact = run["exact"] == 1
         psnr = math.inf if exact else run["psnr_dB"]
-        known = reference.get(name, {})
-        ref = math.inf if known.get("bytes") is None else known["bytes"]
-        unrounded = math.inf if known.get("float") is None else known["float"]
+        known = reference.get(name)  # None: not measured (yet)
+        ref = None if known is None else math.inf if known["bytes"] is None else known["bytes"]
+        unrounded = None if known is None else math.inf if known["float"] is None else known["float"]
         rows.append({
             "name": name, "kind": kinds.get(name, "?"), "size": "%dx%d" % (run["width"], run["height"]),
             "exact": exact, "bytes": int(run["bytes"]), "raw": int(run["raw_bytes"]), "psnr": psnr,
@@ -132,7 +132,7 @@ def report(results, kmeans_file):
         })
 
     def db(value):
-        return "exact" if math.isinf(value) else "%.1f" % value
+        return "-" if value is None else "exact" if math.isinf(value) else "%.1f" % value
 
     print("%-28s %-6s %-9s %-5s %9s %7s %7s %7s %6s %7s %8s" %
           ("picture", "kind", "size", "coded", "bytes", "of raw", "PSNR", "k-means", "diff", "(float)", "ms"))
@@ -142,7 +142,7 @@ def report(results, kmeans_file):
         if r["bytes"] > r["raw"]:
             stored = "raw!"  # a replay stores the raw record then
         diff = ""
-        if not math.isinf(r["kmeans"]):
+        if r["kmeans"] is not None and not math.isinf(r["kmeans"]):
             d = (r["psnr"] - r["kmeans"]) if not math.isinf(r["psnr"]) else math.inf
             differences.append(d)
             diff = "+inf" if math.isinf(d) else "%+.2f" % d

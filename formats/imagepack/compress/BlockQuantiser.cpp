@@ -520,17 +520,22 @@ private:
         bool moved = false;
         std::size_t w = 0;
         for (const auto& [cost, c] : cheapest) {
-            const std::uint32_t nearest = neighbours_[c * kNeighbours];
-            if (kept[c] || mergedInto[nearest] != kStays)
+            // An entry without blocks has none to give; one with blocks gives them to its
+            // nearest entry, which must stay where it is.
+            const bool empty = weight[c] == 0;
+            const std::uint32_t nearest = empty ? c : neighbours_[c * kNeighbours];
+            if (kept[c] || (!empty && mergedInto[nearest] != kStays))
                 continue;
             while (w < most && (assigned_[worst[w].second] == c || mergedInto[assigned_[worst[w].second]] != kStays))
                 ++w;
             if (w == most || worst[w].first <= cost)
                 break;
             const std::uint32_t p = worst[w++].second;
-            kept[nearest] = 1;
+            if (!empty) {
+                kept[nearest] = 1;
+                mergedInto[c] = nearest;
+            }
             kept[assigned_[p]] = 1;
-            mergedInto[c] = nearest;
             std::copy_n(X(p), D, C(c));
             centreGroup_[c] = group_[p];
             assigned_[p] = c;
