@@ -166,20 +166,21 @@ private:
     };
 
     struct Box {
-        std::uint32_t Begin = 0, End = 0; // members: order_[Begin, End)
+        std::uint32_t Begin = 0, End = 0; // members: slots [Begin, End)
         Group Of = kVisible;
         Moments Sums;
         double Sse = 0;
     };
 
     const float* X(std::size_t point) const { return x_.data() + point * D; }
+    const float* SlotX(std::size_t slot) const { return slotX_.data() + slot * D; }
     float* C(std::size_t centre) { return centres_.data() + centre * D; }
 
     void Measure(Box& box) const
     {
         box.Sums = {};
         for (std::uint32_t k = box.Begin; k < box.End; ++k)
-            box.Sums.Add(X(order_[k]), weight_[order_[k]]);
+            box.Sums.Add(SlotX(k), slotWeight_[k]);
         Settle(box);
     }
     static void Settle(Box& box) { box.Sse = box.End - box.Begin > 1 ? box.Sums.Error() : 0; }
@@ -193,11 +194,11 @@ private:
         projected_.clear();
         float lowest = INFINITY, highest = -INFINITY;
         for (std::uint32_t k = box.Begin; k < box.End; ++k) {
-            const float* x = X(order_[k]);
+            const float* x = SlotX(k);
             float t = 0;
             for (int d = 0; d < D; ++d)
                 t += x[d] * direction[d];
-            projected_.push_back({t, order_[k]});
+            projected_.push_back({t, k});
             lowest = std::min(lowest, t);
             highest = std::max(highest, t);
         }
@@ -210,7 +211,7 @@ private:
             std::sort(projected_.begin(), projected_.end());
             std::size_t bestCount = 0;
             for (std::size_t i = 0; i + 1 < n; ++i) {
-                below.Add(X(projected_[i].second), weight_[projected_[i].second]);
+                below.Add(SlotX(projected_[i].second), slotWeight_[projected_[i].second]);
                 if (projected_[i].first == projected_[i + 1].first)
                     continue;
                 const double error = below.ErrorOfCut(box.Sums);
@@ -220,8 +221,7 @@ private:
                     bestCount = i + 1;
                 }
             }
-            for (std::size_t i = 0; i < n; ++i)
-                order_[box.Begin + i] = projected_[i].second;
+            Rearrange(box.Begin, [&](std::size_t i) { return projected_[i].second; }, n);
             return {box.Begin + static_cast<std::uint32_t>(bestCount), best};
         }
         bins_.assign(kBins, Moments{});
@@ -229,8 +229,8 @@ private:
         const auto binOf = [&](float t) {
             return std::min<std::size_t>(kBins - 1, static_cast<std::size_t>((t - lowest) * scale));
         };
-        for (const auto& [t, point] : projected_)
-            bins_[binOf(t)].Add(X(point), weight_[point]);
+        for (const auto& [t, k] : projected_)
+            bins_[binOf(t)].Add(SlotX(k), slotWeight_[k]);
         std::size_t bestBins = 0;
         for (std::size_t b = 0; b + 1 < kBins; ++b) {
             below.Add(bins_[b]);
@@ -243,14 +243,30 @@ private:
                 bestBins = b + 1;
             }
         }
-        const auto middle = std::partition(order_.begin() + box.Begin, order_.begin() + box.End, [&](std::uint32_t point) {
-            const float* x = X(point);
-            float t = 0;
-            for (int d = 0; d < D; ++d)
-                t += x[d] * direction[d];
-            return binOf(t) < bestBins;
-        });
-        return {static_cast<std::uint32_t>(middle - order_.begin()), best};
+        // Those below the cut first, each side in its present order.
+        const auto middle = std::stable_partition(projected_.begin(), projected_.end(),
+                                                  [&](const auto& member) { return binOf(member.first) < bestBins; });
+        Rearrange(box.Begin, [&](std::size_t i) { return projected_[i].second; }, n);
+        return {box.Begin + static_cast<std::uint32_t>(middle - projected_.begin()), best};
+    }
+
+    // Puts the members of slots begin .. begin + n in a new order: slot begin + i takes what
+    // slot from(i) held.
+    template <class From>
+    void Rearrange(std::uint32_t begin, From&& from, std::size_t n)
+    {
+        spareX_.resize(n * D);
+        spareWeight_.resize(n);
+        spareOrder_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t k = from(i);
+            std::copy_n(SlotX(k), D, spareX_.data() + i * D);
+            spareWeight_[i] = slotWeight_[k];
+            spareOrder_[i] = order_[k];
+        }
+        std::copy(spareX_.begin(), spareX_.end(), slotX_.begin() + static_cast<std::ptrdiff_t>(begin) * D);
+        std::copy(spareWeight_.begin(), spareWeight_.end(), slotWeight_.begin() + begin);
+        std::copy(spareOrder_.begin(), spareOrder_.end(), order_.begin() + begin);
     }
 
     // Splits box in two where that leaves the least error, across its principal axis; false
@@ -273,11 +289,11 @@ private:
         for (int step = 0; step < kSplitSteps; ++step) {
             std::array<double, D> next{};
             for (std::uint32_t k = box.Begin; k < box.End; ++k) {
-                const float* x = X(order_[k]);
+                const float* x = SlotX(k);
                 float t = 0;
                 for (int d = 0; d < D; ++d)
                     t += (x[d] - mean[d]) * axis[d];
-                t *= weight_[order_[k]];
+                t *= slotWeight_[k];
                 for (int d = 0; d < D; ++d)
                     next[d] += t * (x[d] - mean[d]);
             }
@@ -316,6 +332,12 @@ private:
         for (std::uint32_t k = 0; k < order_.size(); ++k)
             order_[k] = k;
         std::stable_partition(order_.begin(), order_.end(), [&](std::uint32_t p) { return group_[p] == kVisible; });
+        slotX_.resize(order_.size() * D);
+        slotWeight_.resize(order_.size());
+        for (std::size_t k = 0; k < order_.size(); ++k) {
+            std::copy_n(X(order_[k]), D, slotX_.data() + k * D);
+            slotWeight_[k] = weight_[order_[k]];
+        }
         const auto visible = static_cast<std::uint32_t>(
             std::count(group_.begin(), group_.end(), static_cast<std::uint8_t>(kVisible)));
         std::vector<Box> boxes;
@@ -554,11 +576,14 @@ private:
     void FillUnused()
     {
         std::vector<std::uint32_t> members(centreGroup_.size(), 0);
+        for (const std::uint32_t c : assigned_)
+            ++members[c];
+        if (std::find(members.begin(), members.begin() + static_cast<std::ptrdiff_t>(entryCentres_), 0u) ==
+            members.begin() + static_cast<std::ptrdiff_t>(entryCentres_))
+            return;
         std::vector<std::pair<double, std::uint32_t>> worst; // error, point
         for (std::size_t p = 0; p < blockOf_.size(); ++p) {
-            const std::uint32_t c = assigned_[p];
-            ++members[c];
-            const float error = Distance<D>(X(p), C(c));
+            const float error = Distance<D>(X(p), C(assigned_[p]));
             if (error > 0)
                 worst.push_back({double{weight_[p]} * error, static_cast<std::uint32_t>(p)});
         }
@@ -627,7 +652,13 @@ private:
     std::vector<std::uint8_t> group_;
     std::vector<float> weight_;
     std::vector<float> x_;
+    // While splitting: the points in the order of the groups they fall in, each group's
+    // members side by side, and their weights and point numbers.
+    std::vector<float> slotX_;
+    std::vector<float> slotWeight_;
     std::vector<std::uint32_t> order_;
+    std::vector<float> spareX_, spareWeight_;
+    std::vector<std::uint32_t> spareOrder_;
     std::vector<std::pair<float, std::uint32_t>> projected_; // a group's members along its axis
     std::vector<Moments> bins_;                              // and their moments by slice
     // Entries 0 .. entryCentres_ - 1, then index 0 where transparent blocks have it to go to.
