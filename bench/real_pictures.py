@@ -152,8 +152,11 @@ def report(results, kmeans_file):
     print()
     if differences:
         finite = [d for d in differences if not math.isinf(d)]
-        print("against k-means, where it is lossy (%d pictures): median %+.2f dB, worst %+.2f dB" %
-              (len(differences), statistics.median(differences), min(finite) if finite else math.inf))
+        print("against k-means, where it is lossy (%d pictures, %d of them exact here): median %+.2f dB, worst %+.2f dB"
+              % (len(differences), len(differences) - len(finite), statistics.median(differences),
+                 min(finite) if finite else math.inf))
+        if finite:
+            print("where both are lossy (%d pictures): median %+.2f dB" % (len(finite), statistics.median(finite)))
     photos = [r for r in rows if r["kind"] == "photo"]
     if photos:
         psnrs = [r["psnr"] for r in photos]
