@@ -17,9 +17,8 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/tools/setup.sh"
-packsmith_install_missing
+packsmith_build_release "$root"
 build="$root/build-release"
-packsmith_build "$root" "$build" -DCMAKE_BUILD_TYPE=Release -DPACKSMITH_TESTS=OFF -DPACKSMITH_WINDOW=OFF >&2
 
 cache="${PACKSMITH_BENCH_CACHE:-$build/real-pictures}"
 mkdir -p "$cache/debs" "$cache/unpacked" "$cache/pictures"

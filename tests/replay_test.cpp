@@ -95,6 +95,19 @@ Bytes WriteTga(const std::string& path, std::uint32_t width, std::uint32_t heigh
     return ReadBack(path);
 }
 
+// Writes a 32-bit TGA file of width x height pixels of noise, no two blocks alike; returns
+// the pixels as the codec reads them back.
+Bytes WriteNoiseTga(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint32_t seed)
+{
+    Bitmap32 bitmap;
+    bitmap.SetSize(width, height);
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width * 4; ++x)
+            bitmap.Row(y)[x] = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+    TgaLibrary().Write(path, *bitmap.ForCodec());
+    return ReadBack(path);
+}
+
 std::vector<std::string> Listing(const std::string& directory)
 {
     std::vector<std::string> names;
@@ -374,17 +387,7 @@ TEST_F(ReplayTest, EditedPicturesAreStoredAsTheChosenCodingAsks)
     const std::string source = Pack("p.at3", BuildImagePack({{"few.bmp", Picture(1, 40, 20).Record},
                                                              {"noise.bmp", EncodeImageRecord(512, 256, std::vector<std::uint32_t>(512 * 256, 0xFF102030u), {}).Record}}));
     const Bytes few = WriteTga(dir / "few.tga", 40, 20, 5);
-    Bytes noise;
-    {
-        Bitmap32 bitmap;
-        bitmap.SetSize(512, 256);
-        std::uint32_t state = 12345;
-        for (std::uint32_t y = 0; y < 256; ++y)
-            for (std::uint32_t x = 0; x < 512 * 4; ++x)
-                bitmap.Row(y)[x] = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 23);
-        TgaLibrary().Write(dir / "noise.tga", *bitmap.ForCodec());
-        noise = ReadBack(dir / "noise.tga");
-    }
+    const Bytes noise = WriteNoiseTga(dir / "noise.tga", 512, 256, 12345);
     struct Row {
         ReplacementCoding Coding;
         RecordCoding Few, Noise; // as a listing of the rebuilt pack shows them
@@ -520,14 +523,7 @@ TEST_F(ReplayTest, APictureOfAnotherSizeIsStoredCompressedOrRefusedNamingIt)
 TEST_F(ReplayTest, NoCompressedRecordOutgrowsTheRawOne)
 {
     // Noise in 8 x 8 pixels: every block its own entry, which costs more than its pixels.
-    Bitmap32 bitmap;
-    bitmap.SetSize(8, 8);
-    std::uint32_t state = 99;
-    for (std::uint32_t y = 0; y < 8; ++y)
-        for (std::uint32_t x = 0; x < 8 * 4; ++x)
-            bitmap.Row(y)[x] = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 23);
-    TgaLibrary().Write(dir / "noise.tga", *bitmap.ForCodec());
-    const Bytes noise = ReadBack(dir / "noise.tga");
+    const Bytes noise = WriteNoiseTga(dir / "noise.tga", 8, 8, 99);
     const std::array<std::uint8_t, 248> header{};
     const auto compressed = CompressPicture(8, 8, noise.data(), 8 * 4, header, PictureLoss::Exact);
     ASSERT_TRUE(compressed);

@@ -37,3 +37,11 @@ packsmith_build() {
     cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPACKSMITH_WERROR="$werror" "$@" &&
         cmake --build "$dir" --parallel "$(nproc)"
 }
+
+# packsmith_build_release ROOT: the missing packages, then a Release build of the programs
+# and benchmarks (no tests, no window) into ROOT/build-release, its output on stderr.
+packsmith_build_release() {
+    packsmith_install_missing &&
+        packsmith_build "$1" "$1/build-release" -DCMAKE_BUILD_TYPE=Release -DPACKSMITH_TESTS=OFF \
+            -DPACKSMITH_WINDOW=OFF >&2
+}
