@@ -174,6 +174,18 @@ TEST_F(ImageExtractionTest, RawRecordsGiveBackTheirStoredPixels)
     EXPECT_NE(message.find("\"wrong.bmp\""), std::string::npos) << message;
     EXPECT_NE(message.find(pack), std::string::npos) << message;
     EXPECT_EQ(host.Outputs.size(), 1u) << "the entry before the failure stays";
+
+    // No pixels in four billion rows: nothing to copy, but the rows were walked one by one
+    // for minutes. A side longer than any picture a record holds is refused at once.
+    std::vector<std::uint8_t> empty(raw.begin(), raw.begin() + 248);
+    StoreLE32(empty.data() + 17, 0);
+    StoreLE32(empty.data() + 21, 0xFFFFFFFBu);
+    StoreLE32(empty.data() + 201, 0);
+    StoreLE32(empty.data() + 205, 0);
+    ASSERT_TRUE(IsRawImageRecord(empty));
+    const std::string tall = Input("tall.at3", BuildImagePack({{"tall.bmp", empty}}));
+    EXPECT_NE(Failure(tall).find("\"tall.bmp\" in " + tall + ": its picture of 0 x 4294967291 pixels is larger"),
+              std::string::npos);
 }
 
 TEST_F(ImageExtractionTest, BrokenPacksEndTheJobWithAClearMessage)

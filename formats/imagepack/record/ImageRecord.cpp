@@ -25,7 +25,9 @@ ImageHeader ReadImageHeader(std::span<const std::uint8_t> record)
 
 bool PictureFits(std::uint32_t width, std::uint32_t height)
 {
-    return std::uint64_t{width} * height <= kMaxPixels;
+    // A side longer than the whole is a damaged header too, even with no pixels: a reader
+    // would walk billions of empty rows.
+    return std::uint64_t{width} * height <= kMaxPixels && width <= kMaxPixels && height <= kMaxPixels;
 }
 
 } // namespace packsmith

@@ -49,7 +49,8 @@ public:
 // Reads the header fields; a record shorter than its header is an ImageRecordError.
 ImageHeader ReadImageHeader(std::span<const std::uint8_t> record);
 
-// Whether a picture of width x height pixels fits the decoder (at most 524,288 pixels).
+// Whether a picture of width x height pixels fits the decoder (at most 524,288 pixels, and
+// no side longer than that).
 bool PictureFits(std::uint32_t width, std::uint32_t height);
 
 } // namespace packsmith
