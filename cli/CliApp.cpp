@@ -140,7 +140,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             run.ReplaceHandler(std::move(handler));
         result = run.Execute();
     } catch (...) {
-        result = {RunOutcome::Failed, MessageOf(std::current_exception())};
+        result = {};
+        result.Outcome = RunOutcome::Failed;
+        result.Error = MessageOf(std::current_exception());
     }
 
     switch (result.Outcome) {

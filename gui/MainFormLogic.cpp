@@ -319,6 +319,9 @@ void MainFormLogic::FinishRun()
     lastOutcome_ = result.Outcome;
     ReleaseListCommands();
 
+    // The pane keeps what went wrong and where a run stopped, so that a saved copy does.
+    if (result.Outcome == RunOutcome::Failed || result.Outcome == RunOutcome::Stopped)
+        window_.AddResultLine(EndLine(result));
     Enable(Control::Stop, false);
     saveWhenFilled_ = false;
     Enable(Control::SaveLog, window_.ResultLineCount() > 0);
@@ -328,7 +331,8 @@ void MainFormLogic::FinishRun()
         // after any other run.
         window_.ErrorBox(ErrorBoxText(result.Error));
         ShowIdle();
-    } else {
+    } else if (!closePending_) {
+        // Closing during a run stopped it: the window goes without a box to click away.
         window_.InformationBox(result.Outcome == RunOutcome::Stopped ? "Operation stopped." : "Operation complete!",
                                "Process status:");
     }
@@ -337,6 +341,21 @@ void MainFormLogic::FinishRun()
         closePending_ = false;
         window_.CloseWindow();
     }
+}
+
+// The results line that ends a failed run ("JOB: failed: MESSAGE") or a stopped one.
+std::string MainFormLogic::EndLine(const RunResult& result)
+{
+    const std::string done = std::to_string(result.JobsDone) + " of " + std::to_string(result.Jobs) + " jobs";
+    if (result.Outcome == RunOutcome::Stopped)
+        return result.Job.empty() ? "Stopped after " + done + "."
+                                  : "Stopped during " + result.Job + " (" + done + " done).";
+    if (result.Job.empty())
+        return "Failed: " + result.Error;
+    // The message names the job already where it is not about another file.
+    const std::string prefix = result.Job + ": ";
+    const bool named = result.Error.compare(0, prefix.size(), prefix) == 0;
+    return prefix + "failed: " + (named ? result.Error.substr(prefix.size()) : result.Error);
 }
 
 // What a run that ends normally reports last; the bars keep the maxima it gave them.

@@ -102,6 +102,7 @@ private:
     void Show(RunReports::Pending reports);
     void FinishRun();
     void ShowIdle();
+    static std::string EndLine(const RunResult& result);
     void ShowError(const std::exception_ptr& error);
 
     WindowOperations& window_;

@@ -40,17 +40,23 @@ RunResult Run::Execute()
 {
     bool stopped = false;
     std::string job; // the job in progress, which a failure is about
+    std::string stoppedIn;
+    const int count = static_cast<int>(jobs_.size());
+    int done = 0;
     try {
         SetBar(Bar::Total, 0, 100);
         host_.SetExtractedText("Extracted: 0");
         for (const std::string& input : jobs_)
             context_.Files.AddRead(input);
         context_.Files.AddRead(context_.PackLike);
-        const int count = static_cast<int>(jobs_.size());
         for (int i = 0; i < count && !stopped; ++i) {
             bool completed = true;
             job = jobs_[static_cast<std::size_t>(i)];
             RunJob(job, completed);
+            if (completed)
+                ++done;
+            else
+                stoppedIn = job;
             job.clear();
             // The bar shows the jobs done, so it is full once the last one is.
             SetBar(Bar::Total, static_cast<int>(std::int64_t{i + 1} * 100 / count), total_.Maximum);
@@ -68,9 +74,9 @@ RunResult Run::Execute()
         if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty())
             WriteResultLog();
     } catch (...) {
-        return {RunOutcome::Failed, About(job, MessageOf(std::current_exception())), warnings_};
+        return {RunOutcome::Failed, About(job, MessageOf(std::current_exception())), warnings_, job, done, count};
     }
-    return {stopped ? RunOutcome::Stopped : RunOutcome::Completed, {}, warnings_};
+    return {stopped ? RunOutcome::Stopped : RunOutcome::Completed, {}, warnings_, stoppedIn, done, count};
 }
 
 void Run::RunJob(const std::string& path, bool& completed)

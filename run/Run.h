@@ -25,6 +25,11 @@ struct RunResult {
     RunOutcome Outcome = RunOutcome::None;
     std::string Error; // what failed, for a failed run, naming the file it is about
     int Warnings = 0;  // results lines about something passed over (a pack not found, ...)
+    // Where a failed or stopped run ended: the job it was in ("" when it failed after its
+    // jobs or stopped between two), and how many of its jobs were done.
+    std::string Job;
+    int JobsDone = 0;
+    int Jobs = 0;
 };
 
 // One processing run, apart from any window: every job of the list in order, each through

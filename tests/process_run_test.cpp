@@ -328,7 +328,11 @@ TEST_F(WindowRunTest, FailingRunShowsItsMessageAndLeavesTheWindowIdle)
         EXPECT_EQ(window.Progress.Maximum, 400) << "the bar keeps the maximum the run gave it";
         EXPECT_EQ(window.Total.Position, 0);
         EXPECT_FALSE(window.IsOn(Control::Stop));
-        EXPECT_EQ(window.IsOn(Control::SaveLog), failing == "/in/b.wac") << "only a pane with lines is saved";
+        // The pane ends with the failure, so a saved copy keeps it, and can always be saved.
+        ASSERT_FALSE(window.Results.empty());
+        EXPECT_EQ(window.Results.back(), failing + ": failed: Cannot open file " + failing);
+        EXPECT_EQ(window.Results.size(), failing == "/in/b.wac" ? 2u : 1u);
+        EXPECT_TRUE(window.IsOn(Control::SaveLog));
         for (const Control control : {Control::BAddLog, Control::BRemLog, Control::BClearAll, Control::BProcess})
             EXPECT_TRUE(window.IsOn(control)) << static_cast<int>(control);
     }
@@ -416,6 +420,8 @@ TEST_F(WindowRunTest, StopReachesAJobOnTheRunsThread)
 
     EXPECT_EQ(jobs, (Lines{"/in/a.at3", "/in/b.at3"}));
     EXPECT_EQ(ResultLog(), "#Format: AT3\r\n#Source: /in/a.at3\r\n" + target + "/PIC/a.at3.tga\r\n");
+    ASSERT_FALSE(window.Results.empty());
+    EXPECT_EQ(window.Results.back(), "Stopped during /in/b.at3 (1 of 3 jobs done).");
     EXPECT_EQ(window.Dialogs.InformationBoxes.back().Text, "Operation stopped.");
     EXPECT_EQ(form.LastRunOutcome(), RunOutcome::Stopped);
     EXPECT_TRUE(window.IsOn(Control::BProcess));
@@ -443,6 +449,8 @@ TEST_F(WindowRunTest, ClosingDuringARunStopsItAndClosesAfterwards)
     Finish();
     EXPECT_EQ(jobs.size(), 1u);
     EXPECT_EQ(window.CloseCalls, 1);
+    EXPECT_TRUE(window.Dialogs.InformationBoxes.empty()) << "no box to click away before the window goes";
+    EXPECT_EQ(window.Results.back(), "Stopped after 1 of 2 jobs.");
     EXPECT_EQ(ResultLog(), "#Format: WAC\r\n#Source: /in/a.wac\r\n");
 }
 

@@ -470,6 +470,7 @@ TEST_F(MainWindowTest, ClosingDuringARunStopsItFirst)
     gate.Release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 10000));
     EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(dialogs.InformationBoxes.empty()) << "no \"Operation stopped.\" box to click away";
 }
 
 TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBoxThenTheWindowIsIdle)
@@ -493,6 +494,9 @@ TEST_F(MainWindowTest, FailingJobShowsItsMessageInTheErrorBoxThenTheWindowIsIdle
     EXPECT_EQ(Find<QProgressBar>("Total")->value(), 0);
     EXPECT_FALSE(On("Stop"));
     EXPECT_TRUE(On("SaveLog")) << "the first job's line is there to be saved";
+    ASSERT_FALSE(form.ResultLines().empty());
+    EXPECT_EQ(form.ResultLines().back(), "/in/b.wac: failed: Cannot open file /in/b.wac")
+        << "a saved copy of the pane keeps the failure";
     EXPECT_TRUE(On("BProcess"));
     EXPECT_TRUE(form.isVisible());
 }
