@@ -121,8 +121,23 @@ void MainFormLogic::AddJobs(const std::optional<OpenDialogResult>& choice)
                     window_.AddItem(line);
             }
         } else {
-            for (const auto& file : choice->Files)
+            // A file already on the list is not added again; the status line says so.
+            std::vector<std::string> listed;
+            for (int i = 0; i < window_.ItemCount(); ++i)
+                listed.push_back(window_.Item(i));
+            std::vector<std::string> again;
+            for (const auto& file : choice->Files) {
+                if (std::find(listed.begin(), listed.end(), file) != listed.end()) {
+                    again.push_back(file);
+                    continue;
+                }
                 window_.AddItem(file);
+                listed.push_back(file);
+            }
+            window_.SetCurrentMessage(again.empty()       ? ""
+                                      : again.size() == 1 ? again.front() + " is on the list already"
+                                                          : std::to_string(again.size()) +
+                                                                " of the files are on the list already");
         }
     }
 

@@ -103,12 +103,19 @@ TEST(FormatTable, FilterPositionsOptionsAndExtensionsNameOneFormat)
     }
 }
 
-TEST_F(MainFormTest, AddKeepsOneFormatAndAppendsDuplicates)
+TEST_F(MainFormTest, AddKeepsOneFormatAndAddsEachFileOnce)
 {
-    ASSERT_TRUE(Add(1, {"/w/a.wac", "/w/b.wac"}));
-    ASSERT_TRUE(Add(1, {"/w/a.wac"}));
-    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.wac", "/w/b.wac", "/w/a.wac"}));
+    ASSERT_TRUE(Add(1, {"/w/a.wac", "/w/b.wac", "/w/a.wac"}));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.wac", "/w/b.wac"}));
+    EXPECT_EQ(window.CurrentMessage, "/w/a.wac is on the list already");
+    ASSERT_TRUE(Add(1, {"/w/b.wac", "/w/d.wac", "/w/a.wac"}));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/a.wac", "/w/b.wac", "/w/d.wac"}));
+    EXPECT_EQ(window.CurrentMessage, "2 of the files are on the list already");
+    ASSERT_TRUE(Add(1, {"/w/e.wac"}));
+    EXPECT_EQ(window.CurrentMessage, "");
     ExpectListButtons(true, true, true, true);
+    window.ClearItems();
+    ASSERT_TRUE(Add(1, {"/w/a.wac", "/w/b.wac"}));
 
     ASSERT_TRUE(Add(2, {"/w/c.was"}));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/c.was"}));
