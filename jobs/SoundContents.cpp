@@ -1,17 +1,15 @@
 #include "jobs/SoundContents.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 
-#include "concurrency/Cores.h"
 #include "core/ByteOrder.h"
 #include "core/PackError.h"
 #include "formats/wac/WacDecoder.h"
 #include "formats/was/MusicChunks.h"
-#include "formats/was/WasDecoder.h"
-#include "io/BufferedReader.h"
+#include "formats/wave/WaveFile.h"
 #include "io/FileStream.h"
-#include "jobs/JobHost.h"
-#include "jobs/PackedMusic.h"
 #include "jobs/PackedWave.h"
 
 namespace packsmith {
@@ -39,40 +37,6 @@ std::array<std::uint8_t, kWaveDataAt> ReadFront(FileStream& file)
     file.ReadBuffer(front);
     return front;
 }
-
-// A host that only carries a stop request, for decoding outside a run.
-class StopOnlyHost final : public JobHost {
-public:
-    explicit StopOnlyHost(const std::atomic<bool>& stop) : stop_(stop) {}
-    void SetStatus(const std::string&) override {}
-    int ProgressPosition() const override { return 0; }
-    void SetProgressPosition(int) override {}
-    void SetProgressMax(int) override {}
-    void SetTotalPosition(int) override {}
-    void SetTotalMax(int) override {}
-    void ShowFileProgress(int) override {}
-    const std::atomic<bool>& StopFlag() const override { return stop_; }
-    void ReportOutput(const std::string&, std::uint64_t, const std::string&) override {}
-    void ReportWarning(const std::string&) override {}
-    void ReportLeftOut() override {}
-
-private:
-    const std::atomic<bool>& stop_;
-};
-
-class MemorySink final : public DecodedSink {
-public:
-    explicit MemorySink(std::vector<std::uint8_t>& samples) : samples_(samples) {}
-    std::span<std::uint8_t> Extend(std::uint64_t count) override
-    {
-        const std::size_t at = samples_.size();
-        samples_.resize(at + count);
-        return {samples_.data() + at, static_cast<std::size_t>(count)};
-    }
-
-private:
-    std::vector<std::uint8_t>& samples_;
-};
 
 } // namespace
 
@@ -114,27 +78,6 @@ SoundSummary SummarisePackedMusic(const std::string& path)
         at = chunk.End();
     }
     return summary;
-}
-
-DecodedSound DecodePackedSound(const std::string& path, bool music, const std::atomic<bool>& stop)
-{
-    DecodedSound sound;
-    sound.Summary = music ? SummarisePackedMusic(path) : SummarisePackedWav(path);
-    if (sound.Summary.DecodedBytes > kMaxDecodedSoundBytes)
-        throw PackError("The sound of " + path + " is too long to play here: " +
-                        std::to_string(sound.Summary.DecodedBytes >> 20) + " MB of samples, more than the " +
-                        std::to_string(kMaxDecodedSoundBytes >> 20) + " MB that are kept in memory");
-    BufferedReader input(path);
-    const auto front = input.Take(kWaveDataAt);
-    std::copy_n(front.begin() + kWavePrefixBytes, kWaveHeaderBytes, sound.Header.begin());
-    sound.Samples.reserve(sound.Summary.DecodedBytes);
-    MemorySink sink(sound.Samples);
-    StopOnlyHost host(stop);
-    if (music)
-        DecodeWasChunks(input, path, sink, host, WorkersPerCore());
-    else
-        DecodeWacBlocks(input, static_cast<std::uint32_t>(sound.Summary.Units), sink, host);
-    return sound;
 }
 
 } // namespace packsmith

@@ -1,17 +1,12 @@
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
-
-#include "formats/wave/WaveFile.h"
 
 namespace packsmith {
 
 // What a packed sound file holds, from its leading bytes and (for packed music) its chunk
-// headers: nothing is decoded.
+// headers: nothing is decoded. SoundStream decodes it.
 struct SoundSummary {
     std::uint16_t Channels = 0;
     std::uint32_t SampleRate = 0;
@@ -27,16 +22,5 @@ struct SoundSummary {
 // The summary of a ".wac" or ".was" file; a PackError naming the file when it is not one.
 SoundSummary SummarisePackedWav(const std::string& path);
 SoundSummary SummarisePackedMusic(const std::string& path);
-
-// A whole packed sound decoded into memory, for playing it: the wave header it stores and
-// its samples. Refused (a PackError) when the samples would take more than
-// kMaxDecodedSoundBytes; stop ends the decoding early with JobStopped.
-inline constexpr std::uint64_t kMaxDecodedSoundBytes = std::uint64_t{1} << 30;
-struct DecodedSound {
-    std::array<std::uint8_t, kWaveHeaderBytes> Header{};
-    SoundSummary Summary;
-    std::vector<std::uint8_t> Samples;
-};
-DecodedSound DecodePackedSound(const std::string& path, bool music, const std::atomic<bool>& stop);
 
 } // namespace packsmith

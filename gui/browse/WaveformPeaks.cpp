@@ -1,6 +1,7 @@
 #include "gui/browse/WaveformPeaks.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "core/ByteOrder.h"
 
@@ -8,11 +9,19 @@ namespace packsmith {
 
 namespace {
 
-float SampleAt(const std::uint8_t* at, int bitsPerSample)
+// A channel's lowest and highest sample over count frames from at, in the sample's own
+// units (8-bit samples less their offset of 128).
+template <std::size_t SampleBytes>
+void Fold(const std::uint8_t* at, std::uint64_t count, std::size_t frameBytes, int& low, int& high)
 {
-    if (bitsPerSample == 8)
-        return static_cast<float>(static_cast<int>(*at) - 128) / 128.0F;
-    return static_cast<float>(static_cast<std::int16_t>(LoadLE16(at))) / 32768.0F;
+    int lo = low, hi = high;
+    for (std::uint64_t i = 0; i < count; ++i, at += frameBytes) {
+        const int value = SampleBytes == 1 ? static_cast<int>(*at) - 128 : static_cast<std::int16_t>(LoadLE16(at));
+        lo = std::min(lo, value);
+        hi = std::max(hi, value);
+    }
+    low = lo;
+    high = hi;
 }
 
 } // namespace
@@ -31,44 +40,81 @@ std::pair<float, float> WaveformPeaks::Range(int channel, std::size_t first, std
     return {low, high};
 }
 
-WaveformPeaks ComputePeaks(std::span<const std::uint8_t> samples, int channels, int bitsPerSample,
-                           std::size_t maxColumns, const std::atomic<bool>& stop)
+PeaksBuilder::PeaksBuilder(int channels, int bitsPerSample, std::uint64_t frames, std::size_t maxColumns)
 {
-    WaveformPeaks peaks;
-    if ((bitsPerSample != 8 && bitsPerSample != 16) || channels <= 0 || maxColumns == 0)
-        return peaks;
-    const std::size_t sampleBytes = static_cast<std::size_t>(bitsPerSample / 8);
-    const std::size_t frameBytes = sampleBytes * static_cast<std::size_t>(channels);
-    const std::size_t frames = samples.size() / frameBytes;
-    if (frames == 0)
-        return peaks;
+    if ((bitsPerSample != 8 && bitsPerSample != 16) || channels <= 0 || frames == 0 || maxColumns == 0)
+        return;
+    const auto channelCount = static_cast<std::size_t>(channels);
+    const std::size_t columns = static_cast<std::size_t>(
+        std::min<std::uint64_t>({maxColumns, frames, std::max<std::size_t>(kMaxPeakValues / channelCount, 1)}));
+    channels_ = channels;
+    sampleBytes_ = static_cast<std::size_t>(bitsPerSample / 8);
+    frameBytes_ = sampleBytes_ * channelCount;
+    frames_ = frames;
+    columnEnd_ = frames / columns;
+    low_.assign(channelCount, INT_MAX);
+    high_.assign(channelCount, INT_MIN);
+    partial_.reserve(frameBytes_);
+    peaks_.Channels = channels;
+    peaks_.Columns = columns;
+    peaks_.Low.assign(columns * channelCount, 0.0F);
+    peaks_.High.assign(columns * channelCount, 0.0F);
+}
 
-    const std::size_t columns = std::min(maxColumns, frames);
-    peaks.Channels = channels;
-    peaks.Columns = columns;
-    peaks.Low.assign(columns * static_cast<std::size_t>(channels), 0.0F);
-    peaks.High.assign(columns * static_cast<std::size_t>(channels), 0.0F);
-    for (std::size_t column = 0; column < columns; ++column) {
-        if (stop.load(std::memory_order_relaxed))
-            return {};
-        // Frames [first, last) of the column; every frame belongs to exactly one column.
-        const std::size_t first = column * frames / columns;
-        const std::size_t last = (column + 1) * frames / columns;
-        for (int channel = 0; channel < channels; ++channel) {
-            float low = 1.0F;
-            float high = -1.0F;
-            const std::uint8_t* at = samples.data() + first * frameBytes + static_cast<std::size_t>(channel) * sampleBytes;
-            for (std::size_t frame = first; frame < last; ++frame, at += frameBytes) {
-                const float value = SampleAt(at, bitsPerSample);
-                low = std::min(low, value);
-                high = std::max(high, value);
-            }
-            const std::size_t index = static_cast<std::size_t>(channel) * columns + column;
-            peaks.Low[index] = low;
-            peaks.High[index] = high;
-        }
+void PeaksBuilder::Add(std::span<const std::uint8_t> samples)
+{
+    if (frame_ >= frames_)
+        return;
+    if (!partial_.empty()) {
+        const std::size_t taken = std::min(frameBytes_ - partial_.size(), samples.size());
+        partial_.insert(partial_.end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(taken));
+        samples = samples.subspan(taken);
+        if (partial_.size() < frameBytes_)
+            return;
+        AddFrames(partial_.data(), 1);
+        partial_.clear();
     }
-    return peaks;
+    const std::size_t whole = samples.size() / frameBytes_;
+    AddFrames(samples.data(), whole);
+    const auto rest = samples.subspan(whole * frameBytes_);
+    partial_.assign(rest.begin(), rest.end());
+}
+
+void PeaksBuilder::AddFrames(const std::uint8_t* at, std::uint64_t count)
+{
+    while (count > 0 && frame_ < frames_) {
+        // Every frame belongs to exactly one column: frames [i * frames / columns,
+        // (i + 1) * frames / columns) make column i.
+        const std::uint64_t taken = std::min(count, columnEnd_ - frame_);
+        for (int channel = 0; channel < channels_; ++channel) {
+            const std::uint8_t* first = at + static_cast<std::size_t>(channel) * sampleBytes_;
+            auto& low = low_[static_cast<std::size_t>(channel)];
+            auto& high = high_[static_cast<std::size_t>(channel)];
+            if (sampleBytes_ == 1)
+                Fold<1>(first, taken, frameBytes_, low, high);
+            else
+                Fold<2>(first, taken, frameBytes_, low, high);
+        }
+        frame_ += taken;
+        at += taken * frameBytes_;
+        count -= taken;
+        if (frame_ == columnEnd_)
+            EndColumn();
+    }
+}
+
+void PeaksBuilder::EndColumn()
+{
+    const float scale = sampleBytes_ == 1 ? 128.0F : 32768.0F;
+    const std::size_t column = peaks_.Filled;
+    for (std::size_t channel = 0; channel < low_.size(); ++channel) {
+        peaks_.Low[channel * peaks_.Columns + column] = static_cast<float>(low_[channel]) / scale;
+        peaks_.High[channel * peaks_.Columns + column] = static_cast<float>(high_[channel]) / scale;
+        low_[channel] = INT_MAX;
+        high_[channel] = INT_MIN;
+    }
+    ++peaks_.Filled;
+    columnEnd_ = (peaks_.Filled + 1) * frames_ / peaks_.Columns;
 }
 
 } // namespace packsmith

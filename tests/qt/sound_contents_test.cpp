@@ -13,6 +13,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "core/PackError.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
+#include "gui/browse/WaveformPeaks.h"
 #include "gui/qt/contents/SoundContentsWindow.h"
 #include "gui/qt/contents/WaveformView.h"
 #include "jobs/FormatTable.h"
@@ -160,6 +162,16 @@ TEST_F(SoundContentsWindowTest, ShowsTheHeaderAndAWaveformPerChannelOfBothFormat
         }
     }
 
+    // A file whose blocks give out before its block count does: the window opens, and says
+    // it cannot decode the sound, naming the file, instead of showing or playing it.
+    const auto whole = EncodeWacFile(ToneOnFirstChannel(22050, 1, 22050));
+    const std::string cut = dir.Write("cut.wac", AsString(std::span(whole).first(whole.size() - 200)));
+    SoundContentsWindow* damaged = OpenDecoded(cut);
+    EXPECT_EQ(Find<qt::WaveformView>(damaged, "Waveform")->Peaks(), nullptr);
+    EXPECT_TRUE(Text(damaged, "Status").contains(QString::fromStdString(cut))) << Text(damaged, "Status").toStdString();
+    EXPECT_TRUE(Text(damaged, "Status").contains("the file ends inside block")) << Text(damaged, "Status").toStdString();
+    EXPECT_FALSE(On(damaged, "Play"));
+
     // A file of another kind is refused before any window exists, naming the file.
     const std::string notSound = dir.Write("notes.wac", std::string(200, 'x'));
     try {
@@ -170,15 +182,18 @@ TEST_F(SoundContentsWindowTest, ShowsTheHeaderAndAWaveformPerChannelOfBothFormat
     }
 }
 
+// test.sh starts a sound server with a null output and names it in PULSE_SERVER; without
+// one playing cannot be tried.
+#define SKIP_WITHOUT_SOUND_OUTPUT()                                                                            \
+    if (QMediaDevices::audioOutputs().isEmpty()) {                                                             \
+        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))                                                      \
+            FAIL() << "no sound output at PULSE_SERVER=" << qgetenv("PULSE_SERVER").toStdString();             \
+        GTEST_SKIP() << "no sound output on this machine";                                                     \
+    }
+
 TEST_F(SoundContentsWindowTest, PlaysPausesSeeksStopsAndEndsOnASoundOutput)
 {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        // test.sh starts a sound server with a null output and names it in PULSE_SERVER;
-        // without one playing cannot be tried.
-        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-            FAIL() << "no sound output at PULSE_SERVER=" << qgetenv("PULSE_SERVER").toStdString();
-        GTEST_SKIP() << "no sound output on this machine";
-    }
+    SKIP_WITHOUT_SOUND_OUTPUT();
     const auto samples = ToneOnFirstChannel(3 * 22050, 1, 22050);
     SoundContentsWindow* window = OpenDecoded(dir.Write("tone.wac", AsString(EncodeWacFile(samples))));
     EXPECT_TRUE(Text(window, "Status").startsWith("Ready to play on")) << Text(window, "Status").toStdString();
@@ -230,6 +245,43 @@ TEST_F(SoundContentsWindowTest, PlaysPausesSeeksStopsAndEndsOnASoundOutput)
     EXPECT_TRUE(WaitFor([&] { return closing.isNull(); }));
 }
 
+TEST_F(SoundContentsWindowTest, ClickingTheSeekBarGoesWhereItIsClickedAndTheKeysStepByPages)
+{
+    SKIP_WITHOUT_SOUND_OUTPUT();
+    // 12 s of sound: a page (5 s) is far from where the clicks go.
+    const auto samples = ToneOnFirstChannel(12 * 22050, 1, 22050);
+    SoundContentsWindow* window = OpenDecoded(dir.Write("tone.wac", AsString(EncodeWacFile(samples))));
+    auto* bar = Find<QSlider>(window, "SeekBar");
+    ASSERT_TRUE(bar->isEnabled());
+    const auto clickAt = [&](double fraction) {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(static_cast<int>(fraction * bar->width()), bar->height() / 2));
+    };
+    // Stopped, a click is where playing starts (within the handle's width of the click).
+    const int tolerance = 12000 * 40 / std::max(bar->width(), 1);
+    clickAt(0.25);
+    EXPECT_NEAR(Position(window), 3000, tolerance);
+    clickAt(0.75);
+    EXPECT_NEAR(Position(window), 9000, tolerance);
+    EXPECT_TRUE(Text(window, "Time").startsWith("0:0")) << Text(window, "Time").toStdString();
+
+    // Playing, a click goes on from there, backwards too.
+    Click(window, "Play");
+    ASSERT_TRUE(WaitFor([&] { return Position(window) > 9000 + 100; }));
+    clickAt(0.25);
+    EXPECT_NEAR(Position(window), 3000, tolerance + 300);
+    EXPECT_TRUE(WaitFor([&] { return Position(window) > 3000 + 100; }));
+    EXPECT_TRUE(On(window, "Pause"));
+    Click(window, "Stop");
+
+    // The keys step by a page either way.
+    bar->setFocus();
+    bar->setValue(1000);
+    QTest::keyClick(bar, Qt::Key_PageUp);
+    EXPECT_EQ(Position(window), 6000);
+    QTest::keyClick(bar, Qt::Key_PageDown);
+    EXPECT_EQ(Position(window), 1000);
+}
+
 // The sound system is set up once per process, so the case without any sound output runs in
 // a child process of this program, whose PULSE_SERVER names a server that is not there.
 TEST_F(SoundContentsWindowTest, SaysPlainlyWhenThereIsNoSoundOutput)
@@ -261,14 +313,31 @@ TEST_F(SoundContentsWindowTest, SaysPlainlyWhenThereIsNoSoundOutput)
     EXPECT_TRUE(On(window, "Extract"));
 }
 
-TEST_F(SoundContentsWindowTest, ClosingWhileDecodingStopsTheWorkAtOnce)
+// The memory this process holds now, in bytes.
+std::uint64_t ResidentBytes()
 {
-    // 1 GB of samples, the most a window decodes: seconds to decode in full, against the
-    // moment it takes to stop between two blocks.
-    const std::string path = dir.Write("long.wac", SilentWac(static_cast<std::uint32_t>(kMaxDecodedSoundBytes / kWacBlockBytes)));
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stoull(line.substr(6)) * 1024;
+    return 0;
+}
+
+TEST_F(SoundContentsWindowTest, ASoundLongerThanMemoryWouldHoldShowsItsWaveformAndStopsWhenClosed)
+{
+    // 1.2 GB of samples (7 hours at 22050 Hz), which a window once refused to decode: seconds
+    // to read through, against the moment it takes to stop between two blocks.
+    constexpr std::uint64_t kSampleBytes = std::uint64_t{1200} << 20;
+    const std::string path = dir.Write("long.wac", SilentWac(static_cast<std::uint32_t>(kSampleBytes / kWacBlockBytes)));
+
     QPointer<SoundContentsWindow> window = Open(path);
-    QTest::qWait(100);
-    ASSERT_TRUE(Text(window, "Status").startsWith("Decoding")) << Text(window, "Status").toStdString();
+    // The waveform fills in as the sound is read.
+    ASSERT_TRUE(WaitFor([&] { return Text(window, "Status").endsWith("%"); })) << Text(window, "Status").toStdString();
+    const WaveformPeaks* partial = Find<qt::WaveformView>(window, "Waveform")->Peaks();
+    ASSERT_NE(partial, nullptr);
+    EXPECT_GT(partial->Filled, 0U);
+    EXPECT_LT(partial->Filled, partial->Columns);
     QElapsedTimer closing;
     closing.start();
     window->close();
@@ -276,6 +345,23 @@ TEST_F(SoundContentsWindowTest, ClosingWhileDecodingStopsTheWorkAtOnce)
     EXPECT_LT(closing.elapsed(), 1000);
     // Nothing the worker might have sent on its way out reaches a window that is gone.
     QTest::qWait(100);
+
+    // Read through to the end, it shows the whole waveform, in no more memory than a short
+    // sound takes.
+    const std::uint64_t before = ResidentBytes();
+    std::uint64_t most = before;
+    SoundContentsWindow* whole = Open(path);
+    EXPECT_TRUE(WaitFor([&] {
+        most = std::max(most, ResidentBytes());
+        return !Text(whole, "Status").startsWith("Decoding");
+    }, 60000));
+    EXPECT_FALSE(Text(whole, "Status").contains("could not")) << Text(whole, "Status").toStdString();
+    EXPECT_EQ(Text(whole, "Duration"), "7:55:32.68");
+    const WaveformPeaks* peaks = Find<qt::WaveformView>(whole, "Waveform")->Peaks();
+    ASSERT_NE(peaks, nullptr);
+    EXPECT_EQ(peaks->Columns, kPeakColumns);
+    EXPECT_EQ(peaks->Filled, kPeakColumns);
+    EXPECT_LT(most - before, std::uint64_t{64} << 20);
 }
 
 } // namespace

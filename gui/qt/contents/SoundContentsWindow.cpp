@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
@@ -59,6 +60,20 @@ QLabel* Value(const QString& text, const char* name, QWidget* parent)
     return label;
 }
 
+// A seek bar that goes where it is clicked rather than a page towards it; the keys still
+// step by pages.
+class ClickToJumpStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override
+    {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
 } // namespace
 
 SoundContentsWindow::SoundContentsWindow(const std::string& path, const Format& format, QWidget* parent)
@@ -101,6 +116,7 @@ SoundContentsWindow::SoundContentsWindow(const std::string& path, const Format& 
     });
 
     decoding_ = std::make_unique<SoundDecoding>();
+    connect(decoding_.get(), &SoundDecoding::Progress, this, &SoundContentsWindow::OnDecodingProgress);
     connect(decoding_.get(), &SoundDecoding::Decoded, this, &SoundContentsWindow::OnDecoded);
     connect(decoding_.get(), &SoundDecoding::Failed, this, &SoundContentsWindow::OnDecodingFailed);
     decoding_->Start(path, IsMusic(format));
@@ -151,6 +167,10 @@ QWidget* SoundContentsWindow::BuildPlayer()
     auto* seekRow = new QHBoxLayout;
     seekBar_ = new QSlider(Qt::Horizontal, box);
     seekBar_->setObjectName("SeekBar");
+    // A style of the application's kind, owned by the bar (the bar holds it weakly).
+    auto* jumpStyle = new ClickToJumpStyle(QApplication::style()->name());
+    jumpStyle->setParent(seekBar_);
+    seekBar_->setStyle(jumpStyle);
     seekBar_->setRange(0, static_cast<int>(std::min<qint64>(lengthMs_, INT_MAX)));
     seekBar_->setSingleStep(100);
     seekBar_->setPageStep(5000);
@@ -190,9 +210,15 @@ QWidget* SoundContentsWindow::BuildPlayer()
     return box;
 }
 
+void SoundContentsWindow::OnDecodingProgress(int percent)
+{
+    waveform_->SetPeaks(decoding_->PeaksSoFar());
+    SetStatus(QString("Decoding the sound... %1%").arg(percent));
+}
+
 void SoundContentsWindow::OnDecoded()
 {
-    player_ = std::make_unique<SoundPlayer>(decoding_->TakeSound());
+    player_ = std::make_unique<SoundPlayer>(decoding_->TakeStream());
     waveform_->SetPeaks(decoding_->TakePeaks());
     if (!waveform_->Peaks() || waveform_->Peaks()->Columns == 0)
         waveform_->SetMessage("No waveform: the sound holds no samples of 8 or 16 bits.");
@@ -205,6 +231,7 @@ void SoundContentsWindow::OnDecoded()
 
 void SoundContentsWindow::OnDecodingFailed(const QString& message)
 {
+    waveform_->SetPeaks(nullptr);
     waveform_->SetMessage("The sound could not be decoded:\n" + message);
     SetStatus(message);
     ShowState();

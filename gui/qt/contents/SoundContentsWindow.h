@@ -33,6 +33,7 @@ public:
 private:
     QWidget* BuildSummary();
     QWidget* BuildPlayer();
+    void OnDecodingProgress(int percent);
     void OnDecoded();
     void OnDecodingFailed(const QString& message);
     void ShowPosition();

@@ -46,16 +46,12 @@ QString ObstacleTo(const SoundSummary& summary, const QAudioFormat& format, qint
 
 } // namespace
 
-SoundPlayer::SoundPlayer(std::shared_ptr<const DecodedSound> sound, QObject* parent)
-    : QObject(parent), sound_(std::move(sound)), format_(FormatOf(sound_->Summary))
+// Whole frames only: a device is never handed half a frame.
+SoundPlayer::SoundPlayer(std::unique_ptr<SoundStream> stream, QObject* parent)
+    : QObject(parent), summary_(stream->Summary()), format_(FormatOf(summary_)),
+      device_(std::move(stream), std::max(format_.bytesPerFrame(), 1))
 {
-    // Whole frames only: a device is never handed half a frame.
-    const int frameBytes = std::max(format_.bytesPerFrame(), 1);
-    const auto wholeFrames = static_cast<qsizetype>(sound_->Samples.size() / static_cast<std::size_t>(frameBytes));
-    buffer_.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(sound_->Samples.data()),
-                                            wholeFrames * frameBytes));
-    buffer_.open(QIODevice::ReadOnly);
-    obstacle_ = ObstacleTo(sound_->Summary, format_, buffer_.size());
+    obstacle_ = ObstacleTo(summary_, format_, device_.Length());
 }
 
 SoundPlayer::~SoundPlayer()
@@ -102,8 +98,8 @@ void SoundPlayer::Seek(qint64 ms)
 {
     const qint64 frameBytes = std::max(format_.bytesPerFrame(), 1);
     const qint64 frames = ms * format_.sampleRate() / 1000;
-    const qint64 bytes = std::clamp(frames * frameBytes, qint64{0}, buffer_.size());
-    if (state_ == State::Playing && bytes < buffer_.size()) {
+    const qint64 bytes = std::clamp(frames * frameBytes, qint64{0}, device_.Length());
+    if (state_ == State::Playing && bytes < device_.Length()) {
         // Restarting drops what the sink still held of the old place.
         StopSink();
         StartAt(bytes);
@@ -119,16 +115,19 @@ void SoundPlayer::Seek(qint64 ms)
 
 void SoundPlayer::StartAt(qint64 bytes)
 {
-    if (bytes >= buffer_.size())
+    if (bytes >= device_.Length())
         bytes = 0;
     if (!sink_) {
         sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format_);
         connect(sink_.get(), &QAudioSink::stateChanged, this, &SoundPlayer::OnSinkState);
     }
-    buffer_.seek(bytes);
+    if (!device_.Restart(bytes)) {
+        Fail("Playing stopped: " + device_.ErrorText());
+        return;
+    }
     startedAt_ = bytes;
     position_ = bytes;
-    sink_->start(&buffer_);
+    sink_->start(&device_);
     // A sink that cannot open its device says so only here, without a state change.
     if (sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
         Fail("No audio output: the sound device could not be opened to play this sound.");
@@ -152,6 +151,10 @@ void SoundPlayer::OnSinkState()
         Fail("No audio output: the sound device could not be opened to play this sound.");
         return;
     case QAudio::IOError:
+        // The sound's file failed under it, or the output did.
+        Fail(device_.ErrorText().isEmpty() ? "Playing stopped: the sound output failed."
+                                           : "Playing stopped: " + device_.ErrorText());
+        return;
     case QAudio::FatalError:
         Fail("Playing stopped: the sound output failed.");
         return;
@@ -159,8 +162,12 @@ void SoundPlayer::OnSinkState()
     case QAudio::UnderrunError:
         break;
     }
-    // The buffer read to its end: the sound is over once the sink has played what it holds.
-    if (sink_->state() == QAudio::IdleState && buffer_.atEnd()) {
+    // The stream read to its end: the sound is over once the sink has played what it holds.
+    if (sink_->state() == QAudio::IdleState && device_.atEnd()) {
+        if (!device_.ErrorText().isEmpty()) {
+            Fail("Playing stopped: " + device_.ErrorText());
+            return;
+        }
         StopSink();
         position_ = 0;
         SetState(State::Stopped);
@@ -191,7 +198,7 @@ qint64 SoundPlayer::PositionBytes() const
     // The sink has read ahead of what is heard by what it holds.
     const qint64 held = std::max<qint64>(sink_->bufferSize() - sink_->bytesFree(), 0);
     const qint64 frameBytes = std::max(format_.bytesPerFrame(), 1);
-    const qint64 heard = std::max(buffer_.pos() - held, startedAt_);
+    const qint64 heard = std::max(device_.ReadPosition() - held, startedAt_);
     return heard / frameBytes * frameBytes;
 }
 

@@ -1,20 +1,21 @@
 #pragma once
 
 #include <QAudioFormat>
-#include <QBuffer>
 #include <QObject>
 #include <QString>
 #include <memory>
 
-#include "jobs/SoundContents.h"
+#include "gui/qt/contents/SoundStreamDevice.h"
+#include "jobs/SoundStream.h"
 
 class QAudioSink;
 
 namespace packsmith::qt {
 
-// Plays a decoded sound from memory on the default sound output: a sink pulling from a
-// buffer over the samples. Pausing suspends the sink; seeking and stopping set where the
-// buffer is read next (stopping also rewinds). Whatever keeps it from playing (no sound
+// Plays a packed sound on the default sound output, decoding it as it plays: a sink pulls
+// from a device over the sound's stream, so memory stays the same for a sound of any length.
+// Pausing suspends the sink; seeking and stopping set where the stream is read next
+// (stopping also rewinds), and a seek while playing restarts the sink there. Whatever keeps it from playing (no sound
 // device, a format the device or the header does not allow, a device that fails) is said in
 // Obstacle() and Failed, never passed over in silence.
 class SoundPlayer final : public QObject {
@@ -22,7 +23,7 @@ class SoundPlayer final : public QObject {
 public:
     enum class State { Stopped, Playing, Paused };
 
-    explicit SoundPlayer(std::shared_ptr<const DecodedSound> sound, QObject* parent = nullptr);
+    explicit SoundPlayer(std::unique_ptr<SoundStream> stream, QObject* parent = nullptr);
     // Stops playing without reporting it.
     ~SoundPlayer() override;
 
@@ -31,7 +32,7 @@ public:
     // The name of the output it plays on.
     QString OutputName() const;
     State CurrentState() const { return state_; }
-    qint64 LengthMs() const { return MsOf(buffer_.size()); }
+    qint64 LengthMs() const { return MsOf(device_.Length()); }
     // What is being heard (the samples the sink holds are not yet).
     qint64 PositionMs() const { return MsOf(PositionBytes()); }
 
@@ -57,9 +58,9 @@ private:
     qint64 PositionBytes() const;
     qint64 MsOf(qint64 bytes) const;
 
-    std::shared_ptr<const DecodedSound> sound_;
+    SoundSummary summary_;
     QAudioFormat format_;
-    QBuffer buffer_;
+    SoundStreamDevice device_;
     QString obstacle_;
     State state_ = State::Stopped;
     qint64 position_ = 0;  // where playing goes on from while the sink is not running

@@ -80,6 +80,8 @@ void WaveformView::PaintLane(QPainter& painter, int channel, const QRect& lane, 
         // Each pixel draws the columns that fall on it, at least one.
         const std::size_t first = x * columns / pixels;
         const std::size_t last = std::max((x + 1) * columns / pixels, first + 1);
+        if (last > peaks_->Filled)
+            break; // not read yet
         const auto [low, high] = peaks_->Range(channel, first, last);
         const int px = lane.left() + static_cast<int>(x);
         const int y1 = static_cast<int>(std::lround(middle - high * half));

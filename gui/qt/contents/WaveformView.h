@@ -12,7 +12,8 @@ namespace packsmith::qt {
 
 // A sound's waveform, one lane per channel, with the part already played in the highlight
 // colour and a line where playing is. Until the peaks are there it shows a message in their
-// place ("Decoding..."). A click or drag asks to play from there.
+// place ("Decoding..."); peaks still being made show as far as they are filled. A click or
+// drag asks to play from there.
 class WaveformView final : public QWidget {
     Q_OBJECT
 public:
