@@ -1,18 +1,31 @@
 // The pack contents window under the offscreen platform: what it shows of a pack, the
-// thumbnails and their markers, the large picture, the files it hands to a drag, and
-// closing it while its workers decode; and the thumbnail loader's order and budget.
+// thumbnails and their markers, the large picture and its zoom, the files it hands to a
+// drag, the details list's columns, one window a file and on the screen, and closing it
+// while its workers decode; and the thumbnail loader's order and budget.
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QDrag>
+#include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTest>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
+#include <QWheelEvent>
 #include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <gtest/gtest.h>
@@ -23,6 +36,7 @@
 #include "formats/tga/TgaLibrary.h"
 #include "gui/browse/ThumbnailLoader.h"
 #include "gui/qt/QtText.h"
+#include "gui/qt/contents/ContentsWindow.h"
 #include "gui/qt/contents/PackContentsWindow.h"
 #include "gui/qt/contents/PackEntryModel.h"
 #include "gui/qt/contents/PictureView.h"
@@ -30,6 +44,7 @@
 #include "io/FileStream.h"
 #include "testing/Bytes.h"
 #include "testing/PackFixtures.h"
+#include "testing/ScriptedDialogs.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -85,6 +100,34 @@ PackFile MixedPack(const TempDir& dir)
     }
     pack.path = dir.Write("mixed.at3", AsString(BuildImagePack(pictures)));
     return pack;
+}
+
+// Presses on the item and moves the mouse as a user starting a drag does; the files the
+// drag hands over (none when none started).
+QList<QUrl> DraggedFrom(QAbstractItemView& view, const QModelIndex& item)
+{
+    const QList<QDrag*> before = view.findChildren<QDrag*>();
+    QList<QUrl> urls;
+    const auto take = [&] {
+        for (QDrag* drag : view.findChildren<QDrag*>())
+            if (!before.contains(drag) && urls.isEmpty() && drag->mimeData() != nullptr)
+                urls = drag->mimeData()->urls();
+    };
+    // A platform that runs a drag in an event loop of its own is told to stop at once;
+    // where the drag ends at once, its object is there until events are handled again.
+    const QObject takesUntilReturn;
+    QTimer::singleShot(0, &takesUntilReturn, [&] {
+        take();
+        QDrag::cancel();
+    });
+    const QPoint at = view.visualRect(item).center();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, at);
+    // The first move makes it a drag, the next one past the drag distance starts it.
+    for (const int step : {1, 2, 3})
+        QTest::mouseMove(view.viewport(), at + QPoint(step * (QApplication::startDragDistance() + 2), 0));
+    take();
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at);
+    return urls;
 }
 
 class PackContentsWindowTest : public ::testing::Test {
@@ -176,27 +219,32 @@ TEST_F(PackContentsWindowTest, ShowsThumbnailsMarksBrokenEntriesAndHandsOverPict
     EXPECT_TRUE(picture->Picture().isNull());
     EXPECT_FALSE(window->findChild<QAction*>("CopyPicture")->isEnabled());
 
-    // A drag hands over TGA files named as an extraction names them, two pictures of one
-    // name side by side; the entry that cannot be read is left out.
-    grid->selectionModel()->clearSelection();
-    for (const int row : {0, 3, 5})
-        grid->selectionModel()->select(proxy->mapFromSource(model->index(row, PackEntryModel::NameColumn)),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    std::unique_ptr<QMimeData> dragged(window->PicturesForDrag());
-    ASSERT_NE(dragged, nullptr);
-    const QList<QUrl> urls = dragged->urls();
-    ASSERT_EQ(urls.size(), 2);
+    // A drag out of the grid or out of the details list hands over TGA files named as an
+    // extraction names them, two pictures of one name side by side; the entry that cannot
+    // be read is left out.
+    auto* details = window->findChild<QTreeView*>("Details");
     const TgaLibrary codec;
-    for (const auto& [url, row] : {std::pair{urls[0], 0}, std::pair{urls[1], 5}}) {
-        SCOPED_TRACE(row);
-        Bitmap32 read;
-        codec.Read(qt::FromQt(url.toLocalFile()), *read.ForCodec());
-        const std::vector<std::uint8_t> bytes(read.Row(0), read.Row(0) + read.RowBytes() * read.Height());
-        EXPECT_EQ(bytes, pack.pictures[static_cast<std::size_t>(row)].Expected);
+    for (const auto& [view, show] : {std::pair<QAbstractItemView*, const char*>{grid, "ShowGrid"},
+                                     std::pair<QAbstractItemView*, const char*>{details, "ShowDetails"}}) {
+        SCOPED_TRACE(show);
+        window->findChild<QAction*>(show)->trigger();
+        grid->selectionModel()->clearSelection();
+        for (const int row : {0, 3, 5})
+            grid->selectionModel()->select(proxy->mapFromSource(model->index(row, PackEntryModel::NameColumn)),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const QList<QUrl> urls = DraggedFrom(*view, proxy->mapFromSource(model->index(0, PackEntryModel::NameColumn)));
+        ASSERT_EQ(urls.size(), 2);
+        for (const auto& [url, row] : {std::pair{urls[0], 0}, std::pair{urls[1], 5}}) {
+            SCOPED_TRACE(row);
+            Bitmap32 read;
+            codec.Read(qt::FromQt(url.toLocalFile()), *read.ForCodec());
+            const std::vector<std::uint8_t> bytes(read.Row(0), read.Row(0) + read.RowBytes() * read.Height());
+            EXPECT_EQ(bytes, pack.pictures[static_cast<std::size_t>(row)].Expected);
+        }
+        // In the order shown (by name, descending): "sprites\hero.tga" before "other\hero.tga".
+        EXPECT_EQ(urls[0].fileName().toStdString(), "hero.tga.tga");
+        EXPECT_EQ(urls[1].fileName().toStdString(), "hero_0000.tga");
     }
-    // In the order shown (by name, descending): "sprites\hero.tga" before "other\hero.tga".
-    EXPECT_EQ(urls[0].fileName().toStdString(), "hero.tga.tga");
-    EXPECT_EQ(urls[1].fileName().toStdString(), "hero_0000.tga");
 }
 
 // A picture of 128 flat colours in 64-pixel squares: few distinct blocks, however large.
@@ -220,6 +268,188 @@ TEST_F(PackContentsWindowTest, ClosingWhileThumbnailsAreDecodedReturnsAtOnce)
 
     window->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
+}
+
+// Sends a turn of the wheel (in eighths of a degree) with Ctrl held, at a point of the
+// picture's viewport.
+void CtrlWheel(qt::PictureView& picture, QPoint at, int turn)
+{
+    QWheelEvent wheel(at, picture.viewport()->mapToGlobal(at), QPoint(), QPoint(0, turn), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(picture.viewport(), &wheel);
+}
+
+// The point of the picture (in its pixels) under a point of the viewport.
+QPointF PictureAt(const qt::PictureView& picture, QPoint at)
+{
+    const QPoint onCanvas = picture.widget()->mapFrom(picture.viewport(), at);
+    return QPointF(onCanvas - picture.PictureRect().topLeft()) / picture.Scale();
+}
+
+TEST_F(PackContentsWindowTest, ZoomsInStepsByWheelKeysAndButtonsAndStopsAtTheEnds)
+{
+    TempDir dir;
+    const EncodedImage large = LargeFlatPicture(1024, 512);
+    Open(dir.Write("one.at3", AsString(BuildImagePack({PackPicture{"large.tga", large.Record}}))));
+    auto* picture = window->findChild<qt::PictureView*>("Picture");
+    auto* level = window->findChild<QLabel*>("ZoomLevel");
+    auto* zoomIn = window->findChild<QAction*>("ZoomIn");
+    auto* zoomOut = window->findChild<QAction*>("ZoomOut");
+    auto* fit = window->findChild<QAction*>("ZoomFit");
+    ASSERT_TRUE(picture && level && zoomIn && zoomOut && fit);
+    ASSERT_EQ(picture->Picture().size(), QSize(1024, 512));
+    ASSERT_TRUE(picture->Fitted());
+    const double fitted = picture->Scale();
+    ASSERT_GT(fitted, 0.34);
+    ASSERT_LT(fitted, 0.5) << "the pane is not of the size this test expects";
+
+    const QPoint middle = picture->viewport()->rect().center();
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers) {
+        picture->setFocus();
+        QTest::keyClick(picture, k, modifiers);
+    };
+    struct Step {
+        const char* How;
+        std::function<void()> Act;
+        double Scale; // 0: fitted
+    };
+    const Step steps[] = {
+        {"Ctrl+wheel up", [&] { CtrlWheel(*picture, middle, 120); }, 0.5},
+        {"Ctrl++", [&] { key(Qt::Key_Plus, Qt::ControlModifier); }, 2.0 / 3},
+        {"+ over the picture", [&] { key(Qt::Key_Plus, Qt::NoModifier); }, 1.0},
+        {"two half notches", [&] { CtrlWheel(*picture, middle, 60); CtrlWheel(*picture, middle, 60); }, 1.5},
+        {"zoom in", [&] { zoomIn->trigger(); }, 2.0},
+        {"zoom in", [&] { zoomIn->trigger(); }, 3.0},
+        {"= over the picture", [&] { key(Qt::Key_Equal, Qt::NoModifier); }, 4.0},
+        {"zoom in", [&] { zoomIn->trigger(); }, 6.0},
+        {"Ctrl+wheel up three notches", [&] { CtrlWheel(*picture, middle, 360); }, 8.0},
+        {"zoom in past the last step", [&] { zoomIn->trigger(); }, 8.0},
+        {"Ctrl+wheel down", [&] { CtrlWheel(*picture, middle, -120); }, 6.0},
+        {"Ctrl+-", [&] { key(Qt::Key_Minus, Qt::ControlModifier); }, 4.0},
+        {"- over the picture", [&] { key(Qt::Key_Minus, Qt::NoModifier); }, 3.0},
+        {"fit", [&] { fit->trigger(); }, 0},
+        {"zoom out from fitted", [&] { zoomOut->trigger(); }, 1.0 / 3},
+        {"Ctrl+wheel down", [&] { CtrlWheel(*picture, middle, -120); }, 0.25},
+        {"Ctrl+wheel down past the first step", [&] { CtrlWheel(*picture, middle, -120); }, 0.25},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.How);
+        step.Act();
+        const double scale = step.Scale == 0 ? fitted : step.Scale;
+        EXPECT_EQ(picture->Fitted(), step.Scale == 0);
+        EXPECT_NEAR(picture->Scale(), scale, 1e-9);
+        EXPECT_EQ(fit->isChecked(), step.Scale == 0);
+        EXPECT_EQ(level->text().toStdString(), std::to_string(std::lround(scale * 100)) + " %");
+        // Drawn at that scale, and the buttons say whether there is a step further.
+        EXPECT_EQ(picture->PictureRect().size(), QSize(std::lround(1024 * scale), std::lround(512 * scale)));
+        EXPECT_EQ(zoomIn->isEnabled(), scale < 8);
+        EXPECT_EQ(zoomOut->isEnabled(), scale > 0.25);
+    }
+
+    // The wheel keeps the point under the cursor where it is, scrolled as far as needed.
+    picture->ZoomTo(1.0);
+    QCoreApplication::processEvents(); // scroll bars come and go a moment later
+    const QPoint cursor(picture->viewport()->width() / 4, picture->viewport()->height() / 3);
+    const QPointF before = PictureAt(*picture, cursor);
+    CtrlWheel(*picture, cursor, 120);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(picture->Scale(), 1.5);
+    EXPECT_GT(picture->horizontalScrollBar()->value(), 0);
+    const QPointF after = PictureAt(*picture, cursor);
+    EXPECT_NEAR(after.x(), before.x(), 1.0);
+    EXPECT_NEAR(after.y(), before.y(), 1.0);
+}
+
+TEST_F(PackContentsWindowTest, DetailsListColumnsFitThePane)
+{
+    TempDir dir;
+    const PackFile pack = MixedPack(dir); // long reasons in the problem column
+    Open(pack.path);
+    window->findChild<QAction*>("ShowDetails")->trigger();
+    auto* details = window->findChild<QTreeView*>("Details");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return details->isVisible(); }));
+    const QAbstractItemView& view = *details; // where the size a column's contents want is public
+    QHeaderView* header = details->header();
+    const int room = details->viewport()->width();
+    EXPECT_LE(header->length(), room);
+    for (const int column : {PackEntryModel::CodingColumn, PackEntryModel::BytesColumn, PackEntryModel::ProblemColumn}) {
+        SCOPED_TRACE(column);
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), room);
+        // As wide as its heading at least, and as what it shows where there is room.
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+    }
+    EXPECT_GE(header->sectionSize(PackEntryModel::CodingColumn), view.sizeHintForColumn(PackEntryModel::CodingColumn));
+    EXPECT_GE(header->sectionSize(PackEntryModel::NameColumn), view.sizeHintForColumn(PackEntryModel::NameColumn));
+    EXPECT_FALSE(details->horizontalScrollBar()->isVisible());
+
+    // A column the user sized keeps its size when the window is resized.
+    header->resizeSection(PackEntryModel::PathColumn, 150);
+    window->resize(window->width() - 60, window->height());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return details->viewport()->width() < room; }));
+    EXPECT_EQ(header->sectionSize(PackEntryModel::PathColumn), 150);
+}
+
+// Windows of parent's of a kind.
+template <class Window>
+QList<Window*> WindowsOf(QWidget& parent)
+{
+    QList<Window*> shown;
+    for (Window* window : parent.findChildren<Window*>(Qt::FindDirectChildrenOnly))
+        if (window->isVisible())
+            shown.push_back(window);
+    return shown;
+}
+
+TEST(ShowContents, RaisesTheWindowAlreadyShowingTheFileAndPlacesANewOneOnTheScreen)
+{
+    TempDir dir;
+    const std::string path = dir.Write("pack.at3", AsString(BuildImagePack(Named({"a.tga", "b.tga"}))));
+    const std::string other = dir.Write("other.at3", AsString(BuildImagePack(Named({"c.tga"}))));
+    std::filesystem::create_directory(dir.Path() + "/sub");
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect room = screen->availableGeometry();
+
+    // The parent where a window opened over its middle would stick out: at each corner.
+    const QPoint corners[] = {room.topLeft(), room.bottomRight() - QPoint(200, 150), {room.right() - 200, room.top()}};
+    for (const QPoint corner : corners) {
+        SCOPED_TRACE(testing::Message() << corner.x() << "," << corner.y());
+        QMainWindow parent;
+        parent.setGeometry(QRect(corner, QSize(200, 150)));
+        parent.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+        ScriptedDialogs dialogs;
+
+        qt::ShowContents(path, &parent, dialogs);
+        QList<PackContentsWindow*> windows = WindowsOf<PackContentsWindow>(parent);
+        ASSERT_EQ(windows.size(), 1);
+        QPointer<PackContentsWindow> first = windows[0];
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(first));
+        EXPECT_TRUE(room.contains(first->frameGeometry()))
+            << first->frameGeometry().x() << "," << first->frameGeometry().y() << " "
+            << first->frameGeometry().width() << "x" << first->frameGeometry().height();
+
+        // Asked for again, however the name is written, the window shown comes forward.
+        first->showMinimized();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return first->isMinimized(); }));
+        qt::ShowContents(dir.Path() + "/./sub/../pack.at3", &parent, dialogs);
+        windows = WindowsOf<PackContentsWindow>(parent);
+        ASSERT_EQ(windows.size(), 1);
+        EXPECT_EQ(windows[0], first.data());
+        EXPECT_FALSE(first->isMinimized());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(first));
+
+        // Another file has a window of its own.
+        qt::ShowContents(other, &parent, dialogs);
+        EXPECT_EQ(WindowsOf<PackContentsWindow>(parent).size(), 2);
+
+        // Closed, the window is forgotten: the file opens in a new one.
+        first->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }));
+        qt::ShowContents(path, &parent, dialogs);
+        EXPECT_EQ(WindowsOf<PackContentsWindow>(parent).size(), 2);
+        EXPECT_TRUE(dialogs.ErrorBoxes.empty());
+    }
 }
 
 // Waits until made reaches count (or 10 s pass).

@@ -18,7 +18,6 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
-#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
@@ -31,10 +30,12 @@
 #include "gui/browse/PackPictureReader.h"
 #include "gui/qt/QtText.h"
 #include "gui/qt/contents/ContentsExtraction.h"
+#include "gui/qt/contents/EntryDetailsView.h"
 #include "gui/qt/contents/PackEntryModel.h"
 #include "gui/qt/contents/PictureView.h"
 #include "gui/qt/contents/ThumbnailDelegate.h"
 #include "gui/qt/contents/ThumbnailView.h"
+#include "gui/qt/contents/ZoomSteps.h"
 #include "io/FileStream.h"
 #include "jobs/EntrySelection.h"
 #include "jobs/FormatTable.h"
@@ -141,21 +142,13 @@ void PackContentsWindow::BuildViews()
     grid_->setItemDelegate(delegate);
     grid_->SetDragData([this] { return PicturesForDrag(); });
 
-    details_ = new QTreeView(this);
+    details_ = new EntryDetailsView(this);
     details_->setObjectName("Details");
     details_->setModel(proxy_);
     details_->setSelectionModel(grid_->selectionModel());
-    details_->setRootIsDecorated(false);
-    details_->setUniformRowHeights(true);
-    details_->setAlternatingRowColors(true);
-    details_->setAllColumnsShowFocus(true);
-    details_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    details_->setSelectionBehavior(QAbstractItemView::SelectRows);
     details_->setSortingEnabled(true);
     details_->sortByColumn(PackEntryModel::IndexColumn, Qt::AscendingOrder);
-    const int widths[PackEntryModel::ColumnCount] = {60, 220, 240, 90, 170, 80, 300};
-    for (int column = 0; column < PackEntryModel::ColumnCount; ++column)
-        details_->header()->resizeSection(column, widths[column]);
+    details_->SetDragData([this] { return PicturesForDrag(); });
 
     views_ = new QStackedWidget(this);
     views_->addWidget(grid_);
@@ -240,18 +233,7 @@ void PackContentsWindow::BuildToolBar()
     connect(descending_, &QAction::toggled, this, sortAsChosen);
     bar->addSeparator();
 
-    auto* zoomGroup = new QActionGroup(this);
-    const std::pair<QString, PictureView::Zoom> zooms[] = {
-        {tr("Fit"), PictureView::Zoom::Fit}, {tr("100 %"), PictureView::Zoom::Actual}, {tr("200 %"), PictureView::Zoom::Double}};
-    const char* zoomNames[] = {"ZoomFit", "Zoom100", "Zoom200"};
-    for (std::size_t i = 0; i < std::size(zooms); ++i) {
-        QAction* action = bar->addAction(zooms[i].first);
-        action->setObjectName(zoomNames[i]);
-        action->setCheckable(true);
-        action->setChecked(zooms[i].second == picture_->CurrentZoom());
-        zoomGroup->addAction(action);
-        connect(action, &QAction::triggered, this, [this, zoom = zooms[i].second] { picture_->SetZoom(zoom); });
-    }
+    BuildZoomControls(*bar);
     bar->addSeparator();
 
     extract_ = bar->addAction(tr("Extract selected..."));
@@ -264,6 +246,47 @@ void PackContentsWindow::BuildToolBar()
     copy_->setShortcut(QKeySequence::Copy);
     copy_->setToolTip(tr("Copy the picture shown to the clipboard (Ctrl+C)"));
     connect(copy_, &QAction::triggered, this, &PackContentsWindow::CopyPicture);
+}
+
+void PackContentsWindow::BuildZoomControls(QToolBar& bar)
+{
+    zoomFit_ = bar.addAction(tr("Fit"));
+    zoomFit_->setObjectName("ZoomFit");
+    zoomFit_->setCheckable(true);
+    zoomFit_->setShortcut(tr("Ctrl+0"));
+    zoomFit_->setToolTip(tr("Fit the picture to the pane (Ctrl+0)"));
+    connect(zoomFit_, &QAction::triggered, picture_, &PictureView::ZoomToFit);
+
+    zoomLevel_ = new QLabel(this);
+    zoomLevel_->setObjectName("ZoomLevel");
+    zoomLevel_->setAlignment(Qt::AlignCenter);
+    zoomLevel_->setMinimumWidth(zoomLevel_->fontMetrics().horizontalAdvance(QStringLiteral(" 8888 % ")));
+    zoomLevel_->setToolTip(tr("The scale the picture is shown at"));
+    bar.addWidget(zoomLevel_);
+
+    // Ctrl+= as well: on many keyboards + is a shifted =.
+    zoomIn_ = bar.addAction(tr("Zoom in"));
+    zoomIn_->setObjectName("ZoomIn");
+    zoomIn_->setShortcuts({QKeySequence::ZoomIn, QKeySequence(tr("Ctrl+="))});
+    zoomIn_->setToolTip(tr("Zoom in (Ctrl++, or + over the picture, or Ctrl+wheel)"));
+    connect(zoomIn_, &QAction::triggered, picture_, &PictureView::ZoomIn);
+    zoomOut_ = bar.addAction(tr("Zoom out"));
+    zoomOut_->setObjectName("ZoomOut");
+    zoomOut_->setShortcut(QKeySequence::ZoomOut);
+    zoomOut_->setToolTip(tr("Zoom out (Ctrl+-, or - over the picture, or Ctrl+wheel)"));
+    connect(zoomOut_, &QAction::triggered, picture_, &PictureView::ZoomOut);
+
+    connect(picture_, &PictureView::ZoomChanged, this, &PackContentsWindow::ShowZoom);
+    ShowZoom();
+}
+
+void PackContentsWindow::ShowZoom()
+{
+    const double scale = picture_->Scale();
+    zoomFit_->setChecked(picture_->Fitted());
+    zoomLevel_->setText(tr("%1 %").arg(QLocale().toString(scale * 100, 'f', 0)));
+    zoomIn_->setEnabled(ZoomStepIn(scale) != scale);
+    zoomOut_->setEnabled(ZoomStepOut(scale) != scale);
 }
 
 void PackContentsWindow::SortBy(int column, Qt::SortOrder order)

@@ -16,7 +16,7 @@ class QMimeData;
 class QSortFilterProxyModel;
 class QStackedWidget;
 class QTemporaryDir;
-class QTreeView;
+class QToolBar;
 
 namespace packsmith {
 class PackPictureReader;
@@ -25,6 +25,7 @@ class PackPictureReader;
 namespace packsmith::qt {
 
 class ContentsExtraction;
+class EntryDetailsView;
 class PackEntryModel;
 class PictureView;
 class ThumbnailView;
@@ -42,12 +43,14 @@ public:
 
     // The selected pictures as TGA files in a folder of the window's (which goes with it),
     // named as an extraction names them; null when none could be written (the status bar
-    // says why). What a drag out of the grid hands over.
+    // says why). What a drag out of the grid or the details list hands over.
     QMimeData* PicturesForDrag();
 
 private:
     void BuildViews();
     void BuildToolBar();
+    void BuildZoomControls(QToolBar& bar);
+    void ShowZoom();
     void SortBy(int column, Qt::SortOrder order);
     void ShowCurrent();
     void SelectionChanged();
@@ -64,11 +67,15 @@ private:
     QSortFilterProxyModel* proxy_ = nullptr;
     QStackedWidget* views_ = nullptr;
     ThumbnailView* grid_ = nullptr;
-    QTreeView* details_ = nullptr;
+    EntryDetailsView* details_ = nullptr;
     PictureView* picture_ = nullptr;
     QLineEdit* filter_ = nullptr;
     QComboBox* sortBy_ = nullptr;
     QAction* descending_ = nullptr;
+    QAction* zoomFit_ = nullptr;
+    QLabel* zoomLevel_ = nullptr;
+    QAction* zoomIn_ = nullptr;
+    QAction* zoomOut_ = nullptr;
     QAction* extract_ = nullptr;
     QAction* copy_ = nullptr;
     QLabel* count_ = nullptr;

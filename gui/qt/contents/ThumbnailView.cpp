@@ -1,8 +1,5 @@
 #include "gui/qt/contents/ThumbnailView.h"
 
-#include <QDrag>
-#include <QMimeData>
-
 namespace packsmith::qt {
 
 ThumbnailView::ThumbnailView(QWidget* parent) : QListView(parent)
@@ -17,22 +14,13 @@ ThumbnailView::ThumbnailView(QWidget* parent) : QListView(parent)
     setSpacing(2);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragOnly);
-    setDefaultDropAction(Qt::CopyAction);
+    AllowCopyDrag(*this);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 void ThumbnailView::startDrag(Qt::DropActions supportedActions)
 {
-    if (!dragData_ || !(supportedActions & Qt::CopyAction))
-        return;
-    QMimeData* data = dragData_();
-    if (data == nullptr)
-        return;
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    StartCopyDrag(*this, supportedActions, dragData_);
 }
 
 } // namespace packsmith::qt
