@@ -1,6 +1,7 @@
 // Throughput of the two audio decoders in bytes of decoded output, beside a memcpy of the
-// same number of bytes, of the two encoders in bytes of input samples, and of whole-file
-// extraction through packsmith-cli.
+// same number of bytes, of the two encoders in bytes of input samples, of whole-file
+// extraction through packsmith-cli, and of the sound window's read-through of a file
+// (decoded as it is read, the waveform's peaks made on the way) in bytes of decoded samples.
 //
 // Each decoder run also reports, as counters, its own rate over that of a memcpy of its
 // output measured in the same run (vs_memcpy) and the target rate over that memcpy
@@ -24,6 +25,8 @@
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasDecoder.h"
 #include "formats/was/WasEncoder.h"
+#include "gui/browse/WaveformPeaks.h"
+#include "jobs/SoundStream.h"
 
 namespace packsmith::bench {
 namespace {
@@ -213,6 +216,31 @@ void ExtractThroughCli(benchmark::State& state, bool music, Signal signal)
     std::filesystem::remove_all(dir);
 }
 
+// A 100 MB packed file read through as the sound window does it: a stream decoding block
+// by block or chunk by chunk, every piece folded into the waveform's peaks.
+void StreamPeaks(benchmark::State& state, bool music, Signal signal)
+{
+    const auto& file = music ? WasFile(signal, kFileBytes) : WacFile(signal, kFileBytes);
+    const auto dir = std::filesystem::temp_directory_path() / ("packsmith-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const auto input = dir / (music ? "sound.was" : "sound.wac");
+    std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                 static_cast<std::streamsize>(file.size()));
+    std::uint64_t decoded = 0;
+    for (auto _ : state) {
+        SoundStream stream(input.string(), music);
+        const SoundSummary& summary = stream.Summary();
+        PeaksBuilder peaks(summary.Channels, summary.BitsPerSample, summary.DecodedBytes / 2, kPeakColumns);
+        while (!stream.AtEnd())
+            peaks.Add(stream.Next(std::size_t{64} << 10));
+        benchmark::DoNotOptimize(peaks.Peaks().Low.data());
+        decoded = summary.DecodedBytes;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * decoded));
+    state.counters["coded_MB"] = static_cast<double>(file.size()) / (1 << 20);
+    std::filesystem::remove_all(dir);
+}
+
 BENCHMARK(DecodeWac)->DenseRange(kSpeech, kMusicLike)->ArgName("speech_noise_music")->Unit(benchmark::kMillisecond);
 BENCHMARK(DecodeWas)->DenseRange(kSpeech, kRandomCodes)->ArgName("speech_noise_music_random")->Unit(benchmark::kMillisecond);
 BENCHMARK(EncodeWac)->DenseRange(kTone, kWhiteNoise)->ArgName("tone_music_speech_noise")->Unit(benchmark::kMillisecond);
@@ -221,6 +249,8 @@ BENCHMARK(Memcpy)->Arg(128)->Arg(256)->ArgName("MB")->Unit(benchmark::kMilliseco
 BENCHMARK_CAPTURE(ExtractThroughCli, wac, false, kSpeech)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_CAPTURE(ExtractThroughCli, was, true, kSpeech)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_CAPTURE(ExtractThroughCli, was_random_codes, true, kRandomCodes)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(StreamPeaks, wac, false, kSpeech)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(StreamPeaks, was, true, kSpeech)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace packsmith::bench
