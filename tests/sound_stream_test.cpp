@@ -210,13 +210,14 @@ TEST(SoundStreamTest, PeaksMadePieceByPieceEqualThePeaksOfTheWholeSound)
 }
 
 // A packed wave file of many copies of one coded block. The blocks carry their decoder's
-// state over, so each copy decodes to other samples (a ramp running on and wrapping round):
-// a seek that picks up with the wrong state gives wrong samples.
+// state over, so each copy decodes to other samples (a ramp running on and wrapping round,
+// by an odd multiple of 64 a block so that it comes back to 0 only every 1,024 blocks): a
+// seek that picks up with the wrong state gives wrong samples.
 Bytes RepeatedBlockWac(std::uint32_t blocks)
 {
     std::vector<std::int16_t> ramp(kWacSamplesPerBlock);
     for (std::size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = static_cast<std::int16_t>(64 * (i + 1) + (i % 3) * 64);
+        ramp[i] = static_cast<std::int16_t>(64 * ((i + 1) * 301 / 256));
     WacDecoderState state;
     const Bytes block = EncodeWacBlock(std::span<const std::int16_t, kWacSamplesPerBlock>(ramp), state);
     const Front front = FrontFor(1, 16, std::size_t{blocks} * kWacSamplesPerBlock);

@@ -176,6 +176,9 @@ QWidget* SoundContentsWindow::BuildPlayer()
     seekBar_->setPageStep(5000);
     time_ = new QLabel(box);
     time_->setObjectName("Time");
+    // As wide as its widest text, so that the bar keeps its length while the time runs.
+    const QString widest = TimeText(lengthMs_) + " / " + TimeText(lengthMs_);
+    time_->setMinimumWidth(time_->fontMetrics().horizontalAdvance(widest) + time_->fontMetrics().averageCharWidth());
     seekRow->addWidget(seekBar_, 1);
     seekRow->addWidget(time_);
     rows->addLayout(seekRow);
