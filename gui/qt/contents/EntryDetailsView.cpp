@@ -10,9 +10,11 @@ namespace packsmith::qt {
 
 namespace {
 
-// What the name keeps at least, in widths of an average character, before the free-text
-// columns are narrowed to make room for it.
-constexpr int kNameCharacters = 32;
+// The room the name is given, in widths of an average character: what it wants before the
+// free-text columns are narrowed for it, and the least it is cut to before the list scrolls
+// sideways (and then it has what it wants).
+constexpr int kNameWanted = 32;
+constexpr int kNameLeast = 16;
 
 bool IsFreeText(int column) { return column == PackEntryModel::PathColumn || column == PackEntryModel::ProblemColumn; }
 
@@ -29,7 +31,9 @@ EntryDetailsView::EntryDetailsView(QWidget* parent) : QTreeView(parent)
     AllowCopyDrag(*this);
     header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int) {
-        if (!fitting_ && column != PackEntryModel::NameColumn)
+        // A stretched name follows the others; sized by hand, it counts too.
+        if (!fitting_ && (column != PackEntryModel::NameColumn ||
+                          header()->sectionResizeMode(column) != QHeaderView::Stretch))
             sizedByUser_ = true;
     });
 }
@@ -38,7 +42,6 @@ void EntryDetailsView::setModel(QAbstractItemModel* model)
 {
     QTreeView::setModel(model);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    header()->setSectionResizeMode(PackEntryModel::NameColumn, QHeaderView::Stretch);
     sizedByUser_ = false;
     FitColumns();
 }
@@ -58,9 +61,10 @@ void EntryDetailsView::FitColumns()
         widths[column] = width;
         (IsFreeText(column) ? freeText : fixed) += width;
     }
-    const int nameRoom =
-        std::min(kNameCharacters * fontMetrics().averageCharWidth(), std::max(0, sizeHintForColumn(PackEntryModel::NameColumn)));
-    const int spare = viewport()->width() - fixed - nameRoom;
+    const int nameHint = std::max(0, sizeHintForColumn(PackEntryModel::NameColumn));
+    const int nameWanted = std::min(kNameWanted * fontMetrics().averageCharWidth(), nameHint);
+    const int nameLeast = std::min(kNameLeast * fontMetrics().averageCharWidth(), nameHint);
+    const int spare = viewport()->width() - fixed - nameWanted;
     if (freeText > spare) {
         // Each free-text column gets half of what is left, or more where the other needs
         // less; never less than its heading.
@@ -72,9 +76,18 @@ void EntryDetailsView::FitColumns()
         for (const int column : {PackEntryModel::PathColumn, PackEntryModel::ProblemColumn})
             widths[column] = std::max(widths[column], header()->sectionSizeHint(column));
     }
+    int others = 0;
     for (int column = 0; column < PackEntryModel::ColumnCount; ++column)
-        if (column != PackEntryModel::NameColumn)
+        if (column != PackEntryModel::NameColumn) {
             header()->resizeSection(column, widths[column]);
+            others += widths[column];
+        }
+    // Too narrow for all of it, the list scrolls sideways rather than cutting every name
+    // short.
+    const bool fits = others + nameLeast <= viewport()->width();
+    header()->setSectionResizeMode(PackEntryModel::NameColumn, fits ? QHeaderView::Stretch : QHeaderView::Interactive);
+    if (!fits)
+        header()->resizeSection(PackEntryModel::NameColumn, nameWanted);
     fitting_ = false;
 }
 

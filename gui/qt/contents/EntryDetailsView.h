@@ -8,8 +8,9 @@ namespace packsmith::qt {
 
 // The details list of a pack's entries, a row each with the columns of PackEntryModel.
 // The columns fit the pane: the name takes what the others leave, which are as wide as
-// what they show (the free-text ones give way first when the pane is narrow), until the
-// user sizes one. Dragging selected rows out hands over what dragData gives.
+// what they show (the free-text ones give way first when the pane is narrow; narrower
+// still, the list scrolls sideways), until the user sizes one. Dragging selected rows out
+// hands over what dragData gives.
 class EntryDetailsView final : public QTreeView {
     Q_OBJECT
 public:
