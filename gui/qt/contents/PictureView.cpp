@@ -133,10 +133,14 @@ void PictureView::ZoomAbout(double scale, QPoint at)
         emit ZoomChanged();
         return;
     }
-    // A zoom about the same point before the last one settled keeps that one's point.
+    // A zoom about the same point before the last one settled keeps that one's point. A
+    // pane not laid out yet has no point under at: the picture's middle stands for it.
     if (!anchor_ || anchor_->At != at) {
         const QPoint onCanvas = canvas_->mapFrom(viewport(), at);
-        anchor_ = Anchor{QPointF(onCanvas - PictureRect().topLeft()) / Scale(), at};
+        const double before = Scale();
+        anchor_ = Anchor{before > 0 ? QPointF(onCanvas - PictureRect().topLeft()) / before
+                                    : QPointF(picture_.width() / 2.0, picture_.height() / 2.0),
+                         at};
     }
     fitted_ = false;
     scale_ = scale;
