@@ -1,6 +1,7 @@
 #include "gui/qt/contents/EntryDetailsView.h"
 
 #include <QHeaderView>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 
@@ -36,32 +37,68 @@ EntryDetailsView::EntryDetailsView(QWidget* parent) : QTreeView(parent)
                           header()->sectionResizeMode(column) != QHeaderView::Stretch))
             sizedByUser_ = true;
     });
+    // The heading sorted by is wider by its arrow, and other rows come into view.
+    connect(header(), &QHeaderView::sortIndicatorChanged, this, &EntryDetailsView::TextChanged);
 }
 
 void EntryDetailsView::setModel(QAbstractItemModel* model)
 {
+    if (this->model() != nullptr)
+        disconnect(this->model(), nullptr, this, nullptr);
     QTreeView::setModel(model);
     header()->setSectionResizeMode(QHeaderView::Interactive);
     sizedByUser_ = false;
-    FitColumns();
+    measured_ = false;
+    if (model != nullptr) {
+        // Thumbnails arriving change no text; a reason why an entry cannot be read does.
+        connect(model, &QAbstractItemModel::modelReset, this, &EntryDetailsView::TextChanged);
+        connect(model, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                    if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
+                        TextChanged();
+                });
+    }
+    TextChanged();
+}
+
+void EntryDetailsView::TextChanged()
+{
+    measured_ = false;
+    if (!sizedByUser_ && !refitDue_) {
+        refitDue_ = true;
+        QTimer::singleShot(0, this, [this] {
+            refitDue_ = false;
+            if (!sizedByUser_)
+                FitColumns();
+        });
+    }
+}
+
+void EntryDetailsView::Measure()
+{
+    // Measuring takes each column's text of up to a thousand rows: tens of milliseconds
+    // in a large pack, too long to repeat for every step of a window being resized.
+    for (int column = 0; column < PackEntryModel::ColumnCount; ++column)
+        wanted_[column] = column == PackEntryModel::NameColumn
+                              ? std::max(0, sizeHintForColumn(column))
+                              : std::max(header()->sectionSizeHint(column), sizeHintForColumn(column));
+    measured_ = true;
 }
 
 void EntryDetailsView::FitColumns()
 {
     if (model() == nullptr || model()->columnCount() != PackEntryModel::ColumnCount)
         return;
+    if (!measured_)
+        Measure();
     fitting_ = true;
-    std::array<int, PackEntryModel::ColumnCount> widths{};
+    std::array<int, PackEntryModel::ColumnCount> widths = wanted_;
     int fixed = 0;
     int freeText = 0;
-    for (int column = 0; column < PackEntryModel::ColumnCount; ++column) {
-        if (column == PackEntryModel::NameColumn)
-            continue;
-        const int width = std::max(header()->sectionSizeHint(column), sizeHintForColumn(column));
-        widths[column] = width;
-        (IsFreeText(column) ? freeText : fixed) += width;
-    }
-    const int nameHint = std::max(0, sizeHintForColumn(PackEntryModel::NameColumn));
+    for (int column = 0; column < PackEntryModel::ColumnCount; ++column)
+        if (column != PackEntryModel::NameColumn)
+            (IsFreeText(column) ? freeText : fixed) += widths[column];
+    const int nameHint = widths[PackEntryModel::NameColumn];
     const int nameWanted = std::min(kNameWanted * fontMetrics().averageCharWidth(), nameHint);
     const int nameLeast = std::min(kNameLeast * fontMetrics().averageCharWidth(), nameHint);
     const int spare = viewport()->width() - fixed - nameWanted;

@@ -2,7 +2,10 @@
 
 #include <QTreeView>
 
+#include <array>
+
 #include "gui/qt/contents/CopyDrag.h"
+#include "gui/qt/contents/PackEntryModel.h"
 
 namespace packsmith::qt {
 
@@ -27,7 +30,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // What the columns show changed (or the order): measured again, and fitted unless the
+    // user sized a column.
+    void TextChanged();
+    void Measure();
+
     DragData dragData_;
+    std::array<int, PackEntryModel::ColumnCount> wanted_{}; // each column's heading and text
+    bool measured_ = false;
+    bool refitDue_ = false;
     bool fitting_ = false;
     bool sizedByUser_ = false;
 };
