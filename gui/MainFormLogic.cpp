@@ -81,7 +81,7 @@ void MainFormLogic::AddFiles(const std::vector<std::string>& files)
 {
     if (Running() || files.empty())
         return;
-    const Format* format = DroppedFormat(files.front());
+    const Format* format = DroppedFormat(files);
     if (format == nullptr)
         return; // the user cancelled the question
 
@@ -107,8 +107,9 @@ void MainFormLogic::AddFiles(const std::vector<std::string>& files)
 // The format a drop adds in: its first file's, asked of the user when several formats take
 // it; a folder first stands for the list's format, or its own first file's. Null when the
 // user cancelled.
-const Format* MainFormLogic::DroppedFormat(const std::string& first)
+const Format* MainFormLogic::DroppedFormat(const std::vector<std::string>& files)
 {
+    const std::string& first = files.front();
     std::string file = first;
     if (IsFolder(first)) {
         if (const Format* listed = FormatByCode(jobFormat_))
@@ -131,8 +132,12 @@ const Format* MainFormLogic::DroppedFormat(const std::string& first)
             preferred = choices.size();
         choices.push_back("As " + std::string(FormatDescription(made)) + " (" + std::string(made.Extension) + ")");
     }
-    const auto chosen = window_.ChooseOne("How should " + ExtractFileName(file) + " be packed?", "Add files", choices,
-                                          preferred);
+    const auto alike = std::count_if(files.begin(), files.end(), [&](const std::string& other) {
+        return FormatsTaking(other) == formats;
+    });
+    const std::string which = alike > 1 ? "the " + std::to_string(alike) + " " + std::string(formats.front()->Extension) + " files"
+                                        : ExtractFileName(file);
+    const auto chosen = window_.ChooseOne("How should " + which + " be packed?", "Add files", choices, preferred);
     return chosen && *chosen < formats.size() ? formats[*chosen] : nullptr;
 }
 
@@ -389,8 +394,6 @@ void MainFormLogic::FinishRun()
     Enable(Control::Stop, false);
     saveWhenFilled_ = false;
     Enable(Control::SaveLog, window_.ResultLineCount() > 0);
-    // Whatever wrote files, finished or not, leaves a folder worth a look.
-    Enable(Control::OpenTarget, lastRun_->TheRun().ExtractedBytes() > 0);
     if (result.Outcome == RunOutcome::Failed) {
         // A failed run left off in the middle of a job. While its box is up, the status
         // line, the label and the bars still show where; then the window is idle, as
@@ -402,6 +405,9 @@ void MainFormLogic::FinishRun()
         window_.InformationBox(result.Outcome == RunOutcome::Stopped ? "Operation stopped." : "Operation complete!",
                                "Process status:");
     }
+    // Whatever wrote files, finished or not, leaves a folder worth a look; the link to it
+    // takes the count's place once the count has gone.
+    Enable(Control::OpenTarget, lastRun_->TheRun().ExtractedBytes() > 0);
     finishing_ = false;
     if (closePending_) {
         closePending_ = false;

@@ -100,7 +100,7 @@ private:
     void Enable(Control control, bool on);
     void EnableListCommands(bool on);
     bool ListReplays() const;
-    const Format* DroppedFormat(const std::string& first);
+    const Format* DroppedFormat(const std::vector<std::string>& files);
     void BeginAdd();
     void AddJobs(const std::optional<OpenDialogResult>& choice);
     void HoldListCommands();

@@ -352,7 +352,7 @@ TEST_F(MainFormTest, DroppedSoundFilesAskHowToBePackedAndACancelChangesNothing)
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/voice.wav", "/w/b.WAV"}));
     EXPECT_EQ(form.JobFormat(), 7);
     ASSERT_EQ(window.Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(window.Dialogs.Questions[0].Text, "How should voice.wav be packed?");
+    EXPECT_EQ(window.Dialogs.Questions[0].Text, "How should the 2 .wav files be packed?");
     EXPECT_EQ(window.Dialogs.Questions[0].Choices,
               (std::vector<std::string>{"As Packed WAV (.wac)", "As Packed Music (.was)"}));
     EXPECT_EQ(window.Dialogs.Questions[0].Preferred, 0u);
@@ -360,6 +360,7 @@ TEST_F(MainFormTest, DroppedSoundFilesAskHowToBePackedAndACancelChangesNothing)
     // The list's own way is the one offered first; cancelled, nothing changes.
     window.Dialogs.ChoiceAnswers = {std::nullopt};
     EXPECT_TRUE(form.Execute([&] { form.AddFiles({"/w/c.wav"}); }));
+    EXPECT_EQ(window.Dialogs.Questions.back().Text, "How should c.wav be packed?");
     EXPECT_EQ(window.Dialogs.Questions.back().Preferred, 1u);
     EXPECT_EQ(window.Items.size(), 2u);
     EXPECT_EQ(form.JobFormat(), 7);
