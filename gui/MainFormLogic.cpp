@@ -135,7 +135,8 @@ const Format* MainFormLogic::DroppedFormat(const std::vector<std::string>& files
     const auto alike = std::count_if(files.begin(), files.end(), [&](const std::string& other) {
         return FormatsTaking(other) == formats;
     });
-    const std::string which = alike > 1 ? "the " + std::to_string(alike) + " " + std::string(formats.front()->Extension) + " files"
+    const std::string which = alike > 1 ? "the " + std::to_string(alike) + " " +
+                                              std::string(formats.front()->Extension) + " files"
                                         : ExtractFileName(file);
     const auto chosen = window_.ChooseOne("How should " + which + " be packed?", "Add files", choices, preferred);
     return chosen && *chosen < formats.size() ? formats[*chosen] : nullptr;

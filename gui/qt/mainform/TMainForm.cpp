@@ -305,7 +305,8 @@ void TMainForm::LayOutProcessGroup()
 
     const int right = 500 + extra; // where the count ends, 6 short of the buttons
     const bool link = !OpenTarget->isHidden();
-    const int countWidth = link ? OpenTarget->sizeHint().width() : Extracted->fontMetrics().horizontalAdvance(Extracted->text());
+    const int countWidth =
+        link ? OpenTarget->sizeHint().width() : Extracted->fontMetrics().horizontalAdvance(Extracted->text());
     int countLeft = link ? std::max(334 + extra, right - countWidth) : 334 + extra;
     const int wanted = 12 + CurrentMessage->TextWidth() + 6;
     if (wanted > countLeft)
