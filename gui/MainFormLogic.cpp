@@ -5,6 +5,7 @@
 #include "core/ErrorText.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
+#include "gui/DroppedFolders.h"
 #include "gui/RichText.h"
 #include "io/TextFile.h"
 #include "jobs/ListedPath.h"
@@ -35,6 +36,7 @@ void MainFormLogic::FormCreate()
     Enable(Control::BExit, true);
     Enable(Control::Stop, false);
     Enable(Control::SaveLog, false);
+    Enable(Control::OpenTarget, false);
     window_.SetCurrentMessage("");
     window_.SetExtractedText("Extracted: 0");
     window_.ShowBar(Bar::Progress, 0, 100);
@@ -79,22 +81,65 @@ void MainFormLogic::AddFiles(const std::vector<std::string>& files)
 {
     if (Running() || files.empty())
         return;
-    const Format* format = FormatForFile(files.front());
-    if (format == nullptr && ExtensionIsShared(files.front()))
-        throw PackError("Cannot add " + files.front() +
-                        ": it can be packed more than one way; choose how in the open dialog");
+    const Format* format = DroppedFormat(files);
     if (format == nullptr)
-        throw PackError("Cannot add " + files.front() + ": only " + ExtensionNames(", ", " and ") + " files can be added");
+        return; // the user cancelled the question
 
     // The first file decides the format, as the chosen filter does in the open dialog.
     OpenDialogResult dropped{FilterPosition(*format), {}};
     std::vector<std::string> refused;
-    for (const auto& file : files)
-        (FormatForFile(file) == format ? dropped.Files : refused).push_back(file);
+    for (const auto& file : files) {
+        if (IsFolder(file)) {
+            for (auto& inside : FilesOfFormatIn(file, *format))
+                dropped.Files.push_back(std::move(inside));
+        } else {
+            (FormatTakes(*format, file) ? dropped.Files : refused).push_back(file);
+        }
+    }
+    if (dropped.Files.empty() && refused.empty())
+        throw PackError("Cannot add " + files.front() + ": it holds no " + std::string(format->Extension) + " files");
     BeginAdd();
     AddJobs(dropped);
     if (!refused.empty())
         throw PackError("Cannot add " + refused.front() + ": files added together must all be of one format");
+}
+
+// The format a drop adds in: its first file's, asked of the user when several formats take
+// it; a folder first stands for the list's format, or its own first file's. Null when the
+// user cancelled.
+const Format* MainFormLogic::DroppedFormat(const std::vector<std::string>& files)
+{
+    const std::string& first = files.front();
+    std::string file = first;
+    if (IsFolder(first)) {
+        if (const Format* listed = FormatByCode(jobFormat_))
+            return listed;
+        file = FirstAddableFileIn(first);
+        if (file.empty())
+            throw PackError("Cannot add " + first + ": it holds no " + ExtensionNames(", ", " or ") + " files");
+    }
+    const std::vector<const Format*> formats = FormatsTaking(file);
+    if (formats.empty())
+        throw PackError("Cannot add " + file + ": only " + ExtensionNames(", ", " and ") + " files can be added");
+    if (formats.size() == 1)
+        return formats.front();
+
+    std::vector<std::string> choices;
+    std::size_t preferred = 0;
+    for (const Format* format : formats) {
+        const Format& made = *FormatByCode(format->Packs);
+        if (format->Code == jobFormat_)
+            preferred = choices.size();
+        choices.push_back("As " + std::string(FormatDescription(made)) + " (" + std::string(made.Extension) + ")");
+    }
+    const auto alike = std::count_if(files.begin(), files.end(), [&](const std::string& other) {
+        return FormatsTaking(other) == formats;
+    });
+    const std::string which = alike > 1 ? "the " + std::to_string(alike) + " " +
+                                              std::string(formats.front()->Extension) + " files"
+                                        : ExtractFileName(file);
+    const auto chosen = window_.ChooseOne("How should " + which + " be packed?", "Add files", choices, preferred);
+    return chosen && *chosen < formats.size() ? formats[*chosen] : nullptr;
 }
 
 void MainFormLogic::BeginAdd()
@@ -201,6 +246,14 @@ void MainFormLogic::StopClick()
         run_->RequestStop();
 }
 
+void MainFormLogic::OpenTargetClick()
+{
+    if (!IsEnabled(Control::OpenTarget))
+        return;
+    if (!window_.OpenFolder(lastTarget_))
+        throw PackError("Cannot show the folder " + lastTarget_ + ": no file manager opened it");
+}
+
 void MainFormLogic::SaveLogClick()
 {
     const auto path = window_.SaveRes();
@@ -275,6 +328,8 @@ void MainFormLogic::BProcessClick()
     }
     // The next run's chooser starts here.
     EnterDirectory(target);
+    lastTarget_ = target;
+    Enable(Control::OpenTarget, false);
 
     std::vector<std::string> jobs;
     for (int i = 0; i < window_.ItemCount(); ++i)
@@ -351,6 +406,9 @@ void MainFormLogic::FinishRun()
         window_.InformationBox(result.Outcome == RunOutcome::Stopped ? "Operation stopped." : "Operation complete!",
                                "Process status:");
     }
+    // Whatever wrote files, finished or not, leaves a folder worth a look; the link to it
+    // takes the count's place once the count has gone.
+    Enable(Control::OpenTarget, lastRun_->TheRun().ExtractedBytes() > 0);
     finishing_ = false;
     if (closePending_) {
         closePending_ = false;

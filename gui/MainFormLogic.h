@@ -32,8 +32,10 @@ public:
     // are refused while a run is in progress.
     void BAddLogClick();
     // Files dropped on the job list or named on the command line: added as the add command
-    // adds them, the format taken from the first file's extension. Files of another format
-    // are refused with a message.
+    // adds them, the format taken from the first file's extension (the user is asked when
+    // several formats take it, as they do ".wav"). Files of another format are refused with a
+    // message. A folder stands for its files of the list's format (of its own first file's on
+    // a list without one), as the open dialog would have offered them.
     void AddFiles(const std::vector<std::string>& files);
     void BSaveListClick();
     void BRemLogClick();
@@ -42,6 +44,9 @@ public:
     void BProcessClick();
     void BExitClick();
     void StopClick();
+    // Shows the last run's target folder in the desktop's file manager; the command is on
+    // after a run that wrote files.
+    void OpenTargetClick();
     // Saves the results pane in the form the chosen name's extension asks for.
     void SaveLogClick();
     // The results pane's text changed, by the user's hand or the window's: an empty pane
@@ -95,6 +100,7 @@ private:
     void Enable(Control control, bool on);
     void EnableListCommands(bool on);
     bool ListReplays() const;
+    const Format* DroppedFormat(const std::vector<std::string>& files);
     void BeginAdd();
     void AddJobs(const std::optional<OpenDialogResult>& choice);
     void HoldListCommands();
@@ -115,6 +121,7 @@ private:
     bool saveWhenFilled_ = false;            // SaveLog went off only because the pane emptied
     std::unique_ptr<BackgroundRun> run_;     // the run that works now
     std::unique_ptr<BackgroundRun> lastRun_; // the run that ended last
+    std::string lastTarget_;                 // the target directory of the last run started
     Run::Handler handler_;
     bool finishing_ = false;
     bool closePending_ = false;

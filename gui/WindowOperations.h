@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,9 +10,9 @@
 namespace packsmith {
 
 // The controls whose enabled state the logic sets. Coding is the choice of how a rebuild
-// stores the pictures it replaces.
-enum class Control { BAddLog, BSaveList, BRemLog, BClearAll, BProcess, BExit, Stop, SaveLog, Coding };
-inline constexpr int kControlCount = 9;
+// stores the pictures it replaces; OpenTarget opens the last run's target folder.
+enum class Control { BAddLog, BSaveList, BRemLog, BClearAll, BProcess, BExit, Stop, SaveLog, Coding, OpenTarget };
+inline constexpr int kControlCount = 10;
 
 // What the open dialog reports when the user confirms: the chosen filter's position
 // (1-based) and every chosen file as a full path, in the dialog's order.
@@ -35,6 +36,12 @@ public:
     virtual void InformationBox(const std::string& text, const std::string& caption) = 0;
     // The application-level error box, captioned with the application's title.
     virtual void ErrorBox(const std::string& text) = 0;
+    // A question with one button for each choice (and Cancel), preferred the default: the
+    // position of the choice taken, or nothing when the user cancelled.
+    virtual std::optional<std::size_t> ChooseOne(const std::string& text, const std::string& caption,
+                                                 const std::vector<std::string>& choices, std::size_t preferred) = 0;
+    // The About box: the version, first steps, licences, where the manual is.
+    virtual void AboutBox() = 0;
 };
 
 // Every way in which the window's logic touches the window. The Qt window and the tests'
@@ -70,6 +77,8 @@ public:
     // dozen times a second.
     virtual void RunReported() = 0;
     virtual void CloseWindow() = 0;
+    // Shows the folder in the desktop's file manager; false when nothing could show it.
+    virtual bool OpenFolder(const std::string& path) = 0;
 };
 
 } // namespace packsmith

@@ -19,29 +19,14 @@ namespace packsmith {
 namespace {
 
 constexpr std::array<Format, kFormatCount> kFormats{{
-    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, RebuildWac, ListWac},
-    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, RebuildWas, ListWas},
-    {3, "AT3", "Image Pack (*.at3)", "at3", ".at3", JobKind::Extract, true, false, ExtractAt3, RebuildAt3, ListAt3},
-    {5, "", "Project list files (*.lst)", "lst", ".lst", JobKind::Replay, false, true, ReplayLog, nullptr, nullptr},
-    {4, "", "Log files (*.log)", "log", ".log", JobKind::Replay, false, false, ReplayLog, nullptr, nullptr},
-    {6, "", "Wave to Packed WAV (*.wav)", "pack-wac", ".wav", JobKind::Pack, false, false, PackWac, nullptr, nullptr},
-    {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr, nullptr},
+    {1, "WAC", "Packed WAV (*.wac)", "wac", ".wac", JobKind::Extract, false, false, ExtractWac, RebuildWac, ListWac, kFormatNone},
+    {2, "WAS", "Packed Music (*.was)", "was", ".was", JobKind::Extract, false, false, ExtractWas, RebuildWas, ListWas, kFormatNone},
+    {3, "AT3", "Image Pack (*.at3)", "at3", ".at3", JobKind::Extract, true, false, ExtractAt3, RebuildAt3, ListAt3, kFormatNone},
+    {5, "", "Project list files (*.lst)", "lst", ".lst", JobKind::Replay, false, true, ReplayLog, nullptr, nullptr, kFormatNone},
+    {4, "", "Log files (*.log)", "log", ".log", JobKind::Replay, false, false, ReplayLog, nullptr, nullptr, kFormatNone},
+    {6, "", "Wave to Packed WAV (*.wav)", "pack-wac", ".wav", JobKind::Pack, false, false, PackWac, nullptr, nullptr, 1},
+    {7, "", "Wave to Packed Music (*.wav)", "pack-was", ".wav", JobKind::Pack, false, false, PackWas, nullptr, nullptr, 2},
 }};
-
-// The first format whose extension the file has, and how many have it.
-std::pair<const Format*, int> FormatsWithExtension(std::string_view path)
-{
-    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
-    const Format* first = nullptr;
-    int count = 0;
-    if (extension.empty())
-        return {first, count};
-    for (const Format& format : kFormats) {
-        if (UpperCaseAscii(format.Extension) == extension && count++ == 0)
-            first = &format;
-    }
-    return {first, count};
-}
 
 // "a, b and c": the words with separator between them and lastSeparator before the last.
 template <class Words>
@@ -77,13 +62,34 @@ const Format& FormatAtFilter(int position)
 
 int FilterPosition(const Format& format) { return static_cast<int>(&format - kFormats.data()) + 1; }
 
-const Format* FormatForFile(std::string_view path)
+bool FormatTakes(const Format& format, std::string_view path)
 {
-    const auto [first, count] = FormatsWithExtension(path);
-    return count == 1 ? first : nullptr;
+    const std::string extension = UpperCaseAscii(ExtractFileExt(path));
+    return !extension.empty() && UpperCaseAscii(format.Extension) == extension;
 }
 
-bool ExtensionIsShared(std::string_view path) { return FormatsWithExtension(path).second > 1; }
+std::vector<const Format*> FormatsTaking(std::string_view path)
+{
+    std::vector<const Format*> formats;
+    for (const Format& format : kFormats)
+        if (FormatTakes(format, path))
+            formats.push_back(&format);
+    return formats;
+}
+
+const Format* FormatForFile(std::string_view path)
+{
+    const auto formats = FormatsTaking(path);
+    return formats.size() == 1 ? formats.front() : nullptr;
+}
+
+bool ExtensionIsShared(std::string_view path) { return FormatsTaking(path).size() > 1; }
+
+std::string_view FormatDescription(const Format& format)
+{
+    const std::size_t pattern = format.Filter.rfind(" (");
+    return pattern == std::string_view::npos ? format.Filter : format.Filter.substr(0, pattern);
+}
 
 const Format* FormatByOption(std::string_view option)
 {

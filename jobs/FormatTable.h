@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jobs/FileContents.h"
 #include "jobs/JobHost.h"
@@ -40,6 +41,7 @@ struct Format {
     JobFunction Job;            // runs one job of the format
     RebuildFunction Rebuild;    // what replaying the format's log lines does; null: nothing
     ListFunction List;          // what a file of the format holds, for a listing; null: none
+    FormatCode Packs;           // for packing: the format of the file a job makes; else kFormatNone
 };
 
 inline constexpr std::size_t kFormatCount = 7;
@@ -59,6 +61,13 @@ int FilterPosition(const Format& format);
 const Format* FormatForFile(std::string_view path);
 // Whether several formats take files of this extension (".wav", packed either way).
 bool ExtensionIsShared(std::string_view path);
+// Every format that takes files of the file's extension, in the table's order.
+std::vector<const Format*> FormatsTaking(std::string_view path);
+// Whether the format takes files of the file's extension (shared or not).
+bool FormatTakes(const Format& format, std::string_view path);
+// What a format's files are called in the open dialog: its filter without the pattern
+// ("Packed WAV" for "Packed WAV (*.wac)").
+std::string_view FormatDescription(const Format& format);
 // The format of a -f name; null when none has it.
 const Format* FormatByOption(std::string_view option);
 // The -f names in the table's order, for messages and help texts: OptionNames(", ", " or ")

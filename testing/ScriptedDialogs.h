@@ -22,10 +22,19 @@ public:
     std::deque<std::optional<std::string>> SaveListAnswers;
     std::deque<std::optional<std::string>> SaveResultsAnswers;
     std::deque<std::optional<std::string>> DirectoryAnswers;
+    std::deque<std::optional<std::size_t>> ChoiceAnswers;
 
     std::vector<Box> InformationBoxes;
     std::vector<std::string> ErrorBoxes;
     std::vector<std::string> DirectoryStarts; // where each directory chooser opened
+    struct Question {
+        std::string Text;
+        std::string Caption;
+        std::vector<std::string> Choices;
+        std::size_t Preferred = 0;
+    };
+    std::vector<Question> Questions;
+    int AboutBoxes = 0;
 
     std::optional<OpenDialogResult> SelectLog() override { return Next(OpenAnswers); }
     std::optional<std::string> SaveLST() override { return Next(SaveListAnswers); }
@@ -40,6 +49,13 @@ public:
         InformationBoxes.push_back({text, caption});
     }
     void ErrorBox(const std::string& text) override { ErrorBoxes.push_back(text); }
+    std::optional<std::size_t> ChooseOne(const std::string& text, const std::string& caption,
+                                         const std::vector<std::string>& choices, std::size_t preferred) override
+    {
+        Questions.push_back({text, caption, choices, preferred});
+        return Next(ChoiceAnswers);
+    }
+    void AboutBox() override { ++AboutBoxes; }
 
 private:
     template <class T>

@@ -37,6 +37,8 @@ public:
     std::optional<int> FocusedItem;
     std::atomic<int> RunReportedCalls{0};
     int CloseCalls = 0;
+    std::vector<std::string> OpenedFolders;
+    bool FolderOpens = true; // what OpenFolder answers
     int ResultsFocusCalls = 0;
     // Called whenever the pane's text changes, as the real window calls the logic's
     // ResultsChanged; the tests point it there.
@@ -78,9 +80,20 @@ public:
         Dialogs.InformationBox(text, caption);
     }
     void ErrorBox(const std::string& text) override { Dialogs.ErrorBox(text); }
+    std::optional<std::size_t> ChooseOne(const std::string& text, const std::string& caption,
+                                         const std::vector<std::string>& choices, std::size_t preferred) override
+    {
+        return Dialogs.ChooseOne(text, caption, choices, preferred);
+    }
+    void AboutBox() override { Dialogs.AboutBox(); }
 
     void RunReported() override { ++RunReportedCalls; }
     void CloseWindow() override { ++CloseCalls; }
+    bool OpenFolder(const std::string& path) override
+    {
+        OpenedFolders.push_back(path);
+        return FolderOpens;
+    }
 };
 
 } // namespace packsmith::test

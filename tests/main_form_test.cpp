@@ -334,10 +334,6 @@ TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
     EXPECT_EQ(window.Items.size(), 2u);
     EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
               "Cannot add /w/notes.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
-    // A sound file can be packed two ways, which a drop cannot say.
-    EXPECT_FALSE(form.Execute([&] { form.AddFiles({"/w/voice.wav"}); }));
-    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(),
-              "Cannot add /w/voice.wav: it can be packed more than one way; choose how in the open dialog.");
     ExpectListButtons(true, true, true, true);
 
     // A dropped project list is loaded like a chosen one.
@@ -345,6 +341,66 @@ TEST_F(MainFormTest, DroppedFilesAreAddedInTheFirstFilesFormat)
     ASSERT_TRUE(form.Execute([&] { form.AddFiles({list}); }));
     EXPECT_EQ(window.Items, (std::vector<std::string>{"/l/one.log"}));
     EXPECT_TRUE(window.Dialogs.OpenAnswers.empty());
+}
+
+TEST_F(MainFormTest, DroppedSoundFilesAskHowToBePackedAndACancelChangesNothing)
+{
+    ASSERT_TRUE(Add(1, {"/w/a.wac"}));
+    // Answered: the files join a list of the chosen format, whatever the case of ".wav".
+    window.Dialogs.ChoiceAnswers = {1};
+    ASSERT_TRUE(form.Execute([&] { form.AddFiles({"/w/voice.wav", "/w/b.WAV"}); }));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{"/w/voice.wav", "/w/b.WAV"}));
+    EXPECT_EQ(form.JobFormat(), 7);
+    ASSERT_EQ(window.Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(window.Dialogs.Questions[0].Text, "How should the 2 .wav files be packed?");
+    EXPECT_EQ(window.Dialogs.Questions[0].Choices,
+              (std::vector<std::string>{"As Packed WAV (.wac)", "As Packed Music (.was)"}));
+    EXPECT_EQ(window.Dialogs.Questions[0].Preferred, 0u);
+
+    // The list's own way is the one offered first; cancelled, nothing changes.
+    window.Dialogs.ChoiceAnswers = {std::nullopt};
+    EXPECT_TRUE(form.Execute([&] { form.AddFiles({"/w/c.wav"}); }));
+    EXPECT_EQ(window.Dialogs.Questions.back().Text, "How should c.wav be packed?");
+    EXPECT_EQ(window.Dialogs.Questions.back().Preferred, 1u);
+    EXPECT_EQ(window.Items.size(), 2u);
+    EXPECT_EQ(form.JobFormat(), 7);
+    EXPECT_TRUE(window.Dialogs.ErrorBoxes.empty());
+    ExpectListButtons(true, true, true, true);
+}
+
+TEST_F(MainFormTest, ADroppedFolderStandsForItsFilesOfTheListsFormat)
+{
+    for (const char* name : {"c.at3", "b.wac", "a.AT3", "notes.txt", "sub/d.at3"})
+        dir.Write(std::string("packs/") + name, "x");
+    std::filesystem::create_directories(dir / "packs/folder.at3");
+    dir.Write("sounds/x.wav", "x");
+    const std::string packs = dir / "packs";
+
+    // On a list without a format, the folder's first file that can be added decides it
+    // (a.AT3); only the files directly in the folder are taken, in name order.
+    ASSERT_TRUE(form.Execute([&] { form.AddFiles({packs + "/"}); }));
+    EXPECT_EQ(form.JobFormat(), 3);
+    EXPECT_EQ(window.Items, (std::vector<std::string>{packs + "/a.AT3", packs + "/c.at3"}));
+    ExpectListButtons(true, true, true, true);
+
+    // Again, among other files: what is listed stays once; the files of the list's format
+    // are taken, while a dropped file of another format is refused.
+    window.Dialogs.ErrorBoxes.clear();
+    EXPECT_FALSE(form.Execute([&] { form.AddFiles({packs, "/w/e.at3", "/w/f.was"}); }));
+    EXPECT_EQ(window.Items, (std::vector<std::string>{packs + "/a.AT3", packs + "/c.at3", "/w/e.at3"}));
+    EXPECT_EQ(window.CurrentMessage, "2 of the files are on the list already");
+    EXPECT_EQ(window.Dialogs.ErrorBoxes,
+              (std::vector<std::string>{"Cannot add /w/f.was: files added together must all be of one format."}));
+
+    // A folder holding nothing of the list's format, or nothing that can be added at all.
+    EXPECT_FALSE(form.Execute([&] { form.AddFiles({dir / "sounds"}); }));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot add " + (dir / "sounds") + ": it holds no .at3 files.");
+    EXPECT_EQ(window.Items.size(), 3u);
+    MainFormLogic fresh(window);
+    dir.Write("only-text/notes.txt", "x");
+    EXPECT_FALSE(fresh.Execute([&] { fresh.AddFiles({dir / "only-text"}); }));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot add " + (dir / "only-text") +
+                                                    ": it holds no .wac, .was, .at3, .lst, .log or .wav files.");
 }
 
 TEST_F(MainFormTest, CodingChoiceIsOnlyOfferedForAListOfLogsThatCanRun)

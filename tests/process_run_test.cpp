@@ -338,6 +338,51 @@ TEST_F(WindowRunTest, FailingRunShowsItsMessageAndLeavesTheWindowIdle)
     }
 }
 
+TEST_F(WindowRunTest, TheTargetFolderCanBeShownAfterARunThatWroteFiles)
+{
+    EXPECT_FALSE(window.IsOn(Control::OpenTarget));
+    EXPECT_TRUE(form.Execute([&] { form.OpenTargetClick(); }));
+    EXPECT_TRUE(window.OpenedFolders.empty()) << "no run, no folder";
+
+    Add(1, {"/in/a.wac", "/in/b.wac"});
+    const struct {
+        const char* name;
+        bool writes;
+        std::string failsOn;
+        bool shown;
+    } cases[] = {
+        {"writes nothing", false, "", false},
+        {"writes", true, "", true},
+        {"writes, then fails", true, "/in/b.wac", true},
+        {"fails before writing", true, "/in/a.wac", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        handler = [&](const std::string& path, RunContext& run, JobHost& host) {
+            if (path == c.failsOn)
+                throw PackError("Cannot open file " + path);
+            if (c.writes)
+                host.ReportOutput(run.TargetDirectory + "/a.wav", 1044);
+        };
+        ASSERT_TRUE(Start(target));
+        EXPECT_FALSE(window.IsOn(Control::OpenTarget)) << "off while a run works";
+        Finish();
+        EXPECT_EQ(window.IsOn(Control::OpenTarget), c.shown);
+    }
+
+    // Shown after the last run that wrote; a desktop that cannot show it is said so.
+    handler = [&](const std::string&, RunContext& run, JobHost& host) {
+        host.ReportOutput(run.TargetDirectory + "/a.wav", 1044);
+    };
+    ASSERT_TRUE(Start(target));
+    Finish();
+    EXPECT_TRUE(form.Execute([&] { form.OpenTargetClick(); }));
+    EXPECT_EQ(window.OpenedFolders, (Lines{target}));
+    window.FolderOpens = false;
+    EXPECT_FALSE(form.Execute([&] { form.OpenTargetClick(); }));
+    EXPECT_EQ(window.Dialogs.ErrorBoxes.back(), "Cannot show the folder " + target + ": no file manager opened it.");
+}
+
 TEST_F(WindowRunTest, SaveResultsIsOffWhileThePaneIsEmpty)
 {
     // Typing into the pane before any run offers nothing to save.

@@ -5,11 +5,14 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <vector>
 
+#include "gui/qt/AboutBox.h"
 #include "gui/qt/DirectoryChooser.h"
 #include "gui/qt/QtText.h"
+#include "gui/qt/WindowSettings.h"
 #include "jobs/FormatTable.h"
 
 namespace packsmith::qt {
@@ -99,8 +102,12 @@ std::optional<OpenDialogResult> QtDialogs::SelectLog()
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.front());
+    // It opens where files were added from last, in this session or an earlier one.
+    if (const QString folder = WindowSettings::AddFolder(); !folder.isEmpty())
+        dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    WindowSettings::SetAddFolder(dialog.directory().absolutePath());
 
     OpenDialogResult result;
     result.FilterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
@@ -146,5 +153,25 @@ void QtDialogs::ErrorBox(const std::string& text)
     FitCaption(box);
     box.exec();
 }
+
+std::optional<std::size_t> QtDialogs::ChooseOne(const std::string& text, const std::string& caption,
+                                                const std::vector<std::string>& choices, std::size_t preferred)
+{
+    QMessageBox box(QMessageBox::Question, ToQt(caption), ToQt(text), QMessageBox::Cancel, owner_);
+    box.setObjectName("ChooseOne");
+    std::vector<QAbstractButton*> buttons;
+    for (const std::string& choice : choices)
+        buttons.push_back(box.addButton(ToQt(choice), QMessageBox::AcceptRole));
+    if (preferred < buttons.size())
+        box.setDefaultButton(static_cast<QPushButton*>(buttons[preferred]));
+    FitCaption(box);
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i])
+            return i;
+    return std::nullopt;
+}
+
+void QtDialogs::AboutBox() { ShowAboutBox(owner_); }
 
 } // namespace packsmith::qt

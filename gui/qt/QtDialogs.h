@@ -17,6 +17,9 @@ public:
     std::optional<std::string> SelectDirectory(const std::string& start) override;
     void InformationBox(const std::string& text, const std::string& caption) override;
     void ErrorBox(const std::string& text) override;
+    std::optional<std::size_t> ChooseOne(const std::string& text, const std::string& caption,
+                                         const std::vector<std::string>& choices, std::size_t preferred) override;
+    void AboutBox() override;
 
 private:
     QWidget* owner_;

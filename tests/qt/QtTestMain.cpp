@@ -1,6 +1,8 @@
 // The window's tests run against real widgets; without a display they use the offscreen
 // platform, so CI needs no X server.
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -9,6 +11,11 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setApplicationName("Packsmith");
+    QApplication::setOrganizationName("packsmith");
+    // What the window remembers goes to a folder of the tests' own, emptied first, never
+    // into the user's settings.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,9 @@
 // real buttons, a whole run, drops, and the real dialogs' set-up.
 #include <QAction>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QScrollBar>
+#include <QSettings>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,7 +28,9 @@
 #include <gtest/gtest.h>
 
 #include "core/PackError.h"
+#include "gui/qt/AboutBox.h"
 #include "gui/qt/DirectoryChooser.h"
+#include "gui/qt/ElidedLabel.h"
 #include "gui/qt/QtDialogs.h"
 #include "gui/qt/mainform/TMainForm.h"
 #include "gui/qt/mainform/ToolBarPictures.h"
@@ -524,6 +529,178 @@ TEST_F(MainWindowTest, DroppedFilesJoinTheList)
     EXPECT_EQ(Items().size(), 3u);
     ASSERT_EQ(dialogs.ErrorBoxes.size(), 1u);
     EXPECT_EQ(dialogs.ErrorBoxes[0], "Cannot add /w/readme.txt: only .wac, .was, .at3, .lst, .log and .wav files can be added.");
+
+    // Sound files ask how to be packed; a folder brings its files of the list's format.
+    dialogs.ChoiceAnswers.push_back(0);
+    Drop({"/w/voice.wav"});
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/voice.wav"}));
+    EXPECT_EQ(form.Logic().JobFormat(), 6);
+    dir.Write("more/x.wav", "x");
+    dir.Write("more/y.wac", "x");
+    Drop({QString::fromStdString(dir / "more")});
+    EXPECT_EQ(Items(), (std::vector<std::string>{"/w/voice.wav", dir / "more/x.wav"}));
+}
+
+TEST_F(MainWindowTest, TheWindowGrowsWithTheListAndResultsAndComesBackToItsPlaces)
+{
+    EXPECT_EQ(form.minimumSize(), QSize(688, 464));
+    EXPECT_GT(form.maximumWidth(), 688) << "a window that can be maximized";
+    auto* list = Find<QListWidget>("LogList");
+    auto* results = Find<QTextEdit>("Results");
+    auto* group = Find<QGroupBox>("GroupBox1");
+    const QRect defaults[] = {Find("SaveLog")->geometry(), Find("Stop")->geometry(), Find("Progress")->geometry(),
+                              Find("CurrentMessage")->geometry(), Find("Extracted")->geometry()};
+
+    form.resize(1200, 800);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return group->width() == 1200; }));
+    // The list and the results share the height gained; the process group keeps its own.
+    EXPECT_GT(list->height(), 189 + 100);
+    EXPECT_GT(results->height(), 183 + 100);
+    EXPECT_EQ(list->height() + results->height(), 800 - 26 - 66);
+    EXPECT_EQ(group->height(), 66);
+    EXPECT_EQ(group->mapTo(&form, QPoint(0, 66)).y(), 800);
+    // The buttons keep to the right edge, the bars span the width.
+    EXPECT_EQ(Find("Stop")->geometry(), QRect(612 + 512, 10, 71, 19));
+    EXPECT_EQ(Find("SaveLog")->geometry(), QRect(506 + 512, 10, 105, 19));
+    EXPECT_EQ(Find("Total")->geometry(), QRect(12, 48, 671 + 512, 13));
+    EXPECT_EQ(Find("Extracted")->geometry().right(), 499 + 512);
+
+    form.resize(688, 464);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return group->width() == 688; }));
+    EXPECT_EQ(list->height(), 189);
+    EXPECT_EQ(results->y() + results->height(), group->y());
+    const QRect again[] = {Find("SaveLog")->geometry(), Find("Stop")->geometry(), Find("Progress")->geometry(),
+                           Find("CurrentMessage")->geometry(), Find("Extracted")->geometry()};
+    EXPECT_TRUE(std::equal(std::begin(defaults), std::end(defaults), std::begin(again)));
+}
+
+TEST_F(MainWindowTest, LongPathsAndStatusTextsKeepTheirEndsInSight)
+{
+    // A path far wider than the list: no scrolling sideways, the whole path in the tip.
+    const std::string path = "/" + std::string(300, 'd') + "/the-name-to-see.wac";
+    AddThroughButton(1, {path});
+    auto* list = Find<QListWidget>("LogList");
+    EXPECT_EQ(list->item(0)->toolTip().toStdString(), path);
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_LE(list->visualItemRect(list->item(0)).right(), list->viewport()->width());
+
+    // A status text wider than its place takes the room the count does not need...
+    auto* status = Find<qt::ElidedLabel>("CurrentMessage");
+    form.SetExtractedText("Extracted: 1,234");
+    const std::string wide = "Processing " + std::string(25, 'w') + ".at3...";
+    form.SetCurrentMessage(wide);
+    EXPECT_GT(status->TextWidth(), 316);
+    EXPECT_FALSE(status->IsElided()) << status->width() << " for " << status->TextWidth();
+    EXPECT_EQ(status->text().toStdString(), wide);
+    EXPECT_LE(status->geometry().right(), Find("Extracted")->x());
+    EXPECT_GE(Find("Extracted")->width(), Find<QLabel>("Extracted")->fontMetrics().horizontalAdvance("Extracted: 1,234"));
+    // ...and one wider still loses its middle, never its ends, until the window is widened.
+    const std::string wider = "Processing " + std::string(90, 'w') + "-end.at3...";
+    form.SetCurrentMessage(wider);
+    EXPECT_TRUE(status->IsElided());
+    form.resize(1600, 464);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !status->IsElided(); }));
+    form.SetCurrentMessage("");
+    EXPECT_EQ(status->geometry(), QRect(12, 16, 316 + 912, 14));
+}
+
+// Receives what the window hands the desktop to open, in place of a file manager.
+class FolderCatcher final : public QObject {
+    Q_OBJECT
+public:
+    FolderCatcher() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~FolderCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> opened;
+public slots:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+TEST_F(MainWindowTest, AfterARunThatWroteFilesTheirFolderIsALinkAway)
+{
+    FolderCatcher catcher;
+    auto* link = Find<QLabel>("OpenTarget");
+    EXPECT_TRUE(link->isHidden());
+    OnJob([](const std::string&, RunContext& run, JobHost& host) { host.ReportOutput(run.TargetDirectory + "/x.wav", 9); });
+    AddThroughButton(1, {"/in/a.wac"});
+    dialogs.DirectoryAnswers.push_back(dir / "out");
+    Click("BProcess");
+    EXPECT_TRUE(link->isHidden()) << "the count has the place during the run";
+    WaitForRunEnd();
+    EXPECT_TRUE(link->isVisible());
+    EXPECT_LE(link->geometry().right(), Find("SaveLog")->x());
+    EXPECT_TRUE(link->toolTip().contains("Ctrl+Shift+O"));
+    emit link->linkActivated("#");
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(dir / "out"));
+    EXPECT_EQ(catcher.opened, (QList<QUrl>{folder, folder}));
+}
+
+TEST_F(MainWindowTest, HelpAndTipsNameEveryControlsShortcut)
+{
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    QTest::keyClick(&form, Qt::Key_F1);
+    Click("BHelp");
+    EXPECT_EQ(dialogs.AboutBoxes, 2);
+    // Help keeps to the far end of the tool bar.
+    EXPECT_GT(Find("BHelp")->x(), Find("Coding")->geometry().right());
+    form.resize(1200, 464);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Find("BHelp")->x() > 1100; }));
+    const QString about = qt::AboutText();
+    EXPECT_TRUE(about.contains(PACKSMITH_TEST_VERSION));
+    EXPECT_TRUE(about.contains("man:packsmith(1)"));
+    EXPECT_TRUE(about.contains("Licence"));
+
+    // Every control says what it does; where it has a key, the tip names it.
+    for (const char* name : {"BAddLog", "BSaveList", "BRemLog", "BClearAll", "BProcess", "BExit", "BHelp", "Coding",
+                             "CodingLabel", "LogList", "Results", "Extracted", "OpenTarget", "SaveLog", "Stop",
+                             "Progress", "Total"})
+        EXPECT_FALSE(Find(name)->toolTip().isEmpty()) << name;
+    for (QAction* action : Find<QToolBar>("ToolBar1")->actions()) {
+        if (!action->shortcut().isEmpty()) {
+            EXPECT_TRUE(action->toolTip().contains(action->shortcut().toString(QKeySequence::NativeText)))
+                << action->toolTip().toStdString();
+        }
+    }
+    auto* save = Find<QPushButton>("SaveLog");
+    EXPECT_TRUE(save->toolTip().contains(save->shortcut().toString(QKeySequence::NativeText)));
+}
+
+TEST_F(MainWindowTest, ItsSizePlaceAndFoldersAreRememberedAcrossSessions)
+{
+    QSettings().clear();
+    const std::string target = dir / "remembered-target";
+    OnJob([](const std::string&, RunContext&, JobHost&) {});
+    AddThroughButton(1, {"/in/a.wac"});
+    dialogs.DirectoryAnswers.push_back(target);
+    Click("BProcess");
+    WaitForRunEnd();
+    form.resize(900, 600);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.width() == 900; }));
+    form.close();
+
+    // The next session opens as large as this one was left, its chooser on that target.
+    ScriptedDialogs later;
+    TMainForm next(&later);
+    next.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+    EXPECT_EQ(next.size(), QSize(900, 600));
+    next.Logic().ReplaceHandler([](const std::string&, RunContext&, JobHost&) {});
+    later.OpenAnswers.push_back(OpenDialogResult{1, {"/in/a.wac"}});
+    next.Logic().Execute([&] { next.Logic().BAddLogClick(); });
+    std::filesystem::current_path("/");
+    next.Logic().Execute([&] { next.Logic().BProcessClick(); });
+    ASSERT_EQ(later.DirectoryStarts.size(), 1u);
+    EXPECT_EQ(later.DirectoryStarts[0], target);
+
+    // A remembered folder that is gone is as good as none.
+    std::filesystem::remove_all(target);
+    next.Logic().Execute([&] { next.Logic().BProcessClick(); });
+    ASSERT_EQ(later.DirectoryStarts.size(), 2u);
+    EXPECT_EQ(later.DirectoryStarts[1], "/");
+    QSettings().clear();
 }
 
 // The real dialogs, inspected and answered while they are open.
@@ -657,3 +834,5 @@ TEST(DirectoryChooser, AcceptsAMissingDirectoryOnlyWhenTheUserAgreesToCreateIt)
 
 } // namespace
 } // namespace packsmith::test
+
+#include "main_window_test.moc"

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,9 +24,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "gui/qt/ElidedLabel.h"
 #include "gui/qt/QtDialogs.h"
 #include "gui/qt/QtText.h"
+#include "gui/qt/WindowSettings.h"
 #include "gui/qt/contents/ContentsWindow.h"
+#include "gui/qt/mainform/JobListDelegate.h"
 #include "gui/qt/mainform/ToolBarPictures.h"
 
 namespace packsmith::qt {
@@ -85,10 +90,14 @@ TMainForm::TMainForm(DialogOperations* dialogs, QWidget* parent)
     BuildToolBar();
     BuildControls();
 
-    // A tool window: its size is fixed, and it opens in the middle of the desktop.
-    setFixedSize(kClientWidth, kClientHeight);
+    // It opens at its least size in the middle of the desktop, the first time; then where
+    // and as large as it was left. The job list and the results take whatever it grows by.
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    if (const QByteArray geometry = WindowSettings::Geometry(); !geometry.isEmpty())
+        restoreGeometry(geometry);
 
     reportTimer_.setSingleShot(true);
     connect(&reportTimer_, &QTimer::timeout, this, [this] {
@@ -142,6 +151,13 @@ void TMainForm::BuildToolBar()
     BProcess->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
     BExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     BuildCodingChoice();
+
+    // Help keeps to the far end of the bar, however wide the window.
+    auto* gap = new QWidget(ToolBar1);
+    gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ToolBar1->addWidget(gap);
+    BHelp = ToolButton(6, "BHelp", "About Packsmith: first steps, licence, manual (F1)", [this] { AboutBox(); });
+    BHelp->setShortcut(QKeySequence::HelpContents);
 }
 
 // After the buttons: how rebuilt pictures are stored, for runs that replay result logs.
@@ -159,13 +175,14 @@ void TMainForm::BuildCodingChoice()
         Coding->setItemData(Coding->count() - 1, QString(item.Tip), Qt::ToolTipRole);
     }
     CodingLabel->setBuddy(Coding);
+    CodingLabel->setToolTip(QString(kCodingTip) + " (Alt+P)");
     ToolBar1->addWidget(CodingLabel);
     ToolBar1->addWidget(Coding);
 
     // The box's own tip explains the way chosen; the list's items explain theirs.
     const auto chosen = [this] {
         const CodingItem& item = kCodingItems[static_cast<std::size_t>(std::max(0, Coding->currentIndex()))];
-        Coding->setToolTip(QString(kCodingTip) + ":\n" + item.Tip);
+        Coding->setToolTip(QString(kCodingTip) + " (Alt+P):\n" + item.Tip);
         logic_.SetReplacementCoding(item.Coding);
     };
     Coding->setCurrentIndex(Coding->findData(static_cast<int>(logic_.Coding())));
@@ -183,8 +200,19 @@ void TMainForm::BuildControls()
     LogList = new QListWidget(client);
     LogList->setObjectName("LogList");
     LogList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    LogList->setFixedHeight(kLogListHeight);
+    LogList->setMinimumHeight(kLogListHeight);
     LogList->setAcceptDrops(true);
+    LogList->setToolTip("The jobs of the next run: add files with Ctrl+O or drop files or a folder here;\n"
+                        "Enter or a double click shows what a job holds, Del removes the selected jobs");
+    // Long paths lose their middle, never their file name; nothing needs scrolling sideways.
+    LogList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LogList->setItemDelegate(new JobListDelegate(
+        [this] {
+            const Format* format = FormatByCode(logic_.JobFormat());
+            const Format* made = format != nullptr ? FormatByCode(format->Packs) : nullptr;
+            return made != nullptr ? QStringLiteral("\u2192 ") + ToQt(std::string(made->Extension)) : QString();
+        },
+        LogList));
     LogList->viewport()->installEventFilter(this);
     auto* remove = new QShortcut(QKeySequence::Delete, LogList, nullptr, nullptr, Qt::WidgetShortcut);
     connect(remove, &QShortcut::activated, BRemLog, &QAction::trigger);
@@ -197,6 +225,7 @@ void TMainForm::BuildControls()
     // Tab moves on to the next control, as everywhere else in the window; the lines a run
     // writes never hold a typed tab.
     Results->setTabChangesFocus(true);
+    Results->setToolTip("What the run did, a line for each file, and what went wrong; Save results keeps it");
     OnSignal(Results, &QTextEdit::textChanged, [this] { logic_.ResultsChanged(); });
 
     GroupBox1 = new QGroupBox(" Process ", client);
@@ -208,19 +237,28 @@ void TMainForm::BuildControls()
                              " margin-top: 6px; }"
                              "QGroupBox#GroupBox1::title { subcontrol-origin: margin; left: 6px; top: 0px; }");
 
-    CurrentMessage = new QLabel(GroupBox1);
+    CurrentMessage = new ElidedLabel(GroupBox1);
     CurrentMessage->setObjectName("CurrentMessage");
-    CurrentMessage->setGeometry(12, 16, 316, 14);
     Extracted = new QLabel(GroupBox1);
     Extracted->setObjectName("Extracted");
-    Extracted->setGeometry(334, 14, 166, 16);
+    Extracted->setToolTip("The bytes the run has written so far");
+    // After a run that wrote files, a link to them takes the place of the count.
+    OpenTarget = new QLabel("<a href=\"#\">Open target folder</a>", GroupBox1);
+    OpenTarget->setObjectName("OpenTarget");
+    OpenTarget->setToolTip("Show the last run's target folder in the file manager (Ctrl+Shift+O)");
+    OpenTarget->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    OpenTarget->hide();
+    OnSignal(OpenTarget, &QLabel::linkActivated, [this] { logic_.OpenTargetClick(); });
+    auto* openKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this);
+    openKey->setObjectName("OpenTargetKey");
+    OnSignal(openKey, &QShortcut::activated, [this] { logic_.OpenTargetClick(); });
 
     SaveLog = new QPushButton("Save results", GroupBox1);
     SaveLog->setObjectName("SaveLog");
-    SaveLog->setGeometry(506, 10, 105, 19);
+    SaveLog->setToolTip("Save the results as plain text, or as rich text under a name ending in .rtf (Ctrl+Shift+S)");
+    SaveLog->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     Stop = new QPushButton("Stop", GroupBox1);
     Stop->setObjectName("Stop");
-    Stop->setGeometry(612, 10, 71, 19);
     OnSignal(SaveLog, &QPushButton::clicked, [this] { logic_.SaveLogClick(); });
     OnSignal(Stop, &QPushButton::clicked, [this] { logic_.StopClick(); });
     // Esc is the Stop button's key wherever the focus is in the window. It clicks the
@@ -238,19 +276,57 @@ void TMainForm::BuildControls()
         (*bar)->setTextVisible(false);
     }
     Progress->setObjectName("Progress");
-    Progress->setGeometry(12, 32, 671, 13);
+    Progress->setToolTip("How far the job in progress is");
     Total->setObjectName("Total");
-    Total->setGeometry(12, 48, 671, 13);
+    Total->setToolTip("How far the whole run is");
+    GroupBox1->installEventFilter(this);
+    LayOutProcessGroup();
 
-    layout->addWidget(LogList);
-    layout->addWidget(Results, 1);
+    // At the least size each has its place of old; what the window grows by, they share in
+    // the same proportion.
+    Results->setMinimumHeight(kClientHeight - kToolBarHeight - kLogListHeight - kGroupBoxHeight);
+    layout->addWidget(LogList, kLogListHeight);
+    layout->addWidget(Results, Results->minimumHeight());
     layout->addWidget(GroupBox1);
     setCentralWidget(client);
 }
 
-void TMainForm::SetCurrentMessage(const std::string& text) { CurrentMessage->setText(ToQt(text)); }
+// The process group's controls keep their places at the window's least width; wider, the
+// bars grow and the buttons keep to the right edge. The status text takes what room the
+// count (or the link in its place) leaves it, up to the count's own width; beyond that its
+// middle is left out.
+void TMainForm::LayOutProcessGroup()
+{
+    const int extra = GroupBox1->width() - kClientWidth;
+    SaveLog->setGeometry(506 + extra, 10, 105, 19);
+    Stop->setGeometry(612 + extra, 10, 71, 19);
+    Progress->setGeometry(12, 32, 671 + extra, 13);
+    Total->setGeometry(12, 48, 671 + extra, 13);
 
-void TMainForm::SetExtractedText(const std::string& text) { Extracted->setText(ToQt(text)); }
+    const int right = 500 + extra; // where the count ends, 6 short of the buttons
+    const bool link = !OpenTarget->isHidden();
+    const int countWidth =
+        link ? OpenTarget->sizeHint().width() : Extracted->fontMetrics().horizontalAdvance(Extracted->text());
+    int countLeft = link ? std::max(334 + extra, right - countWidth) : 334 + extra;
+    const int wanted = 12 + CurrentMessage->TextWidth() + 6;
+    if (wanted > countLeft)
+        countLeft = std::max(countLeft, std::min(wanted, right - countWidth));
+    CurrentMessage->setGeometry(12, 16, countLeft - 6 - 12, 14);
+    Extracted->setGeometry(countLeft, 14, right - countLeft, 16);
+    OpenTarget->setGeometry(right - countWidth, 14, countWidth, 16);
+}
+
+void TMainForm::SetCurrentMessage(const std::string& text)
+{
+    CurrentMessage->setText(ToQt(text));
+    LayOutProcessGroup();
+}
+
+void TMainForm::SetExtractedText(const std::string& text)
+{
+    Extracted->setText(ToQt(text));
+    LayOutProcessGroup();
+}
 
 void TMainForm::ShowBar(Bar bar, int position, int maximum)
 {
@@ -312,6 +388,10 @@ void TMainForm::SetEnabled(Control control, bool enabled)
         // The label greys with the box, so the pair reads as one control.
         CodingLabel->setEnabled(enabled);
         return Coding->setEnabled(enabled);
+    case Control::OpenTarget:
+        OpenTarget->setEnabled(enabled);
+        OpenTarget->setVisible(enabled);
+        return LayOutProcessGroup();
     }
 }
 
@@ -319,7 +399,11 @@ int TMainForm::ItemCount() const { return LogList->count(); }
 
 std::string TMainForm::Item(int index) const { return FromQt(LogList->item(index)->text()); }
 
-void TMainForm::AddItem(const std::string& path) { LogList->addItem(ToQt(path)); }
+void TMainForm::AddItem(const std::string& path)
+{
+    auto* item = new QListWidgetItem(ToQt(path), LogList);
+    item->setToolTip(item->text());
+}
 
 void TMainForm::DeleteItem(int index) { delete LogList->takeItem(index); }
 
@@ -349,13 +433,30 @@ void TMainForm::ShowRunReportsSoon()
 
 void TMainForm::CloseWindow() { close(); }
 
+bool TMainForm::OpenFolder(const std::string& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // During a run the logic asks the run to stop and closes the window once it has ended.
-    if (logic_.CloseRequested())
+    if (logic_.CloseRequested()) {
+        WindowSettings::SetGeometry(saveGeometry());
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
+}
+
+std::optional<std::string> TMainForm::SelectDirectory(const std::string& start)
+{
+    // The chooser opens on the last target folder, from this session or an earlier one.
+    const QString remembered = WindowSettings::TargetFolder();
+    auto chosen = dialogs_->SelectDirectory(remembered.isEmpty() ? start : FromQt(remembered));
+    if (chosen)
+        WindowSettings::SetTargetFolder(QFileInfo(ToQt(*chosen)).absoluteFilePath());
+    return chosen;
 }
 
 // A job's contents open in a window of their own on a double click, on Enter, or from the
@@ -382,6 +483,8 @@ void TMainForm::BuildContentsCommands()
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == GroupBox1 && event->type() == QEvent::Resize)
+        LayOutProcessGroup();
     if (watched != LogList->viewport())
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {

@@ -22,6 +22,8 @@ class QToolBar;
 
 namespace packsmith::qt {
 
+class ElidedLabel;
+
 // The one window. It builds the controls and implements the window operations on them;
 // everything it does on a click is the logic's. Each slot is the application level: it
 // runs its command through the logic's Execute, so no exception crosses Qt's dispatch.
@@ -59,18 +61,23 @@ public:
     std::optional<OpenDialogResult> SelectLog() override { return dialogs_->SelectLog(); }
     std::optional<std::string> SaveLST() override { return dialogs_->SaveLST(); }
     std::optional<std::string> SaveRes() override { return dialogs_->SaveRes(); }
-    std::optional<std::string> SelectDirectory(const std::string& start) override
-    {
-        return dialogs_->SelectDirectory(start);
-    }
+    // Opens on the last target folder remembered, while it exists.
+    std::optional<std::string> SelectDirectory(const std::string& start) override;
     void InformationBox(const std::string& text, const std::string& caption) override
     {
         dialogs_->InformationBox(text, caption);
     }
     void ErrorBox(const std::string& text) override { dialogs_->ErrorBox(text); }
+    std::optional<std::size_t> ChooseOne(const std::string& text, const std::string& caption,
+                                         const std::vector<std::string>& choices, std::size_t preferred) override
+    {
+        return dialogs_->ChooseOne(text, caption, choices, preferred);
+    }
+    void AboutBox() override { dialogs_->AboutBox(); }
 
     void RunReported() override;
     void CloseWindow() override;
+    bool OpenFolder(const std::string& path) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,6 +89,7 @@ private:
     void BuildCodingChoice();
     void BuildControls();
     void BuildContentsCommands();
+    void LayOutProcessGroup();
     QAction* ToolButton(int picture, const char* name, const QString& tip, const std::function<void()>& command);
     // Connects a signal to a command of the logic, run at the application level.
     template <class Sender, class Signal>
@@ -104,13 +112,15 @@ private:
     QAction* BClearAll = nullptr;
     QAction* BProcess = nullptr;
     QAction* BExit = nullptr;
+    QAction* BHelp = nullptr;
     QLabel* CodingLabel = nullptr;
     QComboBox* Coding = nullptr;
     QListWidget* LogList = nullptr;
     QTextEdit* Results = nullptr;
     QGroupBox* GroupBox1 = nullptr;
-    QLabel* CurrentMessage = nullptr;
+    ElidedLabel* CurrentMessage = nullptr;
     QLabel* Extracted = nullptr;
+    QLabel* OpenTarget = nullptr;
     QPushButton* SaveLog = nullptr;
     QPushButton* Stop = nullptr;
     QProgressBar* Progress = nullptr;

@@ -97,6 +97,19 @@ void ClearList(QPainter& p)
     p.drawLine(QPointF(14.5, 8.5), QPointF(8.5, 14.5));
 }
 
+void Help(QPainter& p)
+{
+    p.setPen(QPen(kBlue.darker(130), 1));
+    p.setBrush(kBlue);
+    p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+    QFont font;
+    font.setPixelSize(11);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(1.5, 1.5, 13, 13), Qt::AlignCenter, QStringLiteral("?"));
+}
+
 void Draw(QPainter& p, int picture)
 {
     switch (picture) {
@@ -116,6 +129,9 @@ void Draw(QPainter& p, int picture)
         break;
     case 4:
         Door(p);
+        break;
+    case 6:
+        Help(p);
         break;
     default:
         ClearList(p);

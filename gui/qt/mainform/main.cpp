@@ -14,6 +14,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Packsmith");
+    QApplication::setOrganizationName("packsmith"); // settings in ~/.config/packsmith
     QApplication::setDesktopFileName("packsmith");
     QApplication::setWindowIcon(packsmith::qt::ApplicationIcon());
     try {
