@@ -15,6 +15,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -322,6 +323,30 @@ std::uint64_t ResidentBytes()
         if (line.rfind("VmRSS:", 0) == 0)
             return std::stoull(line.substr(6)) * 1024;
     return 0;
+}
+
+TEST_F(SoundContentsWindowTest, ClosingAtAnyMomentOfTheReadThroughStopsItPromptly)
+{
+    // Closed before the worker starts, while it reads, as it hands the stream over or after:
+    // each window goes within a fraction of a second and leaves nothing behind that runs.
+    const std::string path = dir.Write("closing.wac", SilentWac(static_cast<std::uint32_t>((std::uint64_t{48} << 20) /
+                                                                                           kWacBlockBytes)));
+    std::mt19937 random(std::random_device{}());
+    const int trials = qEnvironmentVariableIntValue("PACKSMITH_STOP_TRIALS") > 0
+                           ? qEnvironmentVariableIntValue("PACKSMITH_STOP_TRIALS")
+                           : 24;
+    for (int trial = 0; trial < trials; ++trial) {
+        const int delayMs = std::uniform_int_distribution<int>(0, 400)(random);
+        SCOPED_TRACE("closed after " + std::to_string(delayMs) + " ms");
+        QPointer<SoundContentsWindow> window = Open(path);
+        QTest::qWait(delayMs);
+        QElapsedTimer closing;
+        closing.start();
+        window->close();
+        ASSERT_TRUE(WaitFor([&] { return window.isNull(); }, 10000));
+        EXPECT_LT(closing.elapsed(), 1000);
+    }
+    QTest::qWait(50); // whatever a worker sent on its way out meets no window
 }
 
 TEST_F(SoundContentsWindowTest, ASoundLongerThanMemoryWouldHoldShowsItsWaveformAndStopsWhenClosed)
