@@ -14,7 +14,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Re
 cmake --build "$build" --parallel "$(nproc)"
 
 # target and its fixed number of runs for the smoke run (about 5 to 20 seconds each here)
-targets=(wac_block:1000000 was_chunk:300000 image_record:100000 image_compress:1000 tga_read:2000 pack_reader:2000 replay:20000)
+targets=(wac_block:1000000 was_chunk:300000 image_record:100000 image_compress:1000 tga_read:2000 pack_reader:2000 replay:20000 sound_stream:8000)
 mkdir -p "$build/findings"
 for entry in "${targets[@]}"; do
     name="${entry%%:*}"
