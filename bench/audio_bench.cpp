@@ -187,15 +187,22 @@ void EncodeWas(benchmark::State& state)
 
 void Memcpy(benchmark::State& state) { MemcpyBaseline(state, static_cast<std::size_t>(state.range(0)) << 20); }
 
+// Writes the bytes as dir/name (dir made first) and returns its path.
+std::filesystem::path WriteInto(const std::filesystem::path& dir, const char* name, const std::vector<std::uint8_t>& bytes)
+{
+    std::filesystem::create_directories(dir);
+    const auto path = dir / name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
 // A whole 100 MB packed file extracted by packsmith-cli (file reading and writing included).
 void ExtractThroughCli(benchmark::State& state, bool music, Signal signal)
 {
     const auto& file = music ? WasFile(signal, kFileBytes) : WacFile(signal, kFileBytes);
     const auto dir = std::filesystem::temp_directory_path() / ("packsmith-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const auto input = dir / (music ? "sound.was" : "sound.wac");
-    std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                 static_cast<std::streamsize>(file.size()));
+    const auto input = WriteInto(dir, music ? "sound.was" : "sound.wac", file);
     const auto output = dir / "out" / "sound.wav";
     std::uintmax_t written = 0;
     for (auto _ : state) {
@@ -222,10 +229,7 @@ void StreamPeaks(benchmark::State& state, bool music, Signal signal)
 {
     const auto& file = music ? WasFile(signal, kFileBytes) : WacFile(signal, kFileBytes);
     const auto dir = std::filesystem::temp_directory_path() / ("packsmith-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const auto input = dir / (music ? "sound.was" : "sound.wac");
-    std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                 static_cast<std::streamsize>(file.size()));
+    const auto input = WriteInto(dir, music ? "sound.was" : "sound.wac", file);
     std::uint64_t decoded = 0;
     for (auto _ : state) {
         SoundStream stream(input.string(), music);
