@@ -2,13 +2,13 @@
 
 #include <csignal>
 #include <filesystem>
-#include <unistd.h>
 
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/ListingPrinter.h"
 #include "cli/OnlyPatterns.h"
-#include "cli/StopSignal.h"
+#include "platform/StopSignal.h"
+#include "platform/Terminal.h"
 #include "cli/TerminalText.h"
 #include "core/ErrorText.h"
 #include "core/PackError.h"
@@ -118,7 +118,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.What == CliOptions::Action::List)
         return ListFiles(options, out, err);
 
-    CliHost host(out, err, {options.Quiet, !options.Quiet && isatty(STDERR_FILENO) == 1});
+    CliHost host(out, err, {options.Quiet, !options.Quiet && StandardErrorIsTerminal()});
     const StopSignal stopSignal;
     RunResult result;
     OnlyPatterns only(options.Only);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/StopSignal.h"
+#include "platform/StopSignal.h"
 #include "cli/TerminalText.h"
 
 namespace packsmith {

@@ -2,17 +2,16 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <stdexcept>
 #include <string_view>
-#include <sys/random.h>
 #include <unistd.h>
 #include <unordered_set>
 #include <utility>
 
 #include "core/PackError.h"
+#include "platform/RandomBits.h"
 
 namespace packsmith {
 
@@ -56,21 +55,6 @@ bool ProcFdAvailable()
 {
     static const bool available = ::access("/proc/self/fd", X_OK) == 0;
     return available;
-}
-
-std::uint64_t RandomBits()
-{
-    std::uint64_t bits = 0;
-    if (::getrandom(&bits, sizeof bits, 0) == static_cast<ssize_t>(sizeof bits))
-        return bits;
-    // Only a kernel without getrandom gets here; the names need to be unlikely to clash,
-    // not unpredictable, and a clash is retried anyway.
-    static std::atomic<std::uint64_t> counter{0};
-    bits = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    bits ^= (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15ull);
-    bits ^= bits >> 31;
-    bits *= 0xBF58476D1CE4E5B9ull;
-    return bits ^ (bits >> 29);
 }
 
 // "." + file name + "." + a random tag: hidden from listings, and telling the user which

@@ -1,7 +1,8 @@
 #include "jobs/EntrySelection.h"
 
 #include <algorithm>
-#include <fnmatch.h>
+
+#include "platform/NameMatch.h"
 
 namespace packsmith {
 
@@ -9,7 +10,7 @@ EntrySelection NamesMatching(std::vector<std::string> patterns)
 {
     return [patterns = std::move(patterns)](std::uint32_t, const std::string& storedName) {
         return std::any_of(patterns.begin(), patterns.end(), [&](const std::string& pattern) {
-            return fnmatch(pattern.c_str(), storedName.c_str(), FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+            return NameMatches(pattern, storedName);
         });
     };
 }

@@ -22,6 +22,7 @@ import sys
 LAYERS = [
     ("targa",),
     ("core",),
+    ("platform",),
     ("io",),
     ("concurrency",),
     ("formats",),

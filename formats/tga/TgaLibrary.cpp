@@ -1,7 +1,6 @@
 #include "formats/tga/TgaLibrary.h"
 
 #include <cerrno>
-#include <dlfcn.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
@@ -11,15 +10,6 @@
 namespace packsmith {
 
 namespace {
-
-constexpr const char* kLibraryName = "libtarga.so";
-
-std::string ProgramDirectory()
-{
-    std::error_code ec;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : program.parent_path().string();
-}
 
 // The cause the codec gave for a file it could not read, as the end of the message; nothing
 // for a codec that gives none.
@@ -43,9 +33,10 @@ std::string WhyNotReadable(int result)
 
 std::string TgaLibraryPath()
 {
-    const std::string directory = ProgramDirectory();
-    const std::string beside = directory + "/" + kLibraryName;
-    const std::string installed = directory + "/" PACKSMITH_PRIVATE_LIBRARY_DIR "/" + kLibraryName;
+    const std::string directory = ProgramFolder();
+    const std::string name = SharedLibraryFileName("targa");
+    const std::string beside = directory + "/" + name;
+    const std::string installed = directory + "/" PACKSMITH_PRIVATE_LIBRARY_DIR "/" + name;
     std::error_code ec;
     if (!std::filesystem::exists(beside, ec) && std::filesystem::exists(installed, ec))
         return installed;
@@ -54,26 +45,19 @@ std::string TgaLibraryPath()
 
 TgaLibrary::TgaLibrary() : TgaLibrary(TgaLibraryPath()) {}
 
-TgaLibrary::TgaLibrary(const std::string& libraryPath) : path_(libraryPath)
+TgaLibrary::TgaLibrary(const std::string& libraryPath) : path_(libraryPath), library_(libraryPath)
 {
-    // A path with a "/" is loaded as it stands, never looked up.
-    handle_ = path_.find('/') == std::string::npos ? nullptr : dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr)
+    if (!library_.Loaded())
         throw PackError("Cannot load the TGA codec library " + path_);
-    try {
-        Entry("WriteTGA");
-        Entry("ReadTGA");
-    } catch (...) {
-        dlclose(handle_);
-        throw;
-    }
+    Entry("WriteTGA");
+    Entry("ReadTGA");
 }
 
-TgaLibrary::~TgaLibrary() { dlclose(handle_); }
+TgaLibrary::~TgaLibrary() = default;
 
 void* TgaLibrary::Entry(const char* name) const
 {
-    void* entry = dlsym(handle_, name);
+    void* entry = library_.Entry(name);
     if (entry == nullptr)
         throw PackError(std::string("The TGA codec library ") + path_ + " has no entry point " + name);
     return entry;

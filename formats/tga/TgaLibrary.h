@@ -3,6 +3,7 @@
 #include <string>
 
 #include "io/OutputFile.h"
+#include "platform/SharedLibrary.h"
 #include "targa/TgaBitmap.h"
 
 namespace packsmith {
@@ -36,7 +37,7 @@ private:
     void* Entry(const char* name) const;
 
     std::string path_;
-    void* handle_ = nullptr;
+    SharedLibrary library_;
 };
 
 // Where the library is looked for: the first of its fixed places that holds it (the first

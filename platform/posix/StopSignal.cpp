@@ -1,4 +1,4 @@
-#include "cli/StopSignal.h"
+#include "platform/StopSignal.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "concurrency/Cores.h"
+#include "platform/Cores.h"
 
 #include <algorithm>
 #include <sched.h>
@@ -6,13 +6,11 @@
 
 namespace packsmith {
 
-unsigned WorkersPerCore()
+unsigned UsableCores()
 {
-    // The cores this process may run on, which a cpuset or taskset may make fewer than the
-    // machine has.
     cpu_set_t cores;
     if (sched_getaffinity(0, sizeof cores, &cores) == 0)
-        return std::max(1, CPU_COUNT(&cores));
+        return static_cast<unsigned>(std::max(1, CPU_COUNT(&cores)));
     return std::max(1u, std::thread::hardware_concurrency());
 }
 

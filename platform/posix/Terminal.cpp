@@ -1,0 +1,9 @@
+#include "platform/Terminal.h"
+
+#include <unistd.h>
+
+namespace packsmith {
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+} // namespace packsmith
