@@ -2,7 +2,7 @@
 // platform, so CI needs no X server.
 #include <QApplication>
 #include <QSettings>
-#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -12,10 +12,12 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName("Packsmith");
     QApplication::setOrganizationName("packsmith");
-    // What the window remembers goes to a folder of the tests' own, emptied first, never
-    // into the user's settings.
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings().clear();
+    // What the window remembers goes to a folder of this process's own, never into the
+    // user's settings, nor into those of a test running beside it.
+    const QTemporaryDir settings;
+    if (!settings.isValid())
+        return 1;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
