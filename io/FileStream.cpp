@@ -1,10 +1,5 @@
 #include "io/FileStream.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 #include "core/PackError.h"
@@ -13,105 +8,65 @@ namespace packsmith {
 
 namespace {
 
-bool IsRegularFile(int fd)
-{
-    struct stat info {};
-    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-}
-
-int OpenFlags(FileStream::Mode mode)
+SystemFile::Access AccessOf(FileStream::Mode mode)
 {
     switch (mode) {
     case FileStream::Mode::OpenRead:
-        return O_RDONLY;
+        return SystemFile::Access::Read;
     case FileStream::Mode::OpenReadWrite:
-        return O_RDWR;
+        return SystemFile::Access::ReadWrite;
     case FileStream::Mode::Create:
-        return O_RDWR | O_CREAT | O_TRUNC;
+        return SystemFile::Access::Create;
     }
-    return O_RDONLY;
+    return SystemFile::Access::Read;
 }
 
 } // namespace
 
 FileStream::FileStream(const std::string& path, Mode mode) : path_(path)
 {
-    // O_NONBLOCK keeps a FIFO named as input from blocking the open, and a FIFO is refused
-    // as not being a regular file anyway; reads and writes of a regular file do not heed it.
-    const int flags = OpenFlags(mode) | O_CLOEXEC | O_NOCTTY | (mode == Mode::Create ? 0 : O_NONBLOCK);
-    do
-        fd_ = ::open(path.c_str(), flags, 0666);
-    while (fd_ < 0 && errno == EINTR);
-
-    // A directory, device or pipe named where a file is expected is refused.
-    const int error = fd_ < 0 ? errno : IsRegularFile(fd_) ? 0 : kNotRegularFile;
+    int error = 0;
+    file_ = SystemFile(path, AccessOf(mode), error);
     if (error != 0) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
         if (mode == Mode::Create)
             ThrowCannotCreate(path, error);
         ThrowCannotOpen(path, error);
     }
 }
 
-FileStream::FileStream(int fd, std::string path) : path_(std::move(path)), fd_(fd) {}
+FileStream::FileStream(SystemFile file, std::string path) : path_(std::move(path)), file_(std::move(file)) {}
 
-FileStream::~FileStream()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+FileStream::~FileStream() = default;
 
 std::size_t FileStream::Read(std::span<std::uint8_t> buffer)
 {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::read(fd_, buffer.data() + done, buffer.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    int ignored = 0;
+    return file_.Read(buffer, ignored);
 }
 
 void FileStream::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer)
 {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
-                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ThrowReadError();
-        done += static_cast<std::size_t>(n);
-    }
+    int error = 0;
+    if (file_.ReadAt(offset, buffer, error) != buffer.size())
+        ThrowReadError();
 }
 
 std::size_t FileStream::Write(std::span<const std::uint8_t> buffer)
 {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::write(fd_, buffer.data() + done, buffer.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // A write of nothing at all leaves no error number; it is a full disk.
-            writeError_ = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int error = 0;
+    const std::size_t done = file_.Write(buffer, error);
+    if (error != 0)
+        writeError_ = error;
     return done;
 }
 
 std::int64_t FileStream::Seek(std::int64_t offset, Origin origin)
 {
-    const int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
-    const off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    const auto whence = origin == Origin::Begin     ? SystemFile::Origin::Begin
+                        : origin == Origin::Current ? SystemFile::Origin::Current
+                                                    : SystemFile::Origin::End;
+    int error = 0;
+    const std::int64_t result = file_.Seek(offset, whence, error);
     if (result < 0)
         ThrowReadError();
     return result;
@@ -119,26 +74,23 @@ std::int64_t FileStream::Seek(std::int64_t offset, Origin origin)
 
 std::int64_t FileStream::Size()
 {
-    struct stat info {};
-    if (fstat(fd_, &info) != 0)
+    int error = 0;
+    const std::int64_t size = file_.Size(error);
+    if (size < 0)
         ThrowReadError();
-    return info.st_size;
+    return size;
 }
 
 void FileStream::CopyFrom(Stream& source, std::uint64_t count)
 {
     auto* file = dynamic_cast<FileStream*>(&source);
     while (file != nullptr && count > 0) {
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, std::uint64_t{1} << 30));
-        const ssize_t n = ::copy_file_range(file->fd_, nullptr, fd_, nullptr, piece, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                      errno == EBADF || errno == EPERM || errno == ETXTBSY)) {
+        int error = 0;
+        const std::int64_t n = file_.CopyFrom(file->file_, count, error);
+        if (n < 0 && error == SystemFile::kCopyNotHere)
             break; // not between these two: byte by byte below
-        }
         if (n < 0) {
-            writeError_ = errno;
+            writeError_ = error;
             ThrowWriteError(writeError_);
         }
         if (n == 0)

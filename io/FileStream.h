@@ -3,6 +3,7 @@
 #include <string>
 
 #include "io/Stream.h"
+#include "platform/SystemFile.h"
 
 namespace packsmith {
 
@@ -18,9 +19,8 @@ public:
     };
 
     FileStream(const std::string& path, Mode mode);
-    // Adopts fd, an open regular file, and closes it when the stream goes; path names the
-    // file for messages.
-    FileStream(int fd, std::string path);
+    // Takes over file, an open regular file; path names it for messages.
+    FileStream(SystemFile file, std::string path);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
@@ -39,7 +39,7 @@ public:
 
 private:
     std::string path_;
-    int fd_ = -1;
+    SystemFile file_;
     int writeError_ = 0;
 };
 

@@ -10,7 +10,7 @@
 namespace packsmith {
 
 // The one way this tool writes a file. The content is written into a file that has no
-// visible name yet (O_TMPFILE; where the file system cannot do that, a hidden temporary name
+// visible name yet (an unnamed file; where the file system cannot do that, a hidden temporary name
 // in the same directory), and it gets its name only when it is complete:
 //
 // - Commit() puts it at its path, replacing whatever is there. A link at that name is

@@ -148,7 +148,7 @@ TEST(StreamTest, AFullDiskIsNamedInTheWriteError)
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     if (full < 0)
         GTEST_SKIP() << "no /dev/full here";
-    FileStream stream(full, "/dev/full");
+    FileStream stream(SystemFile::Adopt(full), "/dev/full");
     ExpectPackError([&] { stream.WriteBuffer(AsBytes("x")); }, "Stream write error (No space left on device)");
 }
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace packsmith {
+
+// An open file of the system's, closed when the object goes. The calls do what the system
+// does and answer with its error number where it failed (0 when it worked); the messages
+// that name files are the streams' above. Reads and writes are whole: a call returns short
+// only at the end of the file or on an error.
+class SystemFile {
+public:
+    enum class Access {
+        Read,      // an existing file
+        ReadWrite, // an existing file
+        Create,    // a new file, replacing any of the name
+    };
+    enum class Origin { Begin, Current, End };
+    // Where a copy between two files cannot be done by the system, but bytes through this
+    // process can.
+    static constexpr int kCopyNotHere = -2;
+
+    // What the system calls an open file (a descriptor here).
+    using Native = int;
+
+    SystemFile() = default;
+    // Takes over a file the system opened; it is closed when the object goes.
+    static SystemFile Adopt(Native handle) { return SystemFile(handle); }
+    // Opens path; error is the cause when it could not (kNotRegularFile for a directory,
+    // device or pipe), and the object is then closed. A pipe named as input never blocks the
+    // open.
+    SystemFile(const std::string& path, Access access, int& error);
+    ~SystemFile();
+    SystemFile(SystemFile&& other) noexcept;
+    SystemFile& operator=(SystemFile&& other) noexcept;
+    SystemFile(const SystemFile&) = delete;
+    SystemFile& operator=(const SystemFile&) = delete;
+
+    bool IsOpen() const { return handle_ >= 0; }
+
+    // The bytes read, fewer only at the end or on an error (error then set).
+    std::size_t Read(std::span<std::uint8_t> buffer, int& error);
+    // At offset, without moving the position.
+    std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer, int& error);
+    // The bytes written; fewer only on an error, which is set (a full disk where the system
+    // gave none).
+    std::size_t Write(std::span<const std::uint8_t> buffer, int& error);
+    // The new position, or -1 with error set.
+    std::int64_t Seek(std::int64_t offset, Origin origin, int& error);
+    // The file's size, or -1 with error set.
+    std::int64_t Size(int& error) const;
+    // Copies up to count bytes from source's position to this one's by the system alone (a
+    // file system that can shares them); the bytes copied, 0 when the source has ended,
+    // or -1 with error set (kCopyNotHere where the system cannot copy between these two).
+    std::int64_t CopyFrom(SystemFile& source, std::uint64_t count, int& error);
+
+private:
+    explicit SystemFile(Native handle) : handle_(handle) {}
+
+    Native handle_ = -1;
+};
+
+} // namespace packsmith
