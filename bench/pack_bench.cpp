@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "cli/CliApp.h"
+#include "platform/FileSystem.h"
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 

@@ -1,6 +1,5 @@
 #include "cli/CliApp.h"
 
-#include <csignal>
 #include <filesystem>
 
 #include "cli/CliHost.h"
@@ -23,17 +22,6 @@ constexpr int kExitCompleted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWarnings = 3;
-// A stopped run ends as the shell reports a command its signal ended: 128 + the number of
-// the signal that stopped it (130 for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP).
-constexpr int kExitSignalled = 128;
-constexpr int kExitStopped = kExitSignalled + SIGINT;
-
-// A run stops on a signal only; should it stop without one, it ends as Ctrl+C would.
-int StoppedStatus()
-{
-    const int number = StopSignal::Received();
-    return number != 0 ? kExitSignalled + number : kExitStopped;
-}
 
 // Jobs are full paths, as the window's open dialog gives them.
 std::string FullPath(const std::string& path)
@@ -151,7 +139,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitFailed;
     case RunOutcome::Stopped:
         host.Print("Operation stopped.");
-        return StoppedStatus();
+        return StopSignal::ExitStatus();
     default: {
         host.Print("Operation complete!");
         const bool unmatched = ReportUnmatched(only, err);

@@ -2,8 +2,6 @@
 
 #include "core/PackError.h"
 
-#include <sys/stat.h>
-
 namespace packsmith {
 
 namespace {
@@ -45,32 +43,6 @@ std::string UpperCaseAscii(std::string_view text)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     return result;
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0;
-}
-
-std::optional<FileIdentity> IdentityOf(const std::string& path)
-{
-    struct stat info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-bool SameFile(const std::string& a, const std::string& b)
-{
-    const auto first = IdentityOf(a);
-    return first && first == IdentityOf(b);
-}
-
-void RefuseOverInput(const std::string& output, const std::string& input)
-{
-    if (SameFile(output, input))
-        throw PackError("Cannot create file " + output + " (it is the file being read)");
 }
 
 std::string JoinPath(std::string_view directory, std::string_view name)

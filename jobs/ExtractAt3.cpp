@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <sys/stat.h>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "formats/imagepack/PictureWriter.h"
 #include "formats/tga/Bitmap32.h"
 #include "io/FileStream.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 
@@ -58,12 +58,12 @@ public:
     {
         if (ready_.count(directory) != 0)
             return;
-        struct stat info {};
-        if (lstat(directory.c_str(), &info) != 0) {
+        const PathKind kind = KindOf(directory, false);
+        if (kind == PathKind::Missing) {
             // Another run may make it at the same moment; that is as good.
-            if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
-                ThrowCannotCreateDirectory(directory, errno);
-        } else if (S_ISLNK(info.st_mode))
+            if (const int error = MakeDirectory(directory); error != 0 && error != EEXIST)
+                ThrowCannotCreateDirectory(directory, error);
+        } else if (kind == PathKind::Link)
             throw PackError("Cannot create file " + JoinPath(directory, firstCandidate) +
                             " (its folder is a link, which may lead out of the target)");
         ready_.insert(directory);

@@ -4,6 +4,7 @@
 
 #include "core/PathUtils.h"
 #include "io/TextFile.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

@@ -19,6 +19,7 @@
 #include "jobs/PackedMusic.h"
 #include "jobs/PackedWave.h"
 #include "jobs/StepHost.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

@@ -21,6 +21,7 @@
 #include "jobs/ListedPath.h"
 #include "jobs/ReplacementRecord.h"
 #include "jobs/ReplayFit.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

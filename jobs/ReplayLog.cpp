@@ -7,6 +7,7 @@
 #include "core/PathUtils.h"
 #include "jobs/ListedPath.h"
 #include "jobs/ResultLog.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

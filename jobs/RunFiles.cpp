@@ -1,6 +1,7 @@
 #include "jobs/RunFiles.h"
 
 #include "core/PackError.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/PathUtils.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

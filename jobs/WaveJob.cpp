@@ -6,6 +6,7 @@
 #include "core/PackError.h"
 #include "core/PathUtils.h"
 #include "formats/wave/WaveFile.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 

@@ -21,6 +21,10 @@ public:
     static const std::atomic<bool>& Flag();
     // The number of the signal that asked for the stop; 0 when none did.
     static int Received();
+    // The status a stopped run ends with, as the shell reports a command its signal ended:
+    // 128 + the number of the signal that stopped it (130 for Ctrl+C, 143 for SIGTERM, 129
+    // for SIGHUP); a run stopped without one ends as Ctrl+C would.
+    static int ExitStatus();
 };
 
 } // namespace packsmith

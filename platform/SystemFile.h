@@ -40,6 +40,14 @@ public:
     SystemFile& operator=(const SystemFile&) = delete;
 
     bool IsOpen() const { return handle_ >= 0; }
+    // The file's size when it was opened by path, as the open's own check saw it.
+    std::int64_t OpenedSize() const { return openedSize_; }
+    // The system's handle, for a library that reads through it and leaves closing it to
+    // this object.
+    Native Handle() const { return handle_; }
+    // Makes reads wait for data, for such a library: a file opened for reading is opened so
+    // that a pipe cannot keep the open waiting (a regular file never keeps a read waiting).
+    void ReadWaiting();
 
     // The bytes read, fewer only at the end or on an error (error then set).
     std::size_t Read(std::span<std::uint8_t> buffer, int& error);
@@ -61,6 +69,7 @@ private:
     explicit SystemFile(Native handle) : handle_(handle) {}
 
     Native handle_ = -1;
+    std::int64_t openedSize_ = 0;
 };
 
 } // namespace packsmith

@@ -1,13 +1,13 @@
 #include "run/Run.h"
 
 #include <algorithm>
-#include <unistd.h>
 
 #include "core/ErrorText.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
 #include "io/TextFile.h"
 #include "jobs/ResultLog.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 
@@ -104,7 +104,7 @@ void Run::RunJob(const std::string& path, bool& completed)
         if (format_.LogsOutputs)
             for (const JobOutput& output : outputs_)
                 if (!output.LeftOut)
-                    ::unlink(output.Path.c_str());
+                    RemoveFile(output.Path);
     } else if (format_.LogsOutputs) {
         for (const JobOutput& output : outputs_)
             context_.ResultList.Add(output.Path);

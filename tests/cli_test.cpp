@@ -20,6 +20,7 @@
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
 #include "io/TextFile.h"
+#include "platform/FileSystem.h"
 #include "testing/Bytes.h"
 #include "testing/ChildProcess.h"
 #include "testing/CliRun.h"

@@ -41,6 +41,12 @@ TEST_ONLY = "testing"
 
 # The folders whose files may include Qt's headers.
 QT_FOLDERS = ("gui/qt", "tests/qt")
+# The layers of the programs reach the system only through platform/: its headers are
+# for platform/ itself, the codec library (a library of its own) and what tests and measures.
+SYSTEM_FOLDERS = ("platform", "targa", "testing", "tests", "bench", "fuzz")
+SYSTEM_INCLUDE = re.compile(
+    r'^\s*#\s*include\s+<((?:sys/[a-z_/]+|unistd|fcntl|dlfcn|sched|fnmatch|signal|pthread|windows|io|direct)\.h|csignal)>',
+    re.MULTILINE)
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
@@ -75,6 +81,10 @@ def check_includes(root, faults):
             for match in QT_INCLUDE.finditer(text):
                 line = text.count("\n", 0, match.start()) + 1
                 faults.append(f"{path}:{line}: <{match.group(1)}> is Qt, which only {' and '.join(QT_FOLDERS)} include")
+        if top(path) not in SYSTEM_FOLDERS:
+            for match in SYSTEM_INCLUDE.finditer(text):
+                line = text.count("\n", 0, match.start()) + 1
+                faults.append(f"{path}:{line}: <{match.group(1)}> is the system's, which only platform/ includes")
         for match in INCLUDE.finditer(text):
             included = match.group(1)
             line = text.count("\n", 0, match.start()) + 1

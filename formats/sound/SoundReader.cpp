@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "core/ByteOrder.h"
 #include "core/PackError.h"
+#include "platform/FileSystem.h"
+#include "platform/SystemFile.h"
 
 namespace packsmith {
 
@@ -24,16 +23,17 @@ using SoundFile = std::unique_ptr<SNDFILE, SndfileClose>;
 
 // The bytes of samples a WAV file's data chunk claims, when they are more than the file
 // holds after the chunk's header (libsndfile then reads what is there, saying nothing);
-// 0 otherwise. fd is read at offsets, its position left alone.
-std::uint64_t OverclaimedWaveData(int fd, std::uint64_t fileSize)
+// 0 otherwise. The file is read at offsets, its position left alone.
+std::uint64_t OverclaimedWaveData(SystemFile& file, std::uint64_t fileSize)
 {
+    int error = 0;
     std::uint8_t header[12];
-    if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+    if (file.ReadAt(0, header, error) != sizeof header ||
         std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
         return 0;
     for (std::uint64_t at = 12; at + 8 <= fileSize;) {
         std::uint8_t chunk[8];
-        if (::pread(fd, chunk, sizeof chunk, static_cast<off_t>(at)) != static_cast<ssize_t>(sizeof chunk))
+        if (file.ReadAt(static_cast<std::int64_t>(at), chunk, error) != sizeof chunk)
             return 0;
         const std::uint64_t size = LoadLE32(chunk + 4);
         if (std::memcmp(chunk, "data", 4) == 0)
@@ -129,20 +129,18 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
     // Only a regular file is read: a directory opens like a file and fails only when read,
     // with a text that hides why, and a pipe or device could keep the reader waiting for
     // ever. O_NONBLOCK keeps the open of a FIFO from waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        ThrowCannotRead(path, CauseOf(errno));
-    struct stat about {};
-    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
-        ::close(fd);
-        ThrowCannotRead(path, CauseOf(S_ISDIR(about.st_mode) ? EISDIR : kNotRegularFile));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    int error = 0;
+    SystemFile input(path, SystemFile::Access::Read, error);
+    if (error != 0)
+        ThrowCannotRead(path, CauseOf(error == kNotRegularFile && KindOf(path, true) == PathKind::Directory ? EISDIR
+                                                                                                          : error));
+    input.ReadWaiting();
+    const auto size = static_cast<std::uint64_t>(input.OpenedSize());
 
     SF_INFO info{};
-    const SoundFile file(sf_open_fd(fd, SFM_READ, &info, SF_TRUE));
+    const SoundFile file(sf_open_fd(input.Handle(), SFM_READ, &info, SF_FALSE));
     if (!file)
-        ThrowCannotRead(path, SndfileCause(nullptr, static_cast<std::uint64_t>(about.st_size)));
+        ThrowCannotRead(path, SndfileCause(nullptr, size));
     CheckShape(path, info);
 
     Pcm16 pcm;
@@ -156,7 +154,7 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
     // each copy. Otherwise start modestly and grow with what is really there.
     const auto channels = static_cast<std::size_t>(info.channels);
     const std::size_t promised = static_cast<std::size_t>(info.frames) * channels;
-    const bool credible = promised <= static_cast<std::uint64_t>(about.st_size);
+    const bool credible = promised <= size;
     pcm.Samples.reserve(credible ? promised : std::min(promised, std::size_t{1} << 22));
 
     // Doubles, because libsndfile scales every integer kind by its own full scale (0x8000 for
@@ -178,10 +176,10 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
         left -= got;
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR)
-        ThrowCannotRead(path, SndfileCause(file.get(), static_cast<std::uint64_t>(about.st_size)));
+        ThrowCannotRead(path, SndfileCause(file.get(), size));
     if (pcm.Samples.empty())
         ThrowUnusable(path, "holds no sound");
-    if (const std::uint64_t claimed = OverclaimedWaveData(fd, static_cast<std::uint64_t>(about.st_size)))
+    if (const std::uint64_t claimed = OverclaimedWaveData(input, size))
         pcm.Damage = "its data chunk claims " + std::to_string(claimed) + " bytes of sound, more than the file holds; " +
                      std::to_string(pcm.Frames()) + " frames were read";
     return pcm;

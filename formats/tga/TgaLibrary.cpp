@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
 #include <system_error>
 
 #include "core/PackError.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 
@@ -89,9 +89,7 @@ void TgaLibrary::Read(const std::string& path, TgaBitmap& bitmap) const
         ThrowOutOfMemory();
     case TgaCannotOpen: {
         // The library reads regular files only; say so when that is why.
-        struct stat info {};
-        const bool there = ::stat(path.c_str(), &info) == 0;
-        ThrowCannotOpen(path, there && !S_ISREG(info.st_mode) ? kNotRegularFile : there ? 0 : errno);
+        ThrowCannotOpen(path, WhyCannotOpen(path));
     }
     case TgaTooLarge:
         throw PackError("The image " + path + " is too large");

@@ -64,4 +64,10 @@ const std::atomic<bool>& StopSignal::Flag() { return gRaised; }
 
 int StopSignal::Received() { return gReceived.load(); }
 
+int StopSignal::ExitStatus()
+{
+    const int number = Received();
+    return 128 + (number != 0 ? number : SIGINT);
+}
+
 } // namespace packsmith

@@ -13,10 +13,14 @@ namespace packsmith {
 
 namespace {
 
-bool IsRegularFile(int fd)
+// Whether fd is a regular file, and then its size.
+bool IsRegularFile(int fd, std::int64_t& size)
 {
     struct stat info {};
-    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    size = info.st_size;
+    return true;
 }
 
 int OpenFlags(SystemFile::Access access)
@@ -44,7 +48,7 @@ SystemFile::SystemFile(const std::string& path, Access access, int& error)
     while (handle_ < 0 && errno == EINTR);
 
     // A directory, device or pipe named where a file is expected is refused.
-    error = handle_ < 0 ? errno : IsRegularFile(handle_) ? 0 : kNotRegularFile;
+    error = handle_ < 0 ? errno : IsRegularFile(handle_, openedSize_) ? 0 : kNotRegularFile;
     if (error != 0 && handle_ >= 0) {
         ::close(handle_);
         handle_ = -1;
@@ -57,13 +61,19 @@ SystemFile::~SystemFile()
         ::close(handle_);
 }
 
-SystemFile::SystemFile(SystemFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+SystemFile::SystemFile(SystemFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), openedSize_(other.openedSize_)
+{
+}
 
 SystemFile& SystemFile::operator=(SystemFile&& other) noexcept
 {
     std::swap(handle_, other.handle_);
+    std::swap(openedSize_, other.openedSize_);
     return *this;
 }
+
+void SystemFile::ReadWaiting() { ::fcntl(handle_, F_SETFL, ::fcntl(handle_, F_GETFL) & ~O_NONBLOCK); }
 
 std::size_t SystemFile::Read(std::span<std::uint8_t> buffer, int& error)
 {

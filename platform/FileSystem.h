@@ -1,0 +1,54 @@
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/PackError.h"
+
+namespace packsmith {
+
+// What a path names, links followed or not.
+enum class PathKind { Missing, RegularFile, Directory, Link, Other };
+// What path names (a link as itself when followLinks is false); Missing also when it cannot
+// be looked at.
+PathKind KindOf(const std::string& path, bool followLinks);
+// Whether a file or directory of that name exists (links followed); "" names nothing.
+bool PathExists(const std::string& path);
+
+// What tells one existing file from every other, links followed: the same for every path
+// that leads to it (device and inode here).
+struct FileIdentity {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+// Nothing for a path that leads to no file.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// Whether the two paths name one existing file, also through links or another spelling of
+// the path. Writing an output over its own input would destroy the input.
+inline bool SameFile(const std::string& a, const std::string& b)
+{
+    const auto first = IdentityOf(a);
+    return first && first == IdentityOf(b);
+}
+// Refuses to write output over input, which would destroy what is being read:
+// "Cannot create file OUTPUT (it is the file being read)" when both name one file.
+inline void RefuseOverInput(const std::string& output, const std::string& input)
+{
+    if (SameFile(output, input))
+        throw PackError("Cannot create file " + output + " (it is the file being read)");
+}
+
+// Makes the directory (its parent must exist) with the usual permissions: 0 or the error
+// number (EEXIST when something holds the name).
+int MakeDirectory(const std::string& path);
+// Removes the file (a link itself, never what it leads to): 0 or the error number.
+int RemoveFile(const std::string& path);
+// Why a file that could not be opened for reading could not: not there (the error number),
+// not a regular file (kNotRegularFile), or 0 when neither explains it.
+int WhyCannotOpen(const std::string& path);
+
+} // namespace packsmith
