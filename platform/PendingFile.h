@@ -51,7 +51,11 @@ public:
 
 private:
     SystemFile file_;
-    int directory_ = -1;
+#ifdef _WIN32
+    std::string directory_; // the directory prefix: Windows opens no directory to name in
+#else
+    int directory_ = -1; // held open, so that every name is made where the file was
+#endif
     std::string fileName_;
     std::string temporaryName_; // the hidden name while the file has one; "" otherwise
     std::string writablePath_;

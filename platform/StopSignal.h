@@ -4,12 +4,13 @@
 
 namespace packsmith {
 
-// Ctrl+C (SIGINT), SIGTERM and SIGHUP as the stop request of a run: the first of them is
-// noted and the run stops as soon as its job looks; a second one, of any of the three, ends
-// the process at once with status 128 + its number. A signal that was ignored when the
+// The system's stop requests as the stop request of a run: Ctrl+C (SIGINT), SIGTERM and
+// SIGHUP on Linux; Ctrl+C, Ctrl+Break and the console closing on Windows. The first of them
+// is noted and the run stops as soon as its job looks; a second one, of any kind, ends the
+// process at once with status 128 + its number. On Linux a signal that was ignored when the
 // object came (as nohup leaves SIGHUP, and a shell without job control SIGINT for commands
-// it starts in the background) stays ignored. The previous handling of all three returns
-// when the object goes.
+// it starts in the background) stays ignored. The previous handling returns when the
+// object goes.
 class StopSignal {
 public:
     StopSignal();

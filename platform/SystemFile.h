@@ -23,8 +23,13 @@ public:
     // process can.
     static constexpr int kCopyNotHere = -2;
 
-    // What the system calls an open file (a descriptor here).
+    // What the system calls an open file: a descriptor, or a handle on Windows.
+#ifdef _WIN32
+    using Native = std::intptr_t;
+#else
     using Native = int;
+#endif
+    static constexpr Native kNoFile = -1;
 
     SystemFile() = default;
     // Takes over a file the system opened; it is closed when the object goes.
@@ -39,7 +44,7 @@ public:
     SystemFile(const SystemFile&) = delete;
     SystemFile& operator=(const SystemFile&) = delete;
 
-    bool IsOpen() const { return handle_ >= 0; }
+    bool IsOpen() const { return handle_ != kNoFile; }
     // The file's size when it was opened by path, as the open's own check saw it.
     std::int64_t OpenedSize() const { return openedSize_; }
     // The system's handle, for a library that reads through it and leaves closing it to
@@ -68,8 +73,11 @@ public:
 private:
     explicit SystemFile(Native handle) : handle_(handle) {}
 
-    Native handle_ = -1;
+    Native handle_ = kNoFile;
     std::int64_t openedSize_ = 0;
+#ifdef _WIN32
+    std::int64_t position_ = 0; // reads and writes go by offset, so ReadAt leaves this alone
+#endif
 };
 
 } // namespace packsmith

@@ -1,0 +1,78 @@
+#include "platform/StopSignal.h"
+
+#include <atomic>
+
+#include "platform/windows/Win32.h"
+
+namespace packsmith {
+
+namespace {
+
+// The numbers a stop reports, as the shell's would be: Ctrl+C as SIGINT, Ctrl+Break as
+// SIGBREAK, the console window closing (or the session ending) as SIGHUP.
+constexpr int kInterrupt = 2;
+constexpr int kBreak = 21;
+constexpr int kHangUp = 1;
+
+std::atomic<bool> gRaised{false};
+std::atomic<int> gReceived{0};
+
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    int number = 0;
+    switch (event) {
+    case CTRL_C_EVENT:
+        number = kInterrupt;
+        break;
+    case CTRL_BREAK_EVENT:
+        number = kBreak;
+        break;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        number = kHangUp;
+        break;
+    default:
+        return FALSE;
+    }
+    // The first asks for the stop; a second one ends the process at once.
+    int none = 0;
+    if (!gReceived.compare_exchange_strong(none, number))
+        ExitProcess(static_cast<UINT>(128 + number));
+    gRaised.store(true);
+    // A closing console ends the process once this returns: the run has until then
+    // (Windows allows a few seconds) to stop and leave its outputs whole.
+    if (number == kHangUp)
+        Sleep(4000);
+    return TRUE;
+}
+
+} // namespace
+
+StopSignal::StopSignal()
+{
+    gReceived.store(0);
+    gRaised.store(false);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+StopSignal::~StopSignal()
+{
+    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    gRaised.store(false);
+    gReceived.store(0);
+}
+
+bool StopSignal::Raised() { return gRaised.load(std::memory_order_relaxed); }
+
+const std::atomic<bool>& StopSignal::Flag() { return gRaised; }
+
+int StopSignal::Received() { return gReceived.load(); }
+
+int StopSignal::ExitStatus()
+{
+    const int number = Received();
+    return 128 + (number != 0 ? number : kInterrupt);
+}
+
+} // namespace packsmith

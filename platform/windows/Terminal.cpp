@@ -1,0 +1,14 @@
+#include "platform/Terminal.h"
+
+#include "platform/windows/Win32.h"
+
+namespace packsmith {
+
+// A console answers for its mode; a file or a pipe does not.
+bool StandardErrorIsTerminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+} // namespace packsmith
