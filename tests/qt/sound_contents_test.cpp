@@ -386,7 +386,12 @@ TEST_F(SoundContentsWindowTest, ASoundLongerThanMemoryWouldHoldShowsItsWaveformA
     ASSERT_NE(peaks, nullptr);
     EXPECT_EQ(peaks->Columns, kPeakColumns);
     EXPECT_EQ(peaks->Filled, kPeakColumns);
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer holds freed memory back (up to 256 MB) to catch late uses, so there
+    // resident memory tells nothing of what the window keeps; the stream's own buffers are
+    // held to their bound in every build by the stream's tests.
     EXPECT_LT(most - before, std::uint64_t{64} << 20);
+#endif
 }
 
 } // namespace
