@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Cross-builds the sound libraries for Windows from Debian's own source packages: libogg,
+# FLAC, libvorbis and Opus (static, into libsndfile), libsndfile and libsoxr (as DLLs),
+# installed into PREFIX (default build-windows/deps). The sources come with `apt-get source`
+# through a private sources list under the cache, leaving the machine's own lists alone.
+# Does nothing when PREFIX already holds them.
+#   tools/windows/sound-libs.sh [PREFIX]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+prefix="$(realpath -m "${1:-$root/build-windows/deps}")"
+[ -f "$prefix/.complete" ] && exit 0
+cache="$prefix/../deps-cache"
+mkdir -p "$prefix" "$cache/lists/partial" "$cache/src" "$cache/build"
+cache="$(realpath "$cache")"
+
+# The same suite as the machine's own packages, for sources only.
+suite="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main" \
+    > "$cache/sources.list"
+apt=(-o "Dir::Etc::SourceList=$cache/sources.list" -o Dir::Etc::SourceParts=/dev/null
+     -o "Dir::State::Lists=$cache/lists" -o APT::Sandbox::User=root)
+packages=(libogg flac libvorbis opus libsndfile libsoxr)
+if [ ! -f "$cache/src/.fetched" ]; then
+    apt-get "${apt[@]}" update -qq
+    (cd "$cache/src" && apt-get "${apt[@]}" source -qq "${packages[@]}")
+    touch "$cache/src/.fetched"
+fi
+source_of() { find "$cache/src" -maxdepth 1 -mindepth 1 -type d -name "$1-*" | head -n 1; }
+
+toolchain="$root/tools/windows/mingw-w64.cmake"
+build() { # name, then CMake options
+    local name="$1"; shift
+    echo "== $name"
+    cmake --fresh -S "$(source_of "$name")" -B "$cache/build/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPACKSMITH_WINDOWS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DBUILD_TESTING=OFF "$@" >/dev/null
+    cmake --build "$cache/build/$name" --parallel "$(nproc)" >/dev/null
+    cmake --install "$cache/build/$name" >/dev/null
+}
+# Opus 1.3's released CMake files are incomplete; its configure script is not.
+configure() { # name, then configure's options
+    local name="$1"; shift
+    echo "== $name"
+    rm -rf "$cache/build/$name" # make would keep objects built with other flags
+    mkdir -p "$cache/build/$name"
+    (cd "$cache/build/$name" && "$(source_of "$name")/configure" --host=x86_64-w64-mingw32 --prefix="$prefix" \
+        CC=x86_64-w64-mingw32-gcc-posix "$@" >/dev/null && make -j"$(nproc)" >/dev/null && make install >/dev/null)
+}
+static=(-DBUILD_SHARED_LIBS=OFF)
+build libogg "${static[@]}" -DINSTALL_DOCS=OFF
+build flac "${static[@]}" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF -DBUILD_CXXLIBS=OFF \
+    -DINSTALL_MANPAGES=OFF -DWITH_OGG=ON -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF
+build libvorbis "${static[@]}"
+# mingw keeps the stack and buffer checks in a library of their own (ssp), which the DLL
+# would then need as well; the codecs linked into it are built without them.
+configure opus --disable-shared --enable-static --disable-doc --disable-extra-programs --disable-stack-protector \
+    CPPFLAGS=-D_FORTIFY_SOURCE=0
+# The DLLs carry what they need: the C runtime's and the codecs' code.
+shared=(-DBUILD_SHARED_LIBS=ON "-DCMAKE_SHARED_LINKER_FLAGS=-static-libgcc -static")
+# FLAC is linked in statically, which its header must know.
+build libsndfile "${shared[@]}" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_EXTERNAL_LIBS=ON \
+    -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON -DCMAKE_C_FLAGS=-DFLAC__NO_DLL
+build libsoxr "${shared[@]}" -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF -DBUILD_EXAMPLES=OFF
+touch "$prefix/.complete"
