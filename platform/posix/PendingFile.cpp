@@ -8,7 +8,7 @@
 #include <string_view>
 #include <unistd.h>
 
-#include "platform/RandomBits.h"
+#include "platform/HiddenName.h"
 
 namespace packsmith {
 
@@ -29,20 +29,9 @@ bool ProcFdAvailable()
     return available;
 }
 
-// "." + file name + "." + a random tag: hidden from listings, and telling the user which
-// file it was should one ever be left behind. The file name is shortened where the whole
-// would be longer than a name may be.
 std::string HiddenName(const std::string& fileName)
 {
-    static constexpr std::string_view kDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    constexpr std::size_t kTagLength = 8;
-    std::string name = ".";
-    name.append(fileName, 0, kNameMax - 2 - kTagLength);
-    name += '.';
-    std::uint64_t bits = RandomBits();
-    for (std::size_t i = 0; i < kTagLength; ++i, bits /= kDigits.size())
-        name += kDigits[bits % kDigits.size()];
-    return name;
+    return packsmith::HiddenName(fileName, kNameMax, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 8);
 }
 
 } // namespace

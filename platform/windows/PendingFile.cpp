@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/RandomBits.h"
+#include "platform/HiddenName.h"
 #include "platform/windows/Win32.h"
 
 namespace packsmith {
@@ -17,19 +17,11 @@ constexpr std::size_t kNameMax = 255;
 // A clash of random names more often than this in a row means something else is wrong.
 constexpr int kMaxNameAttempts = 100;
 
-// "." + file name + "." + a random tag, telling the user which file it was should one ever
-// be left behind (a killed process leaves it; Windows has no file without a name).
+// Windows has no file without a name (a killed process leaves this one behind), and its
+// names ignore case: one case of letters, and a longer tag for as many names.
 std::string HiddenName(const std::string& fileName)
 {
-    static constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
-    constexpr std::size_t kTagLength = 10;
-    std::string name = ".";
-    name.append(fileName, 0, kNameMax - 2 - kTagLength);
-    name += '.';
-    std::uint64_t bits = RandomBits();
-    for (std::size_t i = 0; i < kTagLength; ++i, bits /= kDigits.size())
-        name += kDigits[bits % kDigits.size()];
-    return name;
+    return packsmith::HiddenName(fileName, kNameMax, "0123456789abcdefghijklmnopqrstuvwxyz", 10);
 }
 
 } // namespace
