@@ -1,24 +1,24 @@
 // The codec library's two entry points: WriteTGA and ReadTGA. Nothing else leaves the
 // library, and no exception does either.
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <optional>
 #include <algorithm>
-#include <sys/stat.h>
-#include <sys/uio.h>
 #include <type_traits>
-#include <unistd.h>
 #include <vector>
 
 #include "targa/TgaBitmap.h"
 #include "targa/TgaDecode.h"
+#include "targa/TgaFile.h"
 #include "targa/TgaLayout.h"
 
+#ifdef _WIN32
+#define TARGA_EXPORT __declspec(dllexport)
+#else
 #define TARGA_EXPORT __attribute__((visibility("default")))
+#endif
 
 extern "C" {
 TARGA_EXPORT int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags);
@@ -47,73 +47,6 @@ void PutLe32(std::uint8_t* p, std::uint32_t v)
     PutLe16(p, v & 0xFFFFu);
     PutLe16(p + 2, v >> 16);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    // Closes now; false when closing reports an error (data that never reached the disk).
-    bool Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-// Hands the pieces of a file to the kernel without copying them, as few calls as it takes
-// (a thousand pieces a call); pieces that follow each other in memory go as one. Every piece
-// must stay valid until Flush; the first failure sticks.
-class GatherWriter {
-public:
-    explicit GatherWriter(std::size_t pieces) { pieces_.reserve(pieces); }
-    void Attach(int fd) { fd_ = fd; }
-    void Put(const std::uint8_t* p, std::size_t n)
-    {
-        if (n == 0)
-            return;
-        if (!pieces_.empty() && static_cast<const std::uint8_t*>(pieces_.back().iov_base) + pieces_.back().iov_len == p)
-            pieces_.back().iov_len += n;
-        else
-            pieces_.push_back({const_cast<std::uint8_t*>(p), n});
-    }
-    bool Flush()
-    {
-        constexpr std::size_t kPiecesPerCall = 1024;
-        std::size_t first = 0;
-        while (first < pieces_.size()) {
-            const int count = static_cast<int>(std::min(kPiecesPerCall, pieces_.size() - first));
-            ssize_t done = ::writev(fd_, pieces_.data() + first, count);
-            if (done < 0 && errno == EINTR)
-                continue;
-            if (done <= 0)
-                return false;
-            // Past the pieces written whole, and into the one written in part.
-            while (first < pieces_.size() && static_cast<std::size_t>(done) >= pieces_[first].iov_len)
-                done -= static_cast<ssize_t>(pieces_[first++].iov_len);
-            if (done > 0) {
-                pieces_[first].iov_base = static_cast<std::uint8_t*>(pieces_[first].iov_base) + done;
-                pieces_[first].iov_len -= static_cast<std::size_t>(done);
-            }
-        }
-        pieces_.clear();
-        return true;
-    }
-
-private:
-    int fd_ = -1;
-    std::vector<iovec> pieces_;
-};
 
 // Writes an uncompressed 32-bit true-colour file (type 2), top row first, with 8 alpha bits
 // and the TGA 2.0 trailer. Every flag asks for this one kind.
@@ -149,62 +82,41 @@ int Write(const char* path, const TgaBitmap* bitmap)
     PutLe32(footer, static_cast<std::uint32_t>(HeaderSize + rowBytes * height));
     std::memcpy(footer + 8, FooterSignature, sizeof FooterSignature);
 
-    GatherWriter out(std::size_t{height} + 3); // allocated first: nothing below the open can throw
-    FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-    if (file.Get() < 0)
+    TgaFile file(path, TgaFile::Mode::Write, std::size_t{height} + 3);
+    if (!file.IsOpen())
         return TgaCannotCreate;
     // Only a regular file is removed after a failure: never a device or pipe named as the
     // target.
-    struct stat info {};
-    const bool regular = ::fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode);
+    const bool regular = file.IsRegular();
     // Truncated only when there is something to cut: the tool hands over new, empty files,
     // and truncating one of those still costs the file system a journal entry.
-    if (regular && info.st_size > 0 && ::ftruncate(file.Get(), 0) != 0)
+    if (regular && file.Size() > 0 && !file.Truncate())
         return TgaCannotCreate;
 
-    out.Attach(file.Get());
-    out.Put(header, sizeof header);
+    file.Put(header, sizeof header);
     for (std::uint32_t y = 0; y < height && width > 0; ++y)
-        out.Put(bitmap->Pixels + y * bitmap->Stride, rowBytes);
-    out.Put(extension, sizeof extension);
-    out.Put(footer, sizeof footer);
-    const bool written = out.Flush();
+        file.Put(bitmap->Pixels + y * bitmap->Stride, rowBytes);
+    file.Put(extension, sizeof extension);
+    file.Put(footer, sizeof footer);
+    const bool written = file.Flush();
     const bool closed = file.Close();
     if (written && closed)
         return TgaOk;
     if (regular)
-        ::unlink(path);
+        TgaFile::Remove(path);
     return TgaWriteFailed;
-}
-
-// Reads up to n bytes, from where the file stands or, when given, from offset at; returns how
-// many, or -1 on a read error.
-long long ReadUpTo(int fd, std::uint8_t* p, std::size_t n, std::optional<off_t> at = std::nullopt)
-{
-    std::size_t got = 0;
-    while (got < n) {
-        const ssize_t done = at ? ::pread(fd, p + got, n - got, *at + static_cast<off_t>(got)) : ::read(fd, p + got, n - got);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done < 0)
-            return -1;
-        if (done == 0)
-            break;
-        got += static_cast<std::size_t>(done);
-    }
-    return static_cast<long long>(got);
 }
 
 // What the file's trailer says of the alpha, for a file of fileSize bytes whose picture ends
 // at pictureEnd: Unstated when the file has no trailer that makes sense. False on a read
 // error. Two small reads at the end of the file, whatever lies between.
-bool ReadAlphaMeaning(int fd, std::uint64_t fileSize, std::size_t pictureEnd, AlphaMeaning& alpha)
+bool ReadAlphaMeaning(TgaFile& file, std::uint64_t fileSize, std::size_t pictureEnd, AlphaMeaning& alpha)
 {
     alpha = AlphaMeaning::Unstated;
     if (fileSize < FooterSize)
         return true;
     std::uint8_t footer[FooterSize];
-    long long got = ReadUpTo(fd, footer, FooterSize, static_cast<off_t>(fileSize - FooterSize));
+    long long got = file.ReadUpTo(footer, FooterSize, fileSize - FooterSize);
     if (got < 0)
         return false;
     // Short when the file shrank since its size was taken: then there is no trailer to trust.
@@ -213,7 +125,7 @@ bool ReadAlphaMeaning(int fd, std::uint64_t fileSize, std::size_t pictureEnd, Al
     if (!offset)
         return true;
     std::uint8_t extension[ExtensionSize];
-    got = ReadUpTo(fd, extension, ExtensionSize, static_cast<off_t>(*offset));
+    got = file.ReadUpTo(extension, ExtensionSize, *offset);
     if (got < 0)
         return false;
     if (got == static_cast<long long>(ExtensionSize))
@@ -228,15 +140,12 @@ int Read(const char* path, TgaBitmap* bitmap)
     if (path == nullptr)
         return TgaCannotOpen;
     // Only a regular file is read: a pipe or device could keep the reader waiting for ever.
-    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; reads of a regular
-    // file do not heed it, so it may stay.
-    FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat info {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+    TgaFile file(path, TgaFile::Mode::Read);
+    if (!file.IsOpen())
         return TgaCannotOpen;
 
     std::uint8_t headerBytes[HeaderSize];
-    const long long got = ReadUpTo(file.Get(), headerBytes, HeaderSize);
+    const long long got = file.ReadUpTo(headerBytes, HeaderSize);
     if (got < 0)
         return TgaCannotOpen;
     Header header;
@@ -253,7 +162,7 @@ int Read(const char* path, TgaBitmap* bitmap)
     const std::size_t capacity = header.PixelsOffset() + header.MaxStreamBytes();
     const auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
     std::memcpy(data.get(), headerBytes, HeaderSize);
-    const long long rest = ReadUpTo(file.Get(), data.get() + HeaderSize, capacity - HeaderSize);
+    const long long rest = file.ReadUpTo(data.get() + HeaderSize, capacity - HeaderSize);
     if (rest < 0)
         return TgaCannotOpen;
     const std::size_t size = HeaderSize + static_cast<std::size_t>(rest);
@@ -263,7 +172,7 @@ int Read(const char* path, TgaBitmap* bitmap)
     if (!pictureEnd)
         return badIndex ? TgaBadColourIndex : TgaTruncated;
     AlphaMeaning alpha = AlphaMeaning::Unstated;
-    if (!ReadAlphaMeaning(file.Get(), static_cast<std::uint64_t>(info.st_size), *pictureEnd, alpha))
+    if (!ReadAlphaMeaning(file, file.Size(), *pictureEnd, alpha))
         return TgaCannotOpen;
     file.Close();
 
