@@ -10,6 +10,7 @@
 #include "platform/Terminal.h"
 #include "cli/TerminalText.h"
 #include "core/ErrorText.h"
+#include "core/FilesystemPath.h"
 #include "core/PackError.h"
 #include "jobs/ListedPath.h"
 #include "run/TargetDirectory.h"
@@ -27,8 +28,8 @@ constexpr int kExitWarnings = 3;
 std::string FullPath(const std::string& path)
 {
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
+    const auto absolute = std::filesystem::absolute(FilesystemPath(path), ec);
+    return ec ? path : PathText(absolute.lexically_normal());
 }
 
 // The job list: the lines of a project list (the first file named), or the files.

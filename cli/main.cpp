@@ -1,11 +1,11 @@
 #include <iostream>
-#include <string>
-#include <vector>
 
 #include "cli/CliApp.h"
+#include "platform/CommandLine.h"
+#include "platform/Terminal.h"
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return packsmith::RunCli(args, std::cout, std::cerr);
+    packsmith::UseUtf8Console();
+    return packsmith::RunCli(packsmith::CommandLineArguments(argc, argv), std::cout, std::cerr);
 }

@@ -1,6 +1,6 @@
 #include "jobs/ListedPath.h"
 
-#include <filesystem>
+#include "core/FilesystemPath.h"
 
 #include "core/PathUtils.h"
 #include "io/TextFile.h"
@@ -36,8 +36,8 @@ std::string ResolveListedPath(const std::string& listed, const std::string& list
 {
     if (listed.empty())
         return listed;
-    if (listed.front() != '/')
-        return (std::filesystem::path(listDirectory) / listed).lexically_normal().string();
+    if (!IsAbsolutePath(listed))
+        return PathText((FilesystemPath(listDirectory) / FilesystemPath(listed)).lexically_normal());
     if (PathExists(listed))
         return listed;
     for (const int parts : {2, 1}) {

@@ -1,6 +1,6 @@
 #include "jobs/ReplayLog.h"
 
-#include <filesystem>
+#include "core/FilesystemPath.h"
 #include <string_view>
 
 #include "core/PackError.h"
@@ -66,7 +66,7 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
         ~ReleaseSource() { Run.SourcePackStream.reset(); }
     } release{run};
     run.ReplayList.LoadFromFile(path);
-    run.ReplayDirectory = std::filesystem::path(path).parent_path().string();
+    run.ReplayDirectory = PathText(FilesystemPath(path).parent_path());
     const std::string status = "Processing " + ExtractFileName(path) + "...";
     host.SetStatus(status);
     host.SetTotalMax(100);

@@ -80,4 +80,22 @@ private:
 #endif
 };
 
+// A C runtime descriptor of an open SystemFile, for a library that reads through one and
+// leaves closing it to the lender: the file's own descriptor here; on Windows, where
+// descriptors are the runtime's and not the system's, a descriptor of a second handle to
+// the same open file, closed when this object goes.
+class LentDescriptor {
+public:
+    explicit LentDescriptor(const SystemFile& file);
+    ~LentDescriptor();
+    LentDescriptor(const LentDescriptor&) = delete;
+    LentDescriptor& operator=(const LentDescriptor&) = delete;
+
+    // -1 when the runtime could not give one.
+    int Get() const { return descriptor_; }
+
+private:
+    int descriptor_ = -1;
+};
+
 } // namespace packsmith

@@ -5,5 +5,8 @@ namespace packsmith {
 // Whether the process's standard error goes to a terminal (where a progress line may be
 // redrawn in place), not to a file or a pipe.
 bool StandardErrorIsTerminal();
+// Makes the UTF-8 the program writes show as such in a console: Windows's console reads
+// output in its own code page otherwise. Nothing to do here.
+void UseUtf8Console();
 
 } // namespace packsmith

@@ -1,9 +1,11 @@
 #include "run/TargetDirectory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
+#include "core/FilesystemPath.h"
 #include "core/PackError.h"
 
 namespace packsmith {
@@ -14,23 +16,26 @@ std::string CurrentDirectory()
 {
     std::error_code ec;
     const fs::path cwd = fs::current_path(ec);
-    return ec ? std::string() : cwd.string();
+    return ec ? std::string() : PathText(cwd);
 }
 
 std::string PrepareTargetDirectory(const std::string& chosen)
 {
     std::error_code ec;
-    fs::path directory = fs::absolute(fs::path(chosen), ec);
+    const fs::path directory = fs::absolute(FilesystemPath(chosen), ec).lexically_normal();
     if (ec || chosen.empty())
         throw PackError("Cannot create directory " + chosen);
-    std::string text = directory.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/')
+    // No "/" at the end, but the root keeps its own ("/", or "C:/" on Windows).
+    std::string text = PathText(directory);
+    const std::size_t root = std::max<std::size_t>(PathText(directory.root_path()).size(), 1);
+    while (text.size() > root && text.back() == '/')
         text.pop_back();
 
-    fs::create_directories(text, ec);
+    const fs::path made = FilesystemPath(text);
+    fs::create_directories(made, ec);
     std::error_code ignored;
-    if (!fs::is_directory(text, ignored)) {
-        if (fs::exists(text, ignored))
+    if (!fs::is_directory(made, ignored)) {
+        if (fs::exists(made, ignored))
             ThrowCannotCreateDirectory(text, EEXIST); // a file of that name is in its place
         ThrowCannotCreateDirectory(text, ec ? ec.value() : ENOTDIR);
     }
@@ -40,7 +45,7 @@ std::string PrepareTargetDirectory(const std::string& chosen)
 void EnterDirectory(const std::string& directory)
 {
     std::error_code ec;
-    fs::current_path(directory, ec);
+    fs::current_path(FilesystemPath(directory), ec);
 }
 
 } // namespace packsmith

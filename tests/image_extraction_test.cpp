@@ -11,12 +11,14 @@
 #include "formats/imagepack/record/RawImageRecord.h"
 #include "formats/tga/Bitmap32.h"
 #include "formats/tga/TgaLibrary.h"
+#include "platform/SharedLibrary.h"
 #include "jobs/ExtractAt3.h"
 #include "testing/HandlerFixture.h"
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
 #include "testing/RecordingHost.h"
+#include "testing/Environment.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -246,7 +248,7 @@ TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)
 TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
 {
     const std::string marker = dir / "planted-library-ran";
-    setenv("PACKSMITH_PLANTED_MARKER", marker.c_str(), 1);
+    SetEnvironment("PACKSMITH_PLANTED_MARKER", marker);
     for (const char* name : {"libtarga.so", "targa.dll", "targa"})
         fs::copy_file(PACKSMITH_PLANTED_CODEC, run.TargetDirectory + "/" + name);
     fs::current_path(run.TargetDirectory); // as a run leaves it
@@ -254,9 +256,9 @@ TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)
     EXPECT_FALSE(fs::exists(marker));
 
     // The check can fail: loading the planted library does leave the marker.
-    { TgaLibrary planted(run.TargetDirectory + "/libtarga.so"); }
+    { TgaLibrary planted(run.TargetDirectory + "/" + SharedLibraryFileName("targa")); }
     EXPECT_TRUE(fs::exists(marker));
-    unsetenv("PACKSMITH_PLANTED_MARKER");
+    SetEnvironment("PACKSMITH_PLANTED_MARKER", "");
 }
 
 TEST(TgaCodecLibrary, MissingLibraryIsNamed)

@@ -2,6 +2,7 @@
 // from the command line.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -25,9 +26,9 @@ std::vector<std::int16_t> Chord(std::size_t count)
     std::vector<std::int16_t> samples(count);
     for (std::size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / 22050;
-        samples[i] = static_cast<std::int16_t>(std::lround(6000 * std::sin(2 * M_PI * 262 * t) +
-                                                           5000 * std::sin(2 * M_PI * 330 * t) +
-                                                           4000 * std::sin(2 * M_PI * 392 * t)));
+        samples[i] = static_cast<std::int16_t>(std::lround(6000 * std::sin(2 * std::numbers::pi * 262 * t) +
+                                                           5000 * std::sin(2 * std::numbers::pi * 330 * t) +
+                                                           4000 * std::sin(2 * std::numbers::pi * 392 * t)));
     }
     return samples;
 }

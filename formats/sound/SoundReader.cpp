@@ -138,7 +138,8 @@ Pcm16 ReadSoundFile(const std::string& path, const StopToken& stop, const Progre
     const auto size = static_cast<std::uint64_t>(input.OpenedSize());
 
     SF_INFO info{};
-    const SoundFile file(sf_open_fd(input.Handle(), SFM_READ, &info, SF_FALSE));
+    const LentDescriptor descriptor(input);
+    const SoundFile file(sf_open_fd(descriptor.Get(), SFM_READ, &info, SF_FALSE));
     if (!file)
         ThrowCannotRead(path, SndfileCause(nullptr, size));
     CheckShape(path, info);

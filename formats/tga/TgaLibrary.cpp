@@ -1,8 +1,6 @@
 #include "formats/tga/TgaLibrary.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "core/PackError.h"
 #include "platform/FileSystem.h"
@@ -37,8 +35,7 @@ std::string TgaLibraryPath()
     const std::string name = SharedLibraryFileName("targa");
     const std::string beside = directory + "/" + name;
     const std::string installed = directory + "/" PACKSMITH_PRIVATE_LIBRARY_DIR "/" + name;
-    std::error_code ec;
-    if (!std::filesystem::exists(beside, ec) && std::filesystem::exists(installed, ec))
+    if (!PathExists(beside) && PathExists(installed))
         return installed;
     return beside;
 }

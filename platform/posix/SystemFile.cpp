@@ -160,4 +160,8 @@ std::int64_t SystemFile::CopyFrom(SystemFile& source, std::uint64_t count, int& 
     return -1;
 }
 
+LentDescriptor::LentDescriptor(const SystemFile& file) : descriptor_(file.Handle()) {}
+
+LentDescriptor::~LentDescriptor() = default;
+
 } // namespace packsmith

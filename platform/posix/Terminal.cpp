@@ -6,4 +6,6 @@ namespace packsmith {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+void UseUtf8Console() {}
+
 } // namespace packsmith

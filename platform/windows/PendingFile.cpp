@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "platform/HiddenName.h"
 #include "platform/windows/Win32.h"
@@ -82,11 +85,71 @@ int PendingFile::NameIfFree(const std::string& name)
     return 0;
 }
 
+namespace {
+
+// Named in the headers only for Windows 10 1607 and later; the rename below needs 1709.
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+// Renames the file at from to to, replacing to even while another handle has it open (as a
+// reader of the old file may): the rename of POSIX semantics, which NTFS has since Windows 10
+// 1709. The old file lives on, nameless, until its last handle closes. False where the file
+// system or the system has no such rename.
+bool RenameReplacingOpenFile(const std::wstring& from, const std::wstring& to)
+{
+    const HANDLE file = CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    // The flags share their place with the older ReplaceIfExists, which headers may give alone.
+    const DWORD bytes = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    const DWORD flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    static_assert(offsetof(FILE_RENAME_INFO, RootDirectory) >= sizeof flags);
+    std::memcpy(buffer.data(), &flags, sizeof flags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = bytes;
+    std::memcpy(info->FileName, to.data(), bytes);
+    const bool renamed = SetFileInformationByHandle(file, kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
+    CloseHandle(file);
+    return renamed;
+}
+
+} // namespace
+
 int PendingFile::NameReplacing(const std::string& name)
 {
-    if (!MoveFileExW(win32::Wide(directory_ + temporaryName_).c_str(), win32::Wide(directory_ + name).c_str(),
-                     MOVEFILE_REPLACE_EXISTING))
-        return win32::LastErrorNumber();
+    const std::wstring from = win32::Wide(directory_ + temporaryName_);
+    const std::wstring to = win32::Wide(directory_ + name);
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD code = GetLastError();
+        // Denied where the file of that name is open elsewhere, which the classic rename
+        // cannot replace.
+        if (code != ERROR_ACCESS_DENIED)
+            return win32::ErrorNumber(code);
+        if (!RenameReplacingOpenFile(from, to)) {
+            // Where that rename is missing: the old file steps aside to a hidden name (an
+            // open file shared for deleting may be renamed), the new one takes the name,
+            // and the old one is deleted, going with its last handle. The name is missing
+            // for a moment; should the process end in it, the old file is kept, hidden.
+            std::wstring aside;
+            for (int attempt = 0; attempt < kMaxNameAttempts && aside.empty(); ++attempt) {
+                const std::wstring candidate = win32::Wide(directory_ + HiddenName(name));
+                if (MoveFileExW(to.c_str(), candidate.c_str(), 0))
+                    aside = candidate;
+                else if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+                    return win32::ErrorNumber(code);
+            }
+            if (aside.empty())
+                return win32::ErrorNumber(code);
+            if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
+                const int error = win32::LastErrorNumber();
+                MoveFileExW(aside.c_str(), to.c_str(), 0);
+                return error;
+            }
+            DeleteFileW(aside.c_str());
+        }
+    }
     temporaryName_.clear();
     return 0;
 }

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <utility>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include "core/PackError.h"
 #include "platform/windows/Win32.h"
 
@@ -155,6 +158,24 @@ std::int64_t SystemFile::CopyFrom(SystemFile&, std::uint64_t, int& error)
     // No copy between two open files by the system alone here: the bytes go through.
     error = kCopyNotHere;
     return -1;
+}
+
+LentDescriptor::LentDescriptor(const SystemFile& file)
+{
+    HANDLE second = nullptr;
+    const HANDLE process = GetCurrentProcess();
+    if (!DuplicateHandle(process, reinterpret_cast<HANDLE>(file.Handle()), process, &second, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return;
+    descriptor_ = _open_osfhandle(reinterpret_cast<std::intptr_t>(second), _O_RDONLY | _O_BINARY);
+    if (descriptor_ == -1)
+        CloseHandle(second);
+}
+
+LentDescriptor::~LentDescriptor()
+{
+    if (descriptor_ != -1)
+        _close(descriptor_); // closes the second handle with it
 }
 
 } // namespace packsmith

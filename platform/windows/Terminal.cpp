@@ -11,4 +11,6 @@ bool StandardErrorIsTerminal()
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+
 } // namespace packsmith

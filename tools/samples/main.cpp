@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <string>
 #include <vector>
 
+#include "core/FilesystemPath.h"
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
+#include "platform/CommandLine.h"
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 
@@ -22,9 +25,9 @@ std::vector<std::int16_t> Chord()
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const double t = static_cast<double>(i) / 22050;
         const double fade = 1 - t / 2;
-        samples[i] = static_cast<std::int16_t>(fade * (6000 * std::sin(2 * M_PI * 262 * t) +
-                                                       5000 * std::sin(2 * M_PI * 330 * t) +
-                                                       4000 * std::sin(2 * M_PI * 392 * t)));
+        samples[i] = static_cast<std::int16_t>(fade * (6000 * std::sin(2 * std::numbers::pi * 262 * t) +
+                                                       5000 * std::sin(2 * std::numbers::pi * 330 * t) +
+                                                       4000 * std::sin(2 * std::numbers::pi * 392 * t)));
     }
     return samples;
 }
@@ -48,20 +51,21 @@ void Save(const std::filesystem::path& path, const std::vector<std::uint8_t>& by
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-    std::printf("%s\n", path.c_str());
+        throw std::runtime_error("cannot write " + packsmith::PathText(path));
+    std::printf("%s\n", packsmith::PathText(path).c_str());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
+    const std::vector<std::string> arguments = packsmith::CommandLineArguments(argc, argv);
+    if (arguments.size() != 1) {
         std::fprintf(stderr, "Usage: packsmith-samples DIR\nWrites chord.wac, theme.was and sprites.at3 into DIR.\n");
         return 2;
     }
     try {
-        const std::filesystem::path directory = argv[1];
+        const std::filesystem::path directory = packsmith::FilesystemPath(arguments[0]);
         std::filesystem::create_directories(directory);
         const auto chord = Chord();
         Save(directory / "chord.wac", EncodeWacFile(chord));

@@ -61,4 +61,26 @@ shared=(-DBUILD_SHARED_LIBS=ON "-DCMAKE_SHARED_LINKER_FLAGS=-static-libgcc -stat
 build libsndfile "${shared[@]}" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_EXTERNAL_LIBS=ON \
     -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON -DCMAKE_C_FLAGS=-DFLAC__NO_DLL
 build libsoxr "${shared[@]}" -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF -DBUILD_EXAMPLES=OFF
+# libsoxr writes its pkg-config file on other systems only.
+version="$(basename "$(source_of libsoxr)")"
+cat > "$prefix/lib/pkgconfig/soxr.pc" <<EOF
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: soxr
+Description: High quality, one-dimensional sample-rate conversion library
+Version: ${version#libsoxr-}
+Libs: -L\${libdir} -lsoxr
+Cflags: -I\${includedir}
+EOF
+# The licence texts of what goes into the DLLs, to ship beside them: each package's own
+# files and Debian's summary of who holds what.
+for name in "${packages[@]}"; do
+    source="$(source_of "$name")"
+    mkdir -p "$prefix/share/licences/$name"
+    find "$source" -maxdepth 1 -type f \( -name 'COPYING*' -o -name 'LICEN[CS]E*' -o -name AUTHORS \) \
+        -exec cp {} "$prefix/share/licences/$name/" \;
+    cp "$source/debian/copyright" "$prefix/share/licences/$name/copyright"
+done
 touch "$prefix/.complete"

@@ -1,0 +1,20 @@
+#include "core/FilesystemPath.h"
+
+namespace packsmith {
+
+std::filesystem::path FilesystemPath(std::string_view path)
+{
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string PathText(const std::filesystem::path& path)
+{
+    const std::u8string text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A path such as "/games" names a folder of the current drive on Windows, but it does start
+// at a root there too: joined to a folder, it keeps only that folder's drive.
+bool IsAbsolutePath(std::string_view path) { return FilesystemPath(path).has_root_directory(); }
+
+} // namespace packsmith

@@ -1,0 +1,45 @@
+# The Windows program as it ships: one folder holding packsmith-cli.exe, the codec
+# (targa.dll), the sound libraries' DLLs, the README and the licence texts of everything
+# inside. CPack packs that folder into a zip, and into an installer where NSIS is at hand:
+#   cmake --build BUILD --target package
+
+# The sound libraries' DLLs go beside the programs in the build tree too, where the tests
+# run them.
+file(GLOB PACKSMITH_WINDOWS_DLLS ${PACKSMITH_WINDOWS_PREFIX}/bin/*.dll)
+if(NOT PACKSMITH_WINDOWS_DLLS)
+  message(FATAL_ERROR "No DLLs in ${PACKSMITH_WINDOWS_PREFIX}/bin: build them with tools/windows/sound-libs.sh")
+endif()
+file(COPY ${PACKSMITH_WINDOWS_DLLS} DESTINATION ${CMAKE_BINARY_DIR}/bin)
+
+install(TARGETS packsmith-cli RUNTIME DESTINATION .)
+install(TARGETS targa RUNTIME DESTINATION .)
+install(FILES ${PACKSMITH_WINDOWS_DLLS} DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+# What the DLLs are built from (tools/windows/sound-libs.sh gathers it), and the compiler's
+# runtime libraries linked into the programs: mingw-w64's (its thread library among them)
+# and GCC's.
+install(DIRECTORY ${PACKSMITH_WINDOWS_PREFIX}/share/licences/ DESTINATION licences)
+install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licences/mingw-w64)
+install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright DESTINATION licences/gcc)
+
+set(CPACK_PACKAGE_NAME packsmith)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Packsmith developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "unpacks and rebuilds packed game audio and image packs")
+set(CPACK_SYSTEM_NAME windows-x64)
+set(CPACK_PACKAGE_FILE_NAME packsmith-${PROJECT_VERSION}-windows-x64)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR ZIP)
+find_program(PACKSMITH_MAKENSIS makensis)
+if(PACKSMITH_MAKENSIS)
+  list(APPEND CPACK_GENERATOR NSIS)
+  set(CPACK_NSIS_EXECUTABLE ${PACKSMITH_MAKENSIS})
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY Packsmith)
+  set(CPACK_NSIS_DISPLAY_NAME "Packsmith ${PROJECT_VERSION}")
+  set(CPACK_NSIS_PACKAGE_NAME "Packsmith ${PROJECT_VERSION}")
+  # The command line program is at home on the PATH; the installer asks.
+  set(CPACK_NSIS_MODIFY_PATH ON)
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+endif()
+include(CPack)
