@@ -226,6 +226,15 @@ TEST_P(PendingFileTest, NamedOnlyWhenCompleteAndNeverOverATakenNameUnlessAsked)
     writers.clear();
 
     EXPECT_EQ(Listing(root), (std::set<std::string>{"out.wav", "out (2).wav"}));
+
+    // A folder of the name is never replaced.
+    ASSERT_EQ(MakeDirectory(root + "/folder"), 0);
+    auto fourth = Written("fourth");
+    EXPECT_EQ(fourth->NameReplacing("folder"), EISDIR);
+    EXPECT_EQ(KindOf(root + "/folder", false), PathKind::Directory);
+    fourth->Discard();
+    writers.clear();
+    EXPECT_EQ(Listing(root), (std::set<std::string>{"out.wav", "out (2).wav", "folder"}));
 }
 
 TEST_P(PendingFileTest, ADroppedFileLeavesNothing)

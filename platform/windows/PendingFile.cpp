@@ -123,8 +123,12 @@ int PendingFile::NameReplacing(const std::string& name)
     const std::wstring to = win32::Wide(directory_ + name);
     if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const DWORD code = GetLastError();
-        // Denied where the file of that name is open elsewhere, which the classic rename
-        // cannot replace.
+        // Denied where a folder has the name, as Linux's rename refuses it; and where the
+        // file of that name is open elsewhere, which the classic rename cannot replace.
+        const DWORD attributes = GetFileAttributesW(to.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            return EISDIR;
         if (code != ERROR_ACCESS_DENIED)
             return win32::ErrorNumber(code);
         if (!RenameReplacingOpenFile(from, to)) {
