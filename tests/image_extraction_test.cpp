@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ByteOrder.h"
+#include "core/FilesystemPath.h"
 #include "core/PackError.h"
 #include "io/FileStream.h"
 #include "formats/imagepack/ImagePack.h"
@@ -109,11 +110,11 @@ TEST_F(ImageExtractionTest, NoStoredNameLeadsOutsideTheTarget)
     const std::string pack = Input("evil.at3", BuildImagePack(Named(names)));
     ASSERT_EQ(Failure(pack), "");
     ASSERT_EQ(host.Outputs.size(), names.size());
-    const fs::path target = fs::canonical(run.TargetDirectory);
+    const std::string target = PathText(fs::canonical(FilesystemPath(run.TargetDirectory)));
     for (const auto& line : host.OutputPaths()) {
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << "a control character would split the log";
-        const fs::path written = fs::canonical(line);
-        EXPECT_EQ(written.string().rfind(target.string() + "/", 0), 0u) << line;
+        const fs::path written = fs::canonical(FilesystemPath(line));
+        EXPECT_EQ(PathText(written).rfind(target + "/", 0), 0u) << line;
         EXPECT_TRUE(fs::is_regular_file(written)) << line;
     }
     // Nothing appeared beside the target directory.

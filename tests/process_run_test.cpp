@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
+#include "core/FilesystemPath.h"
 #include "core/PackError.h"
 #include "gui/MainFormLogic.h"
 #include "run/Run.h"
@@ -232,7 +233,7 @@ TEST_F(WindowRunTest, ARunWorksOnItsThreadAndEndsWithItsBox)
     Finish();
 
     EXPECT_EQ(jobs, (Lines{"/in/a.wac", "/in/b.wac"}));
-    EXPECT_EQ(std::filesystem::current_path().string(), target);
+    EXPECT_EQ(PathText(std::filesystem::current_path()), target);
     EXPECT_EQ(form.LastRun()->Context().TargetDirectory, target);
     EXPECT_GE(window.RunReportedCalls.load(), 1);
     ASSERT_EQ(window.Dialogs.InformationBoxes.size(), 1u);
@@ -283,7 +284,7 @@ TEST_F(WindowRunTest, CancelledChooserRunsNothingButStillCompletes)
 TEST_F(WindowRunTest, TargetIsCreatedWithItsParentsAndLosesItsTrailingSlash)
 {
     handler = [](const std::string&, RunContext& run, JobHost&) {
-        EXPECT_EQ(std::filesystem::current_path().string(), run.TargetDirectory);
+        EXPECT_EQ(PathText(std::filesystem::current_path()), run.TargetDirectory);
     };
     Add(1, {"/in/a.wac"});
     ASSERT_TRUE(Start(dir / "deep/er/out/"));
