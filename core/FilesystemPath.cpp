@@ -1,10 +1,18 @@
 #include "core/FilesystemPath.h"
 
+#include "core/WideText.h"
+
 namespace packsmith {
 
 std::filesystem::path FilesystemPath(std::string_view path)
 {
+#ifdef _WIN32
+    // Also names that are not UTF-8, as stored in packs; std::filesystem would refuse those.
+    const std::u16string wide = WideText(path);
+    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+#else
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
+#endif
 }
 
 std::string PathText(const std::filesystem::path& path)

@@ -42,6 +42,12 @@ inline void RefuseOverInput(const std::string& output, const std::string& input)
         throw PackError("Cannot create file " + output + " (it is the file being read)");
 }
 
+// The path as the system spells the file it leads to, for a library that opens files by
+// path itself: the path here; on Windows, where names are UTF-16, the UTF-8 of the name the
+// program gives the system (bytes that are not UTF-8 become the characters they stand for),
+// so that a library taking valid UTF-8 only reaches the same file.
+std::string SystemSpelling(const std::string& path);
+
 // Makes the directory (its parent must exist) with the usual permissions: 0 or the error
 // number (EEXIST when something holds the name).
 int MakeDirectory(const std::string& path);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/FilesystemPath.h"
+#include "core/WideText.h"
 #include "platform/Cores.h"
 #include "platform/FileSystem.h"
 #include "platform/NameMatch.h"
@@ -163,6 +164,14 @@ TEST_F(PlatformTest, KindsDirectoriesAndRemoval)
     EXPECT_EQ(MakeDirectory(root + "/new"), EEXIST);
     EXPECT_EQ(MakeDirectory(root + "/f"), EEXIST);
     EXPECT_EQ(MakeDirectory(root + "/none/deeper"), ENOENT);
+    // A file where a folder should be is named as the cause, wherever a path leads through it.
+    EXPECT_EQ(MakeDirectory(root + "/f/deeper"), ENOTDIR);
+    EXPECT_EQ(WhyCannotOpen(root + "/f/x.wav"), ENOTDIR);
+    int error = 0;
+    SystemFile(root + "/f/x.wav", SystemFile::Access::Create, error);
+    EXPECT_EQ(error, ENOTDIR);
+    PendingFile(root + "/f/", "x.wav", error);
+    EXPECT_EQ(error, ENOTDIR);
 
     EXPECT_EQ(RemoveFile(root + "/f"), 0);
     EXPECT_FALSE(PathExists(root + "/f"));
@@ -306,6 +315,34 @@ TEST(PlatformPaths, Utf8PathsWithSlashesInsideTheProgram)
     EXPECT_TRUE(IsAbsolutePath("C:\\games\\a.wac"));
     EXPECT_TRUE(IsAbsolutePath("//server/share/a.wac"));
     EXPECT_FALSE(IsAbsolutePath("C:a.wac")); // the drive's current folder
+#endif
+}
+
+// Names stored in packs are bytes of a single-byte code page, which Windows must get as
+// UTF-16: valid UTF-8 as it is, any other byte as its Windows-1252 character.
+TEST(PlatformPaths, NamesThatAreNotUtf8GetTheirCodePagesCharacters)
+{
+    const struct {
+        std::string Text;
+        std::u16string Wide;
+    } cases[] = {
+        {"TITLE.BMP", u"TITLE.BMP"},
+        {"caf\xC3\xA9 \xE6\x96\x87 \xF0\x9F\x98\x80", u"caf\u00E9 \u6587 \U0001F600"},
+        {"caf\xE9", u"caf\u00E9"},                      // Latin-1 from 0xA0 on
+        {"\x80\x81\x8A\x9F\xFF", u"\u20AC\u0081\u0160\u0178\u00FF"}, // 0x80 to 0x9F as Windows-1252
+        {"\xC0\xAF", u"\u00C0\u00AF"},                   // an overlong "/" is no "/"
+        {"\xED\xA0\x80", u"\u00ED\u00A0\u20AC"},          // a surrogate
+        {"\xF4\x90\x80\x80", u"\u00F4\u0090\u20AC\u20AC"}, // past U+10FFFF
+        {"a\xE2\x82", u"a\u00E2\u201A"},                 // cut short at the end
+        {"\xE2\x82" "a", u"\u00E2\u201A" "a"},             // cut short before a letter
+        {std::string("\0x", 2), std::u16string(u"\0x", 2)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WideText(c.Text), c.Wide) << c.Text;
+    // Names that differ stay different.
+    EXPECT_NE(WideText("a\xFF"), WideText("a\xC3\xBF\xFF"));
+#ifdef _WIN32
+    EXPECT_EQ(PathText(FilesystemPath("out/caf\xE9.tga").filename()), "caf\xC3\xA9.tga");
 #endif
 }
 

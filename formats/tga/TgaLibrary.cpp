@@ -64,7 +64,7 @@ void TgaLibrary::Write(OutputFile& file, const TgaBitmap& bitmap) const
 {
     // The library takes a path; it writes the still unnamed file through one.
     const auto write = reinterpret_cast<WriteTgaFunction>(Entry("WriteTGA"));
-    if (write(file.WritablePath().c_str(), &bitmap, 1) != TgaOk)
+    if (write(SystemSpelling(file.WritablePath()).c_str(), &bitmap, 1) != TgaOk)
         ThrowCannotCreate(file.Path());
 }
 
@@ -78,7 +78,7 @@ void TgaLibrary::Write(const std::string& path, const TgaBitmap& bitmap) const
 void TgaLibrary::Read(const std::string& path, TgaBitmap& bitmap) const
 {
     const auto read = reinterpret_cast<ReadTgaFunction>(Entry("ReadTGA"));
-    const int result = read(path.c_str(), &bitmap);
+    const int result = read(SystemSpelling(path).c_str(), &bitmap);
     switch (result) {
     case TgaOk:
         return;

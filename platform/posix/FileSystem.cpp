@@ -17,6 +17,8 @@ PathKind KindOf(const std::string& path, bool followLinks)
                                    : PathKind::Other;
 }
 
+std::string SystemSpelling(const std::string& path) { return path; }
+
 bool PathExists(const std::string& path)
 {
     struct stat info {};

@@ -46,6 +46,8 @@ PathKind KindOf(const std::string& path, bool followLinks)
     return InformationOf(path, information) ? KindOfAttributes(information.dwFileAttributes) : PathKind::Missing;
 }
 
+std::string SystemSpelling(const std::string& path) { return win32::Utf8(win32::Wide(path)); }
+
 bool PathExists(const std::string& path) { return KindOf(path, true) != PathKind::Missing; }
 
 std::optional<FileIdentity> IdentityOf(const std::string& path)
@@ -59,7 +61,8 @@ std::optional<FileIdentity> IdentityOf(const std::string& path)
 
 int MakeDirectory(const std::string& path)
 {
-    return CreateDirectoryW(win32::Wide(path).c_str(), nullptr) ? 0 : win32::LastErrorNumber();
+    const std::wstring wide = win32::Wide(path);
+    return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : win32::LastErrorNumberOf(wide);
 }
 
 int RemoveFile(const std::string& path)
@@ -69,9 +72,10 @@ int RemoveFile(const std::string& path)
 
 int WhyCannotOpen(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesW(win32::Wide(path).c_str());
+    const std::wstring wide = win32::Wide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return win32::LastErrorNumber();
+        return win32::LastErrorNumberOf(wide);
     return KindOf(path, true) != PathKind::RegularFile ? kNotRegularFile : 0;
 }
 

@@ -45,16 +45,16 @@ PendingFile::PendingFile(const std::string& directoryPrefix, const std::string& 
     for (int attempt = 0;; ++attempt) {
         std::string name = HiddenName(fileName_);
         // Shared for deleting, so that the file can be renamed (named) while it is open.
-        const HANDLE file =
-            CreateFileW(win32::Wide(directory_ + name).c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const std::wstring path = win32::Wide(directory_ + name);
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             temporaryName_ = std::move(name);
             file_ = SystemFile::Adopt(reinterpret_cast<SystemFile::Native>(file));
             break;
         }
-        const int number = win32::LastErrorNumber();
+        const int number = win32::LastErrorNumberOf(path);
         if (number != EEXIST || attempt + 1 == kMaxNameAttempts) {
             error = number;
             return;

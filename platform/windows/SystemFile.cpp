@@ -47,7 +47,7 @@ SystemFile::SystemFile(const std::string& path, Access access, int& error)
                                     access == Access::Create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                     nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = win32::LastErrorNumber();
+        error = win32::LastErrorNumberOf(wide);
         return;
     }
     LARGE_INTEGER size{};

@@ -2,16 +2,14 @@
 
 #include <cerrno>
 
+#include "core/WideText.h"
+
 namespace packsmith::win32 {
 
 std::wstring Wide(const std::string& utf8)
 {
-    if (utf8.empty())
-        return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
+    const std::u16string wide = WideText(utf8);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 std::string Utf8(const std::wstring& wide)
@@ -70,5 +68,20 @@ int ErrorNumber(DWORD code)
 }
 
 int LastErrorNumber() { return ErrorNumber(GetLastError()); }
+
+int LastErrorNumberOf(const std::wstring& path)
+{
+    const DWORD code = GetLastError();
+    if (code != ERROR_PATH_NOT_FOUND)
+        return ErrorNumber(code);
+    // The nearest folder above that exists decides: a file there means a part is no folder.
+    for (std::size_t end = path.find_last_of(L"/\\"); end != std::wstring::npos && end > 0;
+         end = path.find_last_of(L"/\\", end - 1)) {
+        const DWORD attributes = GetFileAttributesW(path.substr(0, end).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ENOENT : ENOTDIR;
+    }
+    return ENOENT;
+}
 
 } // namespace packsmith::win32

@@ -12,7 +12,8 @@
 
 namespace packsmith::win32 {
 
-// Paths are UTF-8 inside the program; the system takes UTF-16.
+// Paths are UTF-8 inside the program; the system takes UTF-16. Bytes of a name that are not
+// UTF-8 stand for their Windows-1252 characters (WideText).
 std::wstring Wide(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);
 // The error number (as <cerrno> has them) closest to a system error code, so that a
@@ -20,5 +21,8 @@ std::string Utf8(const std::wstring& wide);
 int ErrorNumber(DWORD code);
 // ErrorNumber(GetLastError()).
 int LastErrorNumber();
+// LastErrorNumber() of a call on path, which tells more where Windows says only that the
+// path was not found: ENOTDIR where a part of it is a file, as Linux says.
+int LastErrorNumberOf(const std::wstring& path);
 
 } // namespace packsmith::win32
