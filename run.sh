@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, then runs the tool: with arguments, packsmith-cli with
 # them; without, the window when there is a display to show it on, else the command line's
-# usage. --package builds the Debian package instead and prints its path.
+# usage. --package builds the Debian package instead and prints its path; --windows the
+# Windows command line, in a zip and an installer, and prints their paths.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$root/tools/setup.sh"
 
+if [ "${1:-}" = "--windows" ]; then
+    # The Windows command line: packsmith-cli.exe with the codec and the sound libraries'
+    # DLLs, the README and the licence texts, in a zip (and an installer), paths printed.
+    packsmith_install_missing windows >&2
+    rm -f "$root"/build-windows/build/packsmith-*-windows-x64.*
+    packsmith_build_windows "$root" -DPACKSMITH_TESTS=OFF >&2
+    (cd "$root/build-windows/build" && cpack >&2)
+    ls "$root"/build-windows/build/packsmith-*-windows-x64.zip "$root"/build-windows/build/packsmith-*-windows-x64.exe 2>/dev/null
+    exit 0
+fi
 packsmith_install_missing >&2
 if [ "${1:-}" = "--package" ]; then
     # The Debian package, built apart from build/ so that its Release build and /usr prefix

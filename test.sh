@@ -3,8 +3,9 @@
 #
 #   ./test.sh          what CI runs: the tests in a plain build, again under AddressSanitizer
 #                      and UndefinedBehaviorSanitizer, the threaded jobs under ThreadSanitizer,
-#                      the fuzz targets, and the Debian package (three builds; about 15 minutes
-#                      on two cores)
+#                      the fuzz targets, the Debian package, and the Windows build: its tests
+#                      under Wine, its outputs compared with Linux's, and its zip (about 25
+#                      minutes on two cores)
 #   ./test.sh --quick  the layer check and every test in the plain build only (one build)
 set -euo pipefail
 quick=false
@@ -55,7 +56,7 @@ stop_null_sound_output() {
     trap - EXIT
 }
 
-packsmith_install_missing
+if $quick; then packsmith_install_missing; else packsmith_install_missing windows; fi
 # The includes against the layers of the tree, before anything is built.
 echo "== Layers"
 python3 "$root/tools/check_layers.py"
@@ -107,3 +108,21 @@ dpkg-deb -x "$root"/build-package/packsmith_*.deb "$scratch/root"
 "$scratch/root/usr/bin/packsmith-cli" -q -o "$scratch/out" "$scratch/samples/sprites.at3"
 test -s "$scratch/out/result.log"
 test -n "$(find "$scratch/out" -name '*.tga' -print -quit)"
+
+# The command line on Windows, cross-built with mingw-w64: the test programs that make sense
+# there under Wine (tests/CMakeLists.txt says which are Linux's alone, and why), then the
+# same commands through both builds with every output compared (tools/windows/compare.sh),
+# then the zip, unpacked and run from where it was unpacked.
+echo "== Windows build: tests under Wine, the comparison with Linux, the zip"
+rm -f "$root"/build-windows/build/packsmith-*-windows-x64.*
+packsmith_build_windows "$root" -DPACKSMITH_TESTS=ON
+packsmith_wine_environment "$root"
+ctest --test-dir "$root/build-windows/build" --output-on-failure --parallel "$(nproc)" --timeout 600
+"$root/tools/windows/compare.sh" "$root/build/bin" "$root/build-windows/build/bin"
+(cd "$root/build-windows/build" && cpack -G ZIP >/dev/null)
+mkdir "$scratch/windows"
+(cd "$scratch/windows" && python3 -m zipfile -e "$root"/build-windows/build/packsmith-*-windows-x64.zip .)
+unpacked="$(echo "$scratch"/windows/packsmith-*-windows-x64)"
+wine "$unpacked/packsmith-cli.exe" --version
+wine "$unpacked/packsmith-cli.exe" -q -o "$scratch/windows/out" "$scratch/samples/sprites.at3"
+test -n "$(find "$scratch/windows/out" -name '*.tga' -print -quit)"

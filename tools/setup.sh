@@ -3,10 +3,18 @@
 
 packsmith_packages=(g++ cmake ninja-build pkgconf libgtest-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins python3 python3-pil imagemagick clang libclang-rt-14-dev libsndfile1-dev libsoxr-dev sox dpkg-dev file qt6-multimedia-dev pulseaudio)
 
+# What the Windows build adds: the cross compiler (posix threads), Wine to run what it
+# builds, NSIS for the installer, and python3 for the comparison with the Linux build.
+packsmith_windows_packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 nsis)
+
+# packsmith_install_missing [windows]: the packages of the Linux build, and with "windows"
+# those of the Windows build too.
 packsmith_install_missing() {
+    local wanted=("${packsmith_packages[@]}")
+    [ "${1:-}" = windows ] && wanted+=("${packsmith_windows_packages[@]}")
     local missing=()
     local pkg
-    for pkg in "${packsmith_packages[@]}"; do
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi
@@ -44,4 +52,29 @@ packsmith_build_release() {
     packsmith_install_missing &&
         packsmith_build "$1" "$1/build-release" -DCMAKE_BUILD_TYPE=Release -DPACKSMITH_TESTS=OFF \
             -DPACKSMITH_WINDOW=OFF >&2
+}
+
+# packsmith_build_windows ROOT [EXTRA CMAKE ARGS...]: the sound libraries cross-built for
+# Windows (once, into ROOT/build-windows/deps), then the Windows programs into
+# ROOT/build-windows/build with the toolchain of tools/windows.
+packsmith_build_windows() {
+    local root="$1"
+    shift
+    local deps="$root/build-windows/deps"
+    "$root/tools/windows/sound-libs.sh" "$deps" &&
+        PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" cmake -S "$root" -B "$root/build-windows/build" -G Ninja \
+            -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64.cmake" \
+            -DPACKSMITH_WINDOWS_PREFIX="$deps" -DPACKSMITH_WINDOW=OFF -DPACKSMITH_BENCH=OFF \
+            -DPACKSMITH_WERROR="$([ "${CI:-}" = "true" ] && echo ON || echo OFF)" "$@" &&
+        cmake --build "$root/build-windows/build" --parallel "$(nproc)"
+}
+
+# Wine for the Windows programs: a prefix of its own under build-windows, quiet, and without
+# the offers to install .NET and a browser engine, which nothing here needs.
+packsmith_wine_environment() {
+    export WINEPREFIX="$1/build-windows/wine"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
 }

@@ -14,6 +14,7 @@ linux_bin="$(realpath "$1")"
 windows_bin="$(realpath "$2")"
 export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-packsmith}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=d;mshtml=d}"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -35,7 +35,7 @@ build() { # name, then CMake options
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPACKSMITH_WINDOWS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DBUILD_TESTING=OFF "$@" >/dev/null
     cmake --build "$cache/build/$name" --parallel "$(nproc)" >/dev/null
-    cmake --install "$cache/build/$name" >/dev/null
+    cmake --install "$cache/build/$name" --strip >/dev/null
 }
 # Opus 1.3's released CMake files are incomplete; its configure script is not.
 configure() { # name, then configure's options
