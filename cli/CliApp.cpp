@@ -1,7 +1,5 @@
 #include "cli/CliApp.h"
 
-#include <filesystem>
-
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/ListingPrinter.h"
@@ -28,8 +26,7 @@ constexpr int kExitWarnings = 3;
 std::string FullPath(const std::string& path)
 {
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(FilesystemPath(path), ec);
-    return ec ? path : PathText(absolute.lexically_normal());
+    return AbsolutePath(path, ec);
 }
 
 // The job list: the lines of a project list (the first file named), or the files.

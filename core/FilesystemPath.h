@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace packsmith {
 
@@ -11,6 +12,17 @@ namespace packsmith {
 // Windows and whose native separator there is "\". On Linux both are a copy of the bytes.
 std::filesystem::path FilesystemPath(std::string_view path);
 std::string PathText(const std::filesystem::path& path);
+
+// What std::filesystem does, also for the network paths of Windows ("//server/share/..."),
+// which the standard library of this compiler does not know there: it takes "server" and
+// "share" for folders of the current drive's root.
+//
+// The path without "." and ".." parts or doubled separators (lexically_normal).
+std::filesystem::path NormalPath(const std::filesystem::path& path);
+// The full path of path, normalised, as UTF-8 with "/"; path itself where it has none.
+std::string AbsolutePath(std::string_view path, std::error_code& ec);
+// Makes the directory and those above it that are missing (create_directories).
+void CreateDirectories(std::string_view path, std::error_code& ec);
 
 // Whether path starts at a root: "/" here; on Windows also a drive ("C:/", "C:\") or a
 // network share ("//server/share").

@@ -37,7 +37,7 @@ std::string ResolveListedPath(const std::string& listed, const std::string& list
     if (listed.empty())
         return listed;
     if (!IsAbsolutePath(listed))
-        return PathText((FilesystemPath(listDirectory) / FilesystemPath(listed)).lexically_normal());
+        return PathText(NormalPath(FilesystemPath(listDirectory) / FilesystemPath(listed)));
     if (PathExists(listed))
         return listed;
     for (const int parts : {2, 1}) {

@@ -8,5 +8,8 @@ bool StandardErrorIsTerminal();
 // Makes the UTF-8 the program writes show as such in a console: Windows's console reads
 // output in its own code page otherwise. Nothing to do here.
 void UseUtf8Console();
+// Whether the program has a console window of its own, which closes when it ends: as when a
+// file manager starts it for files dropped on it, rather than from a shell. Never here.
+bool ConsoleIsOwn();
 
 } // namespace packsmith

@@ -22,17 +22,16 @@ std::string CurrentDirectory()
 std::string PrepareTargetDirectory(const std::string& chosen)
 {
     std::error_code ec;
-    const fs::path directory = fs::absolute(FilesystemPath(chosen), ec).lexically_normal();
+    std::string text = AbsolutePath(chosen, ec);
     if (ec || chosen.empty())
         throw PackError("Cannot create directory " + chosen);
     // No "/" at the end, but the root keeps its own ("/", or "C:/" on Windows).
-    std::string text = PathText(directory);
-    const std::size_t root = std::max<std::size_t>(PathText(directory.root_path()).size(), 1);
+    const std::size_t root = std::max<std::size_t>(PathText(FilesystemPath(text).root_path()).size(), 1);
     while (text.size() > root && text.back() == '/')
         text.pop_back();
 
     const fs::path made = FilesystemPath(text);
-    fs::create_directories(made, ec);
+    CreateDirectories(text, ec);
     std::error_code ignored;
     if (!fs::is_directory(made, ignored)) {
         if (fs::exists(made, ignored))

@@ -301,6 +301,10 @@ TEST(PlatformNames, PlainFileNamesAndPatterns)
 
 TEST(PlatformPaths, Utf8PathsWithSlashesInsideTheProgram)
 {
+    std::error_code ec;
+#ifndef _WIN32
+    EXPECT_EQ(AbsolutePath("/games/./x/../a.wac", ec), "/games/a.wac");
+#endif
     const std::string name = "Z/ünï 文字/a.wav";
     EXPECT_EQ(PathText(FilesystemPath(name)), name);
     EXPECT_EQ(PathText(FilesystemPath(name).filename()), "a.wav");
@@ -314,6 +318,11 @@ TEST(PlatformPaths, Utf8PathsWithSlashesInsideTheProgram)
     EXPECT_TRUE(IsAbsolutePath("C:/games/a.wac"));
     EXPECT_TRUE(IsAbsolutePath("C:\\games\\a.wac"));
     EXPECT_TRUE(IsAbsolutePath("//server/share/a.wac"));
+    EXPECT_EQ(PathText(FilesystemPath("\\\\server\\share\\a.wac")), "//server/share/a.wac");
+    EXPECT_EQ(PathText(NormalPath(FilesystemPath("//server/share/x/../../../a.wac"))), "//server/share/a.wac");
+    EXPECT_EQ(AbsolutePath("\\\\server\\share\\x\\..\\a.wac", ec), "//server/share/a.wac");
+    EXPECT_EQ(AbsolutePath("//server/share", ec), "//server/share");
+    EXPECT_EQ(AbsolutePath("C:\\games\\.\\a.wac", ec), "C:/games/a.wac");
     EXPECT_FALSE(IsAbsolutePath("C:a.wac")); // the drive's current folder
 #endif
 }

@@ -8,4 +8,6 @@ bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void UseUtf8Console() {}
 
+bool ConsoleIsOwn() { return false; }
+
 } // namespace packsmith

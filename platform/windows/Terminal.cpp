@@ -13,4 +13,11 @@ bool StandardErrorIsTerminal()
 
 void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
 
+// A console a shell started the program in lists the shell too.
+bool ConsoleIsOwn()
+{
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
 } // namespace packsmith
