@@ -48,6 +48,13 @@ inline void RefuseOverInput(const std::string& output, const std::string& input)
 // so that a library taking valid UTF-8 only reaches the same file.
 std::string SystemSpelling(const std::string& path);
 
+// A name the program makes from data (a stored name of a pack's entry) as the system can
+// store it: the name itself here. On Windows the characters its names cannot hold
+// (< > : " | ? * and the controls) become "_", so does a "." or " " at the end (which it
+// would drop), and a device's name (CON, NUL, COM1, ...) gets "_" after it, before any
+// extension, so that the name leads to a file and not to the device.
+std::string StorableName(const std::string& name);
+
 // Makes the directory (its parent must exist) with the usual permissions: 0 or the error
 // number (EEXIST when something holds the name).
 int MakeDirectory(const std::string& path);

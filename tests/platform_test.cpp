@@ -299,6 +299,38 @@ TEST(PlatformNames, PlainFileNamesAndPatterns)
         EXPECT_EQ(NameMatches(c.Pattern, c.Name), c.Matches) << c.Pattern << " / " << c.Name;
 }
 
+// Names made from a pack's stored names: Linux stores any of them; Windows would drop a
+// trailing "." or " ", refuse "?" or "*", and open a device for CON or NUL.
+TEST(PlatformNames, NamesMadeFromDataAreStorable)
+{
+    const struct {
+        const char* Name;
+        const char* OnWindows;
+    } cases[] = {
+        {"TITLE.BMP.tga", "TITLE.BMP.tga"},
+        {"a?b*c.bmp.tga", "a_b_c.bmp.tga"},
+        {"<x>|\"y\".tga", "_x___y_.tga"},
+        {"name.", "name_"},
+        {"name ", "name_"},
+        {"CON.tga", "CON_.tga"},
+        {"nul.BMP.tga", "nul_.BMP.tga"},
+        {"Com1.tga", "Com1_.tga"},
+        {"LPT9", "LPT9_"},
+        {"AUX .tga", "AUX _.tga"},
+        {"CONSOLE.tga", "CONSOLE.tga"},
+        {"COM10.tga", "COM10.tga"},
+        {"NUL_0000.tga", "NUL_0000.tga"},
+        {"caf\xC3\xA9.tga", "caf\xC3\xA9.tga"},
+    };
+    for (const auto& c : cases) {
+#ifdef _WIN32
+        EXPECT_EQ(StorableName(c.Name), c.OnWindows) << c.Name;
+#else
+        EXPECT_EQ(StorableName(c.Name), c.Name);
+#endif
+    }
+}
+
 TEST(PlatformPaths, Utf8PathsWithSlashesInsideTheProgram)
 {
     std::error_code ec;

@@ -4,6 +4,7 @@
 
 #include "core/PathUtils.h"
 #include "core/TextControls.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 
@@ -30,7 +31,7 @@ std::string TypeDirectoryName(std::string_view storedName)
     for (const char c : extension)
         if (IsSeparator(c))
             return {};
-    return Sanitised(UpperCaseAscii(extension), '_');
+    return StorableName(Sanitised(UpperCaseAscii(extension), '_'));
 }
 
 std::string FileNamePart(std::string_view storedName)
@@ -48,13 +49,13 @@ std::string BaseName(std::string_view fileNamePart)
     return dot == std::string_view::npos ? std::string() : std::string(fileNamePart.substr(0, dot));
 }
 
-std::string FirstCandidate(std::string_view fileNamePart) { return std::string(fileNamePart) + ".tga"; }
+std::string FirstCandidate(std::string_view fileNamePart) { return StorableName(std::string(fileNamePart) + ".tga"); }
 
 std::string Alternative(std::string_view baseName, unsigned long counter)
 {
     char digits[24];
     std::snprintf(digits, sizeof digits, "_%04lX.tga", counter);
-    return std::string(baseName) + digits;
+    return StorableName(std::string(baseName) + digits);
 }
 
 std::string CandidateName(std::string_view fileNamePart, unsigned long n)

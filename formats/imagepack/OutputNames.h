@@ -9,7 +9,8 @@ namespace packsmith {
 // another platform and are untrusted: "\", ":" and "/" all separate directories, and no
 // name can lead outside the target directory, since only the extension (which holds no
 // separator) and the file-name part (which gets ".tga" appended) are ever used.
-// Control characters are replaced, so no line of "result.log" is ever split.
+// Control characters are replaced, so no line of "result.log" is ever split, and every name
+// made is one the system can store (StorableName: on Windows no device, no "?" or "*").
 
 // The sub-directory for a stored name: its extension, from the last "." when no separator
 // follows, upper-cased (ASCII a to z only) and without the dot; "" when it has none.

@@ -19,6 +19,8 @@ PathKind KindOf(const std::string& path, bool followLinks)
 
 std::string SystemSpelling(const std::string& path) { return path; }
 
+std::string StorableName(const std::string& name) { return name; }
+
 bool PathExists(const std::string& path)
 {
     struct stat info {};

@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "platform/windows/Win32.h"
 
@@ -12,7 +14,7 @@ namespace {
 bool InformationOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& information)
 {
     // Backup semantics open a directory as well as a file; no access is asked for.
-    const HANDLE file = CreateFileW(win32::Wide(path).c_str(), 0,
+    const HANDLE file = CreateFileW(win32::SystemPath(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -29,13 +31,46 @@ PathKind KindOfAttributes(DWORD attributes)
                                                    : PathKind::RegularFile;
 }
 
+// Whether the base of a name (up to its first ".", without the spaces before it) names a
+// device, which Windows finds in every folder.
+bool IsDeviceName(std::string_view name)
+{
+    std::string base(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+        return true;
+    if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0))
+        return false;
+    // COM0 to COM9, and with a superscript 1, 2 or 3 (as UTF-8) too.
+    const std::string_view number = std::string_view(base).substr(3);
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
 } // namespace
+
+std::string StorableName(const std::string& name)
+{
+    std::string storable = name;
+    for (char& c : storable)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"|?*/\\").find(c) != std::string_view::npos)
+            c = '_';
+    if (!storable.empty() && (storable.back() == '.' || storable.back() == ' '))
+        storable.back() = '_';
+    if (IsDeviceName(storable))
+        storable.insert(std::min(storable.find('.'), storable.size()), "_");
+    return storable;
+}
 
 PathKind KindOf(const std::string& path, bool followLinks)
 {
     if (path.empty())
         return PathKind::Missing;
-    const DWORD attributes = GetFileAttributesW(win32::Wide(path).c_str());
+    const DWORD attributes = GetFileAttributesW(win32::SystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::Missing;
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -46,7 +81,7 @@ PathKind KindOf(const std::string& path, bool followLinks)
     return InformationOf(path, information) ? KindOfAttributes(information.dwFileAttributes) : PathKind::Missing;
 }
 
-std::string SystemSpelling(const std::string& path) { return win32::Utf8(win32::Wide(path)); }
+std::string SystemSpelling(const std::string& path) { return win32::Utf8(win32::SystemPath(path)); }
 
 bool PathExists(const std::string& path) { return KindOf(path, true) != PathKind::Missing; }
 
@@ -61,18 +96,18 @@ std::optional<FileIdentity> IdentityOf(const std::string& path)
 
 int MakeDirectory(const std::string& path)
 {
-    const std::wstring wide = win32::Wide(path);
+    const std::wstring wide = win32::SystemPath(path);
     return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : win32::LastErrorNumberOf(wide);
 }
 
 int RemoveFile(const std::string& path)
 {
-    return DeleteFileW(win32::Wide(path).c_str()) ? 0 : win32::LastErrorNumber();
+    return DeleteFileW(win32::SystemPath(path).c_str()) ? 0 : win32::LastErrorNumber();
 }
 
 int WhyCannotOpen(const std::string& path)
 {
-    const std::wstring wide = win32::Wide(path);
+    const std::wstring wide = win32::SystemPath(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return win32::LastErrorNumberOf(wide);

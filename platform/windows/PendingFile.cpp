@@ -45,7 +45,7 @@ PendingFile::PendingFile(const std::string& directoryPrefix, const std::string& 
     for (int attempt = 0;; ++attempt) {
         std::string name = HiddenName(fileName_);
         // Shared for deleting, so that the file can be renamed (named) while it is open.
-        const std::wstring path = win32::Wide(directory_ + name);
+        const std::wstring path = win32::SystemPath(directory_ + name);
         const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -72,14 +72,15 @@ void PendingFile::Discard()
     file_ = SystemFile();
     // Deleted while still open elsewhere, it goes once the last handle is closed.
     if (!temporaryName_.empty())
-        DeleteFileW(win32::Wide(directory_ + temporaryName_).c_str());
+        DeleteFileW(win32::SystemPath(directory_ + temporaryName_).c_str());
     temporaryName_.clear();
 }
 
 int PendingFile::NameIfFree(const std::string& name)
 {
     // A rename that does not replace refuses a taken name in one step.
-    if (!MoveFileExW(win32::Wide(directory_ + temporaryName_).c_str(), win32::Wide(directory_ + name).c_str(), 0))
+    if (!MoveFileExW(win32::SystemPath(directory_ + temporaryName_).c_str(),
+                     win32::SystemPath(directory_ + name).c_str(), 0))
         return win32::LastErrorNumber();
     temporaryName_.clear();
     return 0;
@@ -119,8 +120,8 @@ bool RenameReplacingOpenFile(const std::wstring& from, const std::wstring& to)
 
 int PendingFile::NameReplacing(const std::string& name)
 {
-    const std::wstring from = win32::Wide(directory_ + temporaryName_);
-    const std::wstring to = win32::Wide(directory_ + name);
+    const std::wstring from = win32::SystemPath(directory_ + temporaryName_);
+    const std::wstring to = win32::SystemPath(directory_ + name);
     if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const DWORD code = GetLastError();
         // Denied where a folder has the name, as Linux's rename refuses it; and where the
@@ -138,7 +139,7 @@ int PendingFile::NameReplacing(const std::string& name)
             // for a moment; should the process end in it, the old file is kept, hidden.
             std::wstring aside;
             for (int attempt = 0; attempt < kMaxNameAttempts && aside.empty(); ++attempt) {
-                const std::wstring candidate = win32::Wide(directory_ + HiddenName(name));
+                const std::wstring candidate = win32::SystemPath(directory_ + HiddenName(name));
                 if (MoveFileExW(to.c_str(), candidate.c_str(), 0))
                     aside = candidate;
                 else if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)

@@ -10,7 +10,7 @@ SharedLibrary::SharedLibrary(const std::string& path)
     // current directory; the library's own dependencies are looked for beside it first.
     const bool full = path.size() > 2 && (path[1] == ':' || path.starts_with("//") || path.starts_with("\\\\"));
     if (full)
-        handle_ = LoadLibraryExW(win32::Wide(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        handle_ = LoadLibraryExW(win32::SystemPath(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 SharedLibrary::~SharedLibrary()

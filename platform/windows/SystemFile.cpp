@@ -32,7 +32,7 @@ OVERLAPPED At(std::int64_t offset)
 SystemFile::SystemFile(const std::string& path, Access access, int& error)
 {
     error = 0;
-    const std::wstring wide = win32::Wide(path);
+    const std::wstring wide = win32::SystemPath(path);
     // A directory opens only by request; named where a file is expected it is refused.
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (access != Access::Create && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

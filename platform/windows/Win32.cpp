@@ -1,7 +1,10 @@
 #include "platform/windows/Win32.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 
+#include "core/FilesystemPath.h"
 #include "core/WideText.h"
 
 namespace packsmith::win32 {
@@ -10,6 +13,24 @@ std::wstring Wide(const std::string& utf8)
 {
     const std::u16string wide = WideText(utf8);
     return std::wstring(wide.begin(), wide.end());
+}
+
+std::wstring SystemPath(const std::string& utf8)
+{
+    // Room for the 8.3 name a folder's files may need, below the folder limit of 248.
+    constexpr std::size_t kLongPath = 240;
+    std::wstring wide = Wide(utf8);
+    if (wide.size() < kLongPath)
+        return wide;
+    const std::filesystem::path path = std::filesystem::path(wide);
+    const bool drive = wide.size() > 2 && wide[1] == L':' && (wide[2] == L'/' || wide[2] == L'\\');
+    const bool network = (wide[0] == L'/' || wide[0] == L'\\') && (wide[1] == L'/' || wide[1] == L'\\') &&
+                         wide[2] != L'?' && wide[2] != L'.';
+    if (!drive && !network)
+        return wide; // relative, or already in a form of the system's own
+    std::wstring normal = NormalPath(path).native();
+    std::replace(normal.begin(), normal.end(), L'/', L'\\');
+    return drive ? L"\\\\?\\" + normal : L"\\\\?\\UNC\\" + normal.substr(2);
 }
 
 std::string Utf8(const std::wstring& wide)

@@ -143,6 +143,27 @@ cmp out/again/chord.wac in/chord.wac || fail "the .wac extracted into its own fo
 cmp out/again/chord.wav "$work/W/out/wac/chord.wav" || fail "the .wav extracted into the .wac's folder"
 echo "== Windows: non-ASCII names and extracting again into the input's own folder work"
 
+# Stored names Windows cannot take as they are (devices, "?", "*", a trailing "."), written
+# deeper than the old limit of 260 characters, and replayed into the very same pack.
+python3 - <<'EOF'
+import pathlib
+pack = bytearray(pathlib.Path("in/sprites.at3").read_bytes())
+names = [b"CON.BMP", b"a?b*.x.con", b"nul", b"x:y\\z|.bmp", b"x.bmp " + b"L" * 150]
+for k, name in enumerate(names):
+    pack[32 + 256 * k:32 + 256 * k + 243] = name.ljust(243, b"\0")
+pathlib.Path("in/devices.at3").write_bytes(pack)
+EOF
+deep="out/$(printf 'a folder of a long name, %.0s' 1 2 3 4 5 6)and/deeper and deeper still"
+cli -q -o "$deep" in/devices.at3 || fail "extracting stored names of devices deep down"
+long="$(printf 'L%.0s' $(seq 150))"
+for made in BMP/CON_.BMP.tga CON_/a_b_.x.con.tga nul_.tga BMP/z_.bmp.tga "BMP $long/x.bmp $long.tga"; do
+    [ -s "$deep/$made" ] || fail "no $made in $deep: $(cd "$deep" && find . -type f)"
+done
+[ "$(printf '%s' "Z:$work/W/$deep/BMP $long/x.bmp $long.tga" | wc -c)" -gt 260 ] || fail "the path is not long enough"
+cli -q -o "$deep/rebuilt" "$deep/result.log" || fail "replaying pictures of device names deep down"
+cmp "$deep/rebuilt/devices.at3" in/devices.at3 || fail "the pack rebuilt from pictures of device names"
+echo "== Windows: stored names of devices and characters Windows refuses, deeper than 260 characters"
+
 # Ctrl+C in a long run: it stops, leaves no part of a file, and ends with 130. Wine turns
 # SIGINT into the console's Ctrl+C event.
 sox -n -r 44100 -c 2 -b 16 in/long.wav synth 600 sine 440
