@@ -16,6 +16,9 @@ constexpr int kHangUp = 1;
 
 std::atomic<bool> gRaised{false};
 std::atomic<int> gReceived{0};
+// Set when the stop has been honoured (the object goes as the run is over), so that a
+// closing console waits for that and no longer.
+HANDLE gStopped = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
@@ -40,10 +43,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     if (!gReceived.compare_exchange_strong(none, number))
         ExitProcess(static_cast<UINT>(128 + number));
     gRaised.store(true);
-    // A closing console ends the process once this returns: the run has until then
-    // (Windows allows a few seconds) to stop and leave its outputs whole.
-    if (number == kHangUp)
-        Sleep(4000);
+    // A closing console ends the process once this returns: the run has until then to
+    // stop and leave its outputs whole, within the five seconds Windows allows.
+    if (number == kHangUp && gStopped != nullptr)
+        WaitForSingleObject(gStopped, 4500);
     return TRUE;
 }
 
@@ -53,11 +56,17 @@ StopSignal::StopSignal()
 {
     gReceived.store(0);
     gRaised.store(false);
+    if (gStopped == nullptr)
+        gStopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    else
+        ResetEvent(gStopped);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 StopSignal::~StopSignal()
 {
+    if (gStopped != nullptr)
+        SetEvent(gStopped);
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
     gRaised.store(false);
     gReceived.store(0);
