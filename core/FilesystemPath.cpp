@@ -46,10 +46,10 @@ std::string PathText(const std::filesystem::path& path)
     // The generic form would merge the two slashes that start a network path.
     std::u8string text = path.u8string();
     std::replace(text.begin(), text.end(), u8'\\', u8'/');
-#else
-    const std::u8string text = path.generic_u8string();
-#endif
     return std::string(text.begin(), text.end());
+#else
+    return path.native(); // as it stands: the generic form would merge doubled slashes
+#endif
 }
 
 std::filesystem::path NormalPath(const std::filesystem::path& path)
@@ -102,6 +102,15 @@ void CreateDirectories(std::string_view path, std::error_code& ec)
     }
 #endif
     std::filesystem::create_directories(made, ec);
+}
+
+std::string ProgramPath(std::string_view path)
+{
+    std::string text(path);
+#ifdef _WIN32
+    std::replace(text.begin(), text.end(), '\\', '/');
+#endif
+    return text;
 }
 
 // A path such as "/games" names a folder of the current drive on Windows, but it does start

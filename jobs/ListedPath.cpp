@@ -1,7 +1,6 @@
 #include "jobs/ListedPath.h"
 
 #include "core/FilesystemPath.h"
-
 #include "core/PathUtils.h"
 #include "io/TextFile.h"
 #include "platform/FileSystem.h"
@@ -32,8 +31,9 @@ std::string DirectoryOf(const std::string& path)
 
 } // namespace
 
-std::string ResolveListedPath(const std::string& listed, const std::string& listDirectory)
+std::string ResolveListedPath(const std::string& written, const std::string& listDirectory)
 {
+    const std::string listed = ProgramPath(written);
     if (listed.empty())
         return listed;
     if (!IsAbsolutePath(listed))

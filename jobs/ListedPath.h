@@ -12,7 +12,8 @@ namespace packsmith {
 //   output folder moved as a whole), is looked for at the same place below the listing
 //   file's folder: its last two parts there ("BMP/TITLE.BMP.tga"), then its file name.
 // The first of these that exists is the answer; when none does, the path as first read,
-// for messages. An empty line names nothing and stays empty.
+// for messages. An empty line names nothing and stays empty. On Windows "\" separates
+// folders as "/" does.
 std::string ResolveListedPath(const std::string& listed, const std::string& listDirectory);
 
 // The jobs of a project list: its lines that are not blank, each resolved as above.

@@ -1,8 +1,8 @@
 #include "jobs/ReplayLog.h"
 
-#include "core/FilesystemPath.h"
 #include <string_view>
 
+#include "core/FilesystemPath.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
 #include "jobs/ListedPath.h"

@@ -341,6 +341,7 @@ TEST(PlatformPaths, Utf8PathsWithSlashesInsideTheProgram)
     EXPECT_EQ(PathText(FilesystemPath(name)), name);
     EXPECT_EQ(PathText(FilesystemPath(name).filename()), "a.wav");
     EXPECT_EQ(PathText(FilesystemPath(name).parent_path()), "Z/ünï 文字");
+    EXPECT_EQ(PathText(FilesystemPath("/games//a.wac")), "/games//a.wac"); // as it stands
     EXPECT_TRUE(IsAbsolutePath("/games/a.wac"));
     EXPECT_FALSE(IsAbsolutePath("games/a.wac"));
     EXPECT_FALSE(IsAbsolutePath(""));
@@ -356,6 +357,9 @@ TEST(PlatformPaths, Utf8PathsWithSlashesInsideTheProgram)
     EXPECT_EQ(AbsolutePath("//server/share", ec), "//server/share");
     EXPECT_EQ(AbsolutePath("C:\\games\\.\\a.wac", ec), "C:/games/a.wac");
     EXPECT_FALSE(IsAbsolutePath("C:a.wac")); // the drive's current folder
+    EXPECT_EQ(ProgramPath("C:\\mods\\out/BMP\\a.tga"), "C:/mods/out/BMP/a.tga");
+#else
+    EXPECT_EQ(ProgramPath("out/BMP\\a.tga"), "out/BMP\\a.tga"); // a letter of the name
 #endif
 }
 

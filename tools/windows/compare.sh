@@ -141,7 +141,11 @@ cli -q -o out/again out/again/chord.wac || fail "extracting a .wac into its own 
 cli -q -o out/again out/again/chord.wac || fail "extracting a .wac into its own folder again"
 cmp out/again/chord.wac in/chord.wac || fail "the .wac extracted into its own folder changed"
 cmp out/again/chord.wav "$work/W/out/wac/chord.wav" || fail "the .wav extracted into the .wac's folder"
-echo "== Windows: non-ASCII names and extracting again into the input's own folder work"
+# A log whose lines a Windows editor wrote with "\" replays as the program's own.
+sed 's#/#\\#g' out/at3/result.log >out/at3/backslashed.log
+cli -q -o out/backslashed out/at3/backslashed.log || fail "replaying a log of paths with \\"
+cmp out/backslashed/sprites.at3 out/rebuilt-exact/sprites.at3 || fail "the pack replayed from a log of paths with \\"
+echo "== Windows: non-ASCII names, a log of paths with \\, and extracting again into the input's own folder work"
 
 # Stored names Windows cannot take as they are (devices, "?", "*", a trailing "."), written
 # deeper than the old limit of 260 characters, and replayed into the very same pack.
