@@ -123,6 +123,10 @@ ctest --test-dir "$root/build-windows/build" --output-on-failure --parallel "$(n
 mkdir "$scratch/windows"
 (cd "$scratch/windows" && python3 -m zipfile -e "$root"/build-windows/build/packsmith-*-windows-x64.zip .)
 unpacked="$(echo "$scratch"/windows/packsmith-*-windows-x64)"
+# The codec exports its two entry points and nothing else.
+exports="$(x86_64-w64-mingw32-objdump -p "$unpacked/targa.dll" |
+    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | tr '\n' ' ')"
+[ "$exports" = "ReadTGA WriteTGA " ] || { echo "error: targa.dll exports: $exports" >&2; exit 1; }
 wine "$unpacked/packsmith-cli.exe" --version
 wine "$unpacked/packsmith-cli.exe" -q -o "$scratch/windows/out" "$scratch/samples/sprites.at3"
 test -n "$(find "$scratch/windows/out" -name '*.tga' -print -quit)"

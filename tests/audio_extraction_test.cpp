@@ -28,7 +28,8 @@ std::vector<std::int16_t> Tone(std::size_t count, double hertz = 440, double amp
 {
     std::vector<std::int16_t> samples(count);
     for (std::size_t i = 0; i < count; ++i)
-        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * std::numbers::pi * hertz * static_cast<double>(i) / 22050));
+        samples[i] = static_cast<std::int16_t>(
+            amplitude * std::sin(2 * std::numbers::pi * hertz * static_cast<double>(i) / 22050));
     return samples;
 }
 

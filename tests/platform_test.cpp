@@ -384,8 +384,6 @@ TEST(PlatformPaths, NamesThatAreNotUtf8GetTheirCodePagesCharacters)
     };
     for (const auto& c : cases)
         EXPECT_EQ(WideText(c.Text), c.Wide) << c.Text;
-    // Names that differ stay different.
-    EXPECT_NE(WideText("a\xFF"), WideText("a\xC3\xBF\xFF"));
 #ifdef _WIN32
     EXPECT_EQ(PathText(FilesystemPath("out/caf\xE9.tga").filename()), "caf\xC3\xA9.tga");
 #endif
