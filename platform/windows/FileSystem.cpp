@@ -61,8 +61,10 @@ std::string StorableName(const std::string& name)
             c = '_';
     if (!storable.empty() && (storable.back() == '.' || storable.back() == ' '))
         storable.back() = '_';
-    if (IsDeviceName(storable))
-        storable.insert(std::min(storable.find('.'), storable.size()), "_");
+    if (IsDeviceName(storable)) {
+        const std::size_t dot = std::min(storable.find('.'), storable.size());
+        storable = storable.substr(0, dot) + '_' + storable.substr(dot);
+    }
     return storable;
 }
 

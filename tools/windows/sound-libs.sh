@@ -33,7 +33,7 @@ build() { # name, then CMake options
     echo "== $name"
     cmake --fresh -S "$(source_of "$name")" -B "$cache/build/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPACKSMITH_WINDOWS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
-        -DBUILD_TESTING=OFF "$@" >/dev/null
+        -DBUILD_TESTING=OFF -Wno-dev -Wno-deprecated "$@" >/dev/null
     cmake --build "$cache/build/$name" --parallel "$(nproc)" >/dev/null
     cmake --install "$cache/build/$name" --strip >/dev/null
 }
