@@ -112,7 +112,7 @@ test -n "$(find "$scratch/out" -name '*.tga' -print -quit)"
 # The command line on Windows, cross-built with mingw-w64: the test programs that make sense
 # there under Wine (tests/CMakeLists.txt says which are Linux's alone, and why), then the
 # same commands through both builds with every output compared (tools/windows/compare.sh),
-# then the zip, unpacked and run from where it was unpacked.
+# then the zip, unpacked and run from where it was unpacked, and the installer.
 echo "== Windows build: tests under Wine, the comparison with Linux, the zip"
 rm -f "$root"/build-windows/build/packsmith-*-windows-x64.*
 packsmith_build_windows "$root" -DPACKSMITH_TESTS=ON
@@ -130,3 +130,12 @@ exports="$(x86_64-w64-mingw32-objdump -p "$unpacked/targa.dll" |
 wine "$unpacked/packsmith-cli.exe" --version
 wine "$unpacked/packsmith-cli.exe" -q -o "$scratch/windows/out" "$scratch/samples/sprites.at3"
 test -n "$(find "$scratch/windows/out" -name '*.tga' -print -quit)"
+# The installer, silently into Wine's Program Files, the program run from there, and the
+# uninstaller (which runs from a copy of itself, so its work is waited for).
+(cd "$root/build-windows/build" && cpack -G NSIS >/dev/null)
+wine "$root"/build-windows/build/packsmith-*-windows-x64.exe /S
+installed="$WINEPREFIX/drive_c/Program Files/Packsmith"
+wine "$installed/packsmith-cli.exe" --version
+wine "$installed/Uninstall.exe" /S
+for _ in $(seq 100); do [ -e "$installed/packsmith-cli.exe" ] || break; sleep 0.1; done
+test ! -e "$installed/packsmith-cli.exe"
