@@ -4,7 +4,7 @@
 #   ./test.sh          what CI runs: the tests in a plain build, again under AddressSanitizer
 #                      and UndefinedBehaviorSanitizer, the threaded jobs under ThreadSanitizer,
 #                      the fuzz targets, the Debian package, and the Windows build: its tests
-#                      under Wine, its outputs compared with Linux's, and its zip (about 25
+#                      under Wine, its outputs compared with Linux's, and its zip (about 20
 #                      minutes on two cores)
 #   ./test.sh --quick  the layer check and every test in the plain build only (one build)
 set -euo pipefail

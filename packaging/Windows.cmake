@@ -28,7 +28,9 @@ set(CPACK_PACKAGE_VENDOR "Packsmith developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "unpacks and rebuilds packed game audio and image packs")
 set(CPACK_SYSTEM_NAME windows-x64)
 set(CPACK_PACKAGE_FILE_NAME packsmith-${PROJECT_VERSION}-windows-x64)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The zip holds one folder; the installer installs that folder's contents (NSIS has no top
+# folder of its own, and CPack warns where it is asked for one).
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsGenerators.cmake)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR ZIP)
 find_program(PACKSMITH_MAKENSIS makensis)
