@@ -50,7 +50,8 @@ bool ReportUnmatched(const OnlyPatterns& only, std::ostream& err)
 }
 
 // Prints what each file holds: 0, 1 when a file could not be read (the others are still
-// listed), 3 when a pack has entries that cannot be read or a pattern of --only matched none.
+// listed), 3 when a pack has entries that cannot be read, a sound is damaged, or a pattern
+// of --only matched none.
 int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
 {
     int status = kExitCompleted;
@@ -63,9 +64,12 @@ int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
             FileContents contents = format.List(file);
             if (only)
                 std::erase_if(contents.Pictures, [&](const ListedEntry& e) { return !only(e.Index, e.StoredName); });
+            const bool damagedSound = contents.Sound && !contents.Sound->Problem.empty();
             for (const ListedEntry& entry : contents.Pictures)
                 if (!entry.Problem.empty() && status == kExitCompleted)
                     status = kExitWarnings;
+            if (damagedSound && status == kExitCompleted)
+                status = kExitWarnings;
             printer.Add(file, format, contents);
         } catch (...) {
             const std::string message = MessageOf(std::current_exception());

@@ -129,7 +129,10 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
             out_ << ", \"channels\": " << sound->Channels << ", \"sampleRate\": " << sound->SampleRate
                  << ", \"bitsPerSample\": " << sound->BitsPerSample << ", \"seconds\": " << Fixed3(sound->Seconds())
                  << ", \"" << (sound->Chunked ? "chunks" : "blocks") << "\": " << sound->Units
-                 << ", \"codedBytes\": " << sound->CodedBytes << ", \"decodedBytes\": " << sound->DecodedBytes << "}";
+                 << ", \"codedBytes\": " << sound->CodedBytes << ", \"decodedBytes\": " << sound->DecodedBytes;
+            if (!sound->Problem.empty())
+                out_ << ", \"error\": " << Json(sound->Problem);
+            out_ << "}";
             return;
         }
         out_ << ", \"entries\": [";
@@ -149,15 +152,19 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
     }
 
     if (const auto& sound = contents.Sound) {
-        out_ << TerminalText(path) << ": " << KindName(format) << '\n';
-        PrintTable(out_,
-                   {{"channels", std::to_string(sound->Channels)},
-                    {"sample rate", std::to_string(sound->SampleRate) + " Hz"},
-                    {"bits per sample", std::to_string(sound->BitsPerSample)},
-                    {"duration", Fixed3(sound->Seconds()) + " s"},
-                    {sound->Chunked ? "chunks" : "blocks", std::to_string(sound->Units)},
-                    {"coded bytes", std::to_string(sound->CodedBytes)},
-                    {"decoded bytes", std::to_string(sound->DecodedBytes)}});
+        out_ << TerminalText(path) << ": " << KindName(format) << (sound->Problem.empty() ? "" : ", damaged") << '\n';
+        std::vector<std::vector<std::string>> rows{
+            {"channels", std::to_string(sound->Channels)},
+            {"sample rate", std::to_string(sound->SampleRate) + " Hz"},
+            {"bits per sample", std::to_string(sound->BitsPerSample)},
+            {"duration", Fixed3(sound->Seconds()) + " s"},
+            {sound->Chunked ? "chunks" : "blocks", std::to_string(sound->Units)},
+            {"coded bytes", std::to_string(sound->CodedBytes)},
+            {"decoded bytes", std::to_string(sound->DecodedBytes)}};
+        // The counts above are of what can be read; this says where that ends.
+        if (!sound->Problem.empty())
+            rows.push_back({"damaged", TerminalText(sound->Problem)});
+        PrintTable(out_, rows);
         return;
     }
     const std::size_t count = contents.Pictures.size();

@@ -96,16 +96,33 @@ std::vector<std::string> ReadTextFile(const std::string& path)
     return SplitTextLines(DecodeText(content.Bytes()));
 }
 
-void WriteTextFile(const std::string& path, const std::vector<std::string>& lines)
+namespace {
+
+void WriteLines(OutputFile& file, const std::vector<std::string>& lines)
 {
     std::string text;
     for (const auto& line : lines) {
         text += line;
         text += "\r\n";
     }
-    OutputFile file(path);
     file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+}
+
+} // namespace
+
+void WriteTextFile(const std::string& path, const std::vector<std::string>& lines)
+{
+    OutputFile file(path);
+    WriteLines(file, lines);
     file.Commit();
+}
+
+std::string WriteTextFileFree(const std::string& path, const std::vector<std::string>& lines,
+                              const std::function<std::string(unsigned long)>& name)
+{
+    OutputFile file(path);
+    WriteLines(file, lines);
+    return file.CommitFree(name);
 }
 
 } // namespace packsmith

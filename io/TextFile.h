@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,5 +19,9 @@ std::vector<std::string> SplitTextLines(std::string_view text);
 std::string DecodeText(std::span<const std::uint8_t> bytes);
 std::vector<std::string> ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::vector<std::string>& lines);
+// The same, under the first of name(0), name(1), ... in path's folder that nothing holds yet
+// (OutputFile::CommitFree); returns the path it took.
+std::string WriteTextFileFree(const std::string& path, const std::vector<std::string>& lines,
+                              const std::function<std::string(unsigned long)>& name);
 
 } // namespace packsmith

@@ -34,6 +34,7 @@ constexpr std::size_t kPendingBytes = std::size_t{24} << 20;
 // Where an entry's picture is to go; an entry the selection leaves out goes nowhere.
 struct PlannedPicture {
     PackEntry Entry;
+    std::uint32_t Index = 0;
     bool Selected = false;
     std::string TypeDirectory;
     std::string FileName;
@@ -41,13 +42,53 @@ struct PlannedPicture {
 
 using PictureBatch = std::vector<PlannedPicture>;
 
-// Consecutive entries decoded on one worker, in entry order. A picture that cannot be read
-// ends the batch: the pictures before it are there, and the failure is raised after them.
+// Consecutive entries decoded on one worker, in entry order. A picture whose record cannot
+// be read is passed over with what was wrong, and the rest are read; any other failure (out
+// of memory) ends the batch: the pictures before it are there, and it is raised after them.
 struct DecodedBatch {
     PictureBatch Planned;
-    std::vector<std::unique_ptr<Bitmap32>> Pictures; // one for each planned entry up to a failure; null if left out
+    std::vector<std::unique_ptr<Bitmap32>> Pictures; // one for each planned entry up to a failure; null if none
+    std::vector<std::string> Problems;               // one for each picture: why it is null ("" if left out)
     std::exception_ptr Failure;
 };
+
+// An entry that could not be read, and why.
+struct UnreadEntry {
+    std::uint32_t Index = 0;
+    std::string Name;
+    std::string Problem;
+};
+
+// The failure of a pack with entries that could not be read: a single entry's own message,
+// or the entries named (the first few of them) with the first one's. A table cut short
+// adds the entries it lacks.
+std::string UnreadText(const std::string& path, const std::vector<UnreadEntry>& unread, const std::string& missing)
+{
+    std::string text;
+    if (unread.size() == 1) {
+        text = unread.front().Problem;
+    } else if (!unread.empty()) {
+        constexpr std::size_t kNamed = 8;
+        text = "Entries ";
+        for (std::size_t i = 0; i < unread.size() && i < kNamed; ++i) {
+            if (i > 0)
+                text += i + 1 == unread.size() ? " and " : ", ";
+            text += std::to_string(unread[i].Index + 1) + " \"" + PrintableName(unread[i].Name) + "\"";
+        }
+        if (unread.size() > kNamed)
+            text += " and " + std::to_string(unread.size() - kNamed) + " more";
+        text += " of " + path + " could not be read; entry " + std::to_string(unread.front().Index + 1) + ": " +
+                unread.front().Problem;
+    }
+    if (!missing.empty()) {
+        try {
+            ThrowReadError(missing);
+        } catch (const PackError& e) {
+            text += (text.empty() ? "" : "; ") + std::string(e.what());
+        }
+    }
+    return text;
+}
 
 // Every directory is checked and made once per job.
 class TypeDirectories {
@@ -85,7 +126,8 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     host.SetProgressMax(100);
     host.SetProgressPosition(0);
 
-    std::uint32_t named = 0;
+    std::uint32_t named = 0; // entries done: written, left out or passed over
+    std::vector<UnreadEntry> unread;
     const auto write = [&](const PlannedPicture& planned, const Bitmap32& bitmap) {
         const auto written = pictures.Write(planned.TypeDirectory, planned.FileName, bitmap);
         host.ReportOutput(written.Path, written.Bytes);
@@ -102,19 +144,23 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
         batch.Planned = std::move(planned);
         for (const PlannedPicture& picture : batch.Planned) {
             stop.ThrowIfStopped();
-            if (!picture.Selected) {
-                batch.Pictures.emplace_back();
-                continue;
-            }
-            std::unique_ptr<Bitmap32> bitmap = bitmaps.Get();
-            try {
-                worker.Reader().ReadPicture(picture.Entry, *bitmap);
-            } catch (...) {
-                batch.Failure = std::current_exception();
-                bitmaps.Put(std::move(bitmap));
-                break;
+            std::unique_ptr<Bitmap32> bitmap;
+            std::string problem;
+            if (picture.Selected) {
+                bitmap = bitmaps.Get();
+                try {
+                    worker.Reader().ReadPicture(picture.Entry, *bitmap);
+                } catch (const PackError& e) {
+                    problem = e.what();
+                    bitmaps.Put(std::move(bitmap));
+                } catch (...) {
+                    batch.Failure = std::current_exception();
+                    bitmaps.Put(std::move(bitmap));
+                    break;
+                }
             }
             batch.Pictures.push_back(std::move(bitmap));
+            batch.Problems.push_back(std::move(problem));
         }
         return batch;
     };
@@ -125,6 +171,8 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
                 write(batch.Planned[k], *batch.Pictures[k]);
                 bitmaps.Put(std::move(batch.Pictures[k]));
             } else {
+                if (!batch.Problems[k].empty())
+                    unread.push_back({batch.Planned[k].Index, batch.Planned[k].Entry.Name, batch.Problems[k]});
                 host.ReportLeftOut();
             }
             host.ShowFileProgress(
@@ -138,6 +186,7 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
     const auto plan = [&](std::uint32_t i) {
         PlannedPicture planned;
         planned.Entry = reader.NextEntry();
+        planned.Index = i;
         planned.Selected = !run.Selection || run.Selection(i, planned.Entry.Name);
         if (planned.Selected) {
             planned.TypeDirectory = JoinPath(run.TargetDirectory, TypeDirectoryName(planned.Entry.Name));
@@ -147,30 +196,45 @@ void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
         return planned;
     };
     const PipelineLimits limits{WorkersFor(run), 0, kPendingBytes};
-    Pipeline<PictureBatch, DecodedBatch, ImagePackFile>::Run(limits, host.Stop(), steps, [&](auto& pipeline) {
-        PictureBatch open; // planned, not yet given
-        std::uint64_t openBytes = 0;
-        const auto give = [&] {
-            if (!open.empty())
-                pipeline.Give(std::exchange(open, {}), static_cast<std::size_t>(std::exchange(openBytes, 0)));
-        };
-        for (std::uint32_t i = 0; i < reader.EntryCount(); ++i) {
-            CheckStop(host);
-            try {
-                open.push_back(plan(i));
-            } catch (...) {
-                // An entry that cannot be planned fails once those before it are written,
-                // as when the pictures are written one by one.
-                give();
-                throw;
+    try {
+        Pipeline<PictureBatch, DecodedBatch, ImagePackFile>::Run(limits, host.Stop(), steps, [&](auto& pipeline) {
+            PictureBatch open; // planned, not yet given
+            std::uint64_t openBytes = 0;
+            const auto give = [&] {
+                if (!open.empty())
+                    pipeline.Give(std::exchange(open, {}), static_cast<std::size_t>(std::exchange(openBytes, 0)));
+            };
+            // A table cut short gives the entries it has; those it lacks are named at the end.
+            for (std::uint32_t i = 0; i < reader.ReadableEntryCount(); ++i) {
+                CheckStop(host);
+                try {
+                    open.push_back(plan(i));
+                } catch (...) {
+                    // An entry that cannot be planned fails once those before it are written,
+                    // as when the pictures are written one by one.
+                    give();
+                    throw;
+                }
+                if (open.back().Selected)
+                    openBytes += std::max<std::uint64_t>(reader.PictureBytes(open.back().Entry), 1);
+                if (openBytes >= kBatchBytes || open.size() >= kBatchEntries)
+                    give();
             }
-            if (open.back().Selected)
-                openBytes += std::max<std::uint64_t>(reader.PictureBytes(open.back().Entry), 1);
-            if (openBytes >= kBatchBytes || open.size() >= kBatchEntries)
-                give();
-        }
-        give();
-    });
+            give();
+        });
+    } catch (const JobStopped&) {
+        throw;
+    } catch (...) {
+        // The pictures written stay, and the run lists them: every entry not reached gets
+        // its empty line, so that a replay of the log finds each picture in its place.
+        for (; named < reader.ReadableEntryCount(); ++named)
+            host.ReportLeftOut();
+        throw;
+    }
+    // Every entry that could be read is out; then the pack fails with those that could not.
+    const std::string missing = reader.MissingEntries();
+    if (!unread.empty() || !missing.empty())
+        throw PackError(UnreadText(path, unread, missing));
 }
 
 } // namespace packsmith

@@ -10,8 +10,8 @@ FileContents ListAt3(const std::string& path)
     return {ListImagePack(pack, path), std::nullopt};
 }
 
-FileContents ListWac(const std::string& path) { return {{}, SummarisePackedWav(path)}; }
+FileContents ListWac(const std::string& path) { return {{}, DescribePackedWav(path)}; }
 
-FileContents ListWas(const std::string& path) { return {{}, SummarisePackedMusic(path)}; }
+FileContents ListWas(const std::string& path) { return {{}, DescribePackedMusic(path)}; }
 
 } // namespace packsmith

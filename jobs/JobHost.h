@@ -48,8 +48,16 @@ public:
     // The run alone turns these into results lines and lines of the result log.
     virtual void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) = 0;
     void ReportOutput(const std::string& path, std::uint64_t bytes) { ReportOutput(path, bytes, {}); }
-    // An entry the extraction's selection left out, in its place among the outputs: the
-    // result log gets an empty line for it, so that a replay keeps its record.
+    // A file written under another name than the usual one, because a different file held
+    // that name and was kept: as ReportOutput, and the result log names it under its source
+    // even for a format whose outputs it does not list, so that a replay takes this file.
+    virtual void ReportRenamedOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
+    {
+        ReportOutput(path, bytes, detail);
+    }
+    // An entry the extraction wrote no file for, in its place among the outputs: one the
+    // selection left out, or one that could not be read or written before the job failed.
+    // The result log gets an empty line for it, so that a replay keeps its record.
     virtual void ReportLeftOut() = 0;
     // Something the job passed over that the user should know of (a pack the log names but
     // that is not there): a results line of its own, and the run ends "with warnings".

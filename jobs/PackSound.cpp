@@ -17,7 +17,9 @@
 #include "io/ByteBuffer.h"
 #include "io/OutputFile.h"
 #include "jobs/PackedMusic.h"
+#include "jobs/ListedPath.h"
 #include "jobs/PackedWave.h"
+#include "jobs/ResultLog.h"
 #include "jobs/StepHost.h"
 #include "platform/FileSystem.h"
 
@@ -186,8 +188,13 @@ int RebuildSound(Packing packing, const std::string& newPath, int firstLine, Run
     const std::string source = run.SourcePackStream->Path();
     RefuseOverInput(newPath, source);
 
+    // The sound beside the log named after the source, unless the log names another under
+    // the source (the extraction found a different file at that name and kept it).
+    const bool listed = firstLine < run.ReplayList.Count() && !IsKeywordLine(run.ReplayList.At(firstLine)) &&
+                        run.ReplayList.At(firstLine).find_first_not_of(" \t") != std::string::npos;
     const std::string edited =
-        JoinPath(run.ReplayDirectory, ChangeFileExt(ExtractFileName(source), ".wav"));
+        listed ? ResolveListedPath(run.ReplayList.At(firstLine), run.ReplayDirectory)
+               : JoinPath(run.ReplayDirectory, ChangeFileExt(ExtractFileName(source), ".wav"));
     // A source named as its edited sound is, replayed into the log's folder.
     RefuseOverInput(newPath, edited);
     std::string detail;

@@ -32,6 +32,26 @@ void CheckIsPackedWav(const std::string& path, std::uint32_t blockCount, std::ui
         throw PackError(notWav + "it holds the chunks of a Packed Music file");
 }
 
+bool TakeWacBlock(BufferedReader& input, std::uint32_t block, std::uint32_t blockCount,
+                  std::span<const std::uint8_t>& coded, std::string& problem)
+{
+    if (input.Remaining() < 2) {
+        problem = EndsInside(block, blockCount);
+        return false;
+    }
+    const std::uint16_t blockSize = LoadLE16(input.Take(2).data());
+    if (input.Remaining() < blockSize) {
+        // A size no block can have is a damaged one, not a file cut short.
+        problem = blockSize > kWacMaxCodedBytes
+                      ? "block " + std::to_string(block + 1) + " of " + std::to_string(blockCount) + " gives a size of " +
+                            std::to_string(blockSize) + " bytes, which runs past the end of the file"
+                      : EndsInside(block, blockCount);
+        return false;
+    }
+    coded = input.Take(blockSize);
+    return true;
+}
+
 void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSink& out, JobHost& host)
 {
     // The state runs on from block to block.
@@ -41,18 +61,9 @@ void DecodeWacBlocks(BufferedReader& input, std::uint32_t blockCount, DecodedSin
             CheckStop(host);
             host.ShowFileProgressOf(input.Position(), input.Size());
         }
-        if (input.Remaining() < 2)
-            ThrowReadError(EndsInside(block, blockCount));
-        const std::uint16_t blockSize = LoadLE16(input.Take(2).data());
-        if (input.Remaining() < blockSize) {
-            // A size no block can have is a damaged one, not a file cut short.
-            if (blockSize > kWacMaxCodedBytes)
-                ThrowReadError("block " + std::to_string(block + 1) + " of " + std::to_string(blockCount) +
-                               " gives a size of " + std::to_string(blockSize) +
-                               " bytes, which runs past the end of the file");
-            ThrowReadError(EndsInside(block, blockCount));
-        }
-        const auto coded = input.Take(blockSize);
+        std::span<const std::uint8_t> coded;
+        if (std::string problem; !TakeWacBlock(input, block, blockCount, coded, problem))
+            ThrowReadError(problem);
         DecodeWacBlock(coded, out.Extend(kWacBlockBytes).first<kWacBlockBytes>(), state);
     }
 }

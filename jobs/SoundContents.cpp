@@ -9,6 +9,7 @@
 #include "formats/wac/WacDecoder.h"
 #include "formats/was/MusicChunks.h"
 #include "formats/wave/WaveFile.h"
+#include "io/BufferedReader.h"
 #include "io/FileStream.h"
 #include "jobs/PackedWave.h"
 
@@ -28,6 +29,16 @@ SoundSummary FromHeader(std::span<const std::uint8_t> front, std::uint64_t fileS
     return summary;
 }
 
+// A message's cause for a listing, which says it is a read error in its own way: the words
+// in brackets of "Stream read error (...)", any other message whole.
+std::string Cause(const std::string& message)
+{
+    const std::string prefix = "Stream read error (";
+    if (message.rfind(prefix, 0) == 0 && message.back() == ')')
+        return message.substr(prefix.size(), message.size() - prefix.size() - 1);
+    return message;
+}
+
 std::array<std::uint8_t, kWaveDataAt> ReadFront(FileStream& file)
 {
     std::array<std::uint8_t, kWaveDataAt> front;
@@ -38,28 +49,9 @@ std::array<std::uint8_t, kWaveDataAt> ReadFront(FileStream& file)
     return front;
 }
 
-} // namespace
-
-double SoundSummary::Seconds() const
-{
-    const std::uint64_t bytesPerSecond = std::uint64_t{SampleRate} * Channels * (BitsPerSample / 8);
-    return bytesPerSecond == 0 ? 0.0 : static_cast<double>(DecodedBytes) / static_cast<double>(bytesPerSecond);
-}
-
-SoundSummary SummarisePackedWav(const std::string& path)
-{
-    FileStream file(path, FileStream::Mode::OpenRead);
-    const auto size = static_cast<std::uint64_t>(file.Size());
-    const auto front = ReadFront(file);
-    const std::uint32_t blockCount = LoadLE32(front.data());
-    CheckIsPackedWav(path, blockCount, size);
-    SoundSummary summary = FromHeader(front, size);
-    summary.Units = blockCount;
-    summary.DecodedBytes = std::uint64_t{blockCount} * kWacBlockBytes;
-    return summary;
-}
-
-SoundSummary SummarisePackedMusic(const std::string& path)
+// Packed music's summary from its chunk headers; describe: one that cannot be read ends
+// the summary with what is wrong in Problem, rather than failing it.
+SoundSummary SummariseMusic(const std::string& path, bool describe)
 {
     FileStream file(path, FileStream::Mode::OpenRead);
     const auto size = static_cast<std::uint64_t>(file.Size());
@@ -72,12 +64,63 @@ SoundSummary SummarisePackedMusic(const std::string& path)
         const auto available = std::min<std::uint64_t>(header.size(), size - at);
         file.SetPosition(static_cast<std::int64_t>(at));
         file.ReadBuffer(std::span(header).first(available));
-        const MusicChunk chunk = ReadMusicChunk(std::span(header).first(available), at, size, path);
+        MusicChunk chunk;
+        try {
+            chunk = ReadMusicChunk(std::span(header).first(available), at, size, path);
+        } catch (const PackError& e) {
+            if (!describe)
+                throw;
+            summary.Problem = Cause(e.what());
+            break;
+        }
         ++summary.Units;
         summary.DecodedBytes += chunk.DecodedBytes;
         at = chunk.End();
     }
     return summary;
 }
+
+} // namespace
+
+double SoundSummary::Seconds() const
+{
+    const std::uint64_t bytesPerSecond = std::uint64_t{SampleRate} * Channels * (BitsPerSample / 8);
+    return bytesPerSecond == 0 ? 0.0 : static_cast<double>(DecodedBytes) / static_cast<double>(bytesPerSecond);
+}
+
+SoundSummary SummarisePackedWav(const std::string& path)
+{
+    // The blocks' sizes would mean reading the whole file; the count is in its front.
+    FileStream file(path, FileStream::Mode::OpenRead);
+    const auto size = static_cast<std::uint64_t>(file.Size());
+    const auto front = ReadFront(file);
+    const std::uint32_t blockCount = LoadLE32(front.data());
+    CheckIsPackedWav(path, blockCount, size);
+    SoundSummary summary = FromHeader(front, size);
+    summary.Units = blockCount;
+    summary.DecodedBytes = std::uint64_t{blockCount} * kWacBlockBytes;
+    return summary;
+}
+
+SoundSummary DescribePackedWav(const std::string& path)
+{
+    SoundSummary summary = SummarisePackedWav(path);
+    BufferedReader input(path);
+    input.Take(kWaveDataAt);
+    const auto blockCount = static_cast<std::uint32_t>(summary.Units);
+    std::span<const std::uint8_t> coded;
+    for (std::uint32_t block = 0; block < blockCount; ++block) {
+        if (!TakeWacBlock(input, block, blockCount, coded, summary.Problem)) {
+            summary.Units = block;
+            summary.DecodedBytes = std::uint64_t{block} * kWacBlockBytes;
+            break;
+        }
+    }
+    return summary;
+}
+
+SoundSummary SummarisePackedMusic(const std::string& path) { return SummariseMusic(path, false); }
+
+SoundSummary DescribePackedMusic(const std::string& path) { return SummariseMusic(path, true); }
 
 } // namespace packsmith

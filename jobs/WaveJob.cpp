@@ -1,6 +1,9 @@
 #include "jobs/WaveJob.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
 
 #include "core/ByteOrder.h"
 #include "core/PackError.h"
@@ -18,6 +21,38 @@ constexpr std::size_t kSpareBuffers = 2;
 std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
 {
     return JoinPath(run.TargetDirectory, ChangeFileExt(ExtractFileName(inputPath), ".wav"));
+}
+
+// Alternative n of a ".wav" name: "chord.wav" gives chord_0000.wav, chord_0001.wav, ...,
+// numbered as the pictures of one name are.
+std::string AlternativeName(const std::string& fileName, unsigned long n)
+{
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "_%04lX.wav", n);
+    return ChangeFileExt(fileName, "") + digits;
+}
+
+// Whether the file at path holds exactly the bytes of written. Read a piece at a time, so
+// a stop is seen while a long sound is compared.
+bool HoldsTheSame(const std::string& path, Stream& written, const JobHost& host)
+{
+    FileStream earlier(path, FileStream::Mode::OpenRead);
+    const std::int64_t size = written.Size();
+    if (earlier.Size() != size)
+        return false;
+    constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+    ByteBuffer ours(std::min<std::size_t>(kPieceBytes, static_cast<std::size_t>(size)));
+    ByteBuffer theirs(ours.size());
+    for (std::int64_t at = 0; at < size;) {
+        CheckStop(host);
+        const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kPieceBytes), size - at));
+        written.ReadAt(at, std::span(ours).first(piece));
+        earlier.ReadAt(at, std::span(theirs).first(piece));
+        if (std::memcmp(ours.data(), theirs.data(), piece) != 0)
+            return false;
+        at += static_cast<std::int64_t>(piece);
+    }
+    return true;
 }
 
 const std::string& CheckedOutput(const std::string& outputPath, const std::string& inputPath, RunContext& run)
@@ -95,6 +130,7 @@ void WaveJob::KeepPartial()
         std::rethrow_exception(failure);
     bool kept = false;
     try {
+        DescribeSamplesWritten();
         kept = output_.CommitIfFree();
     } catch (...) {
         // The partial output is lost; the failure that matters is the first one.
@@ -107,6 +143,26 @@ void WaveJob::KeepPartial()
     } catch (const PackError& e) {
         throw PackError(std::string(e.what()) + "; the earlier " + outputPath_ + " was kept");
     }
+}
+
+// The header was copied as the packed file gives it, for all of the sound; a file cut short
+// holds less, and a player that believes the header reads past its end. The sizes it
+// gives are set to what was written, where the header has them in their usual places.
+void WaveJob::DescribeSamplesWritten()
+{
+    using namespace wave_header;
+    FileStream& file = output_.Stream();
+    std::array<std::uint8_t, kWaveHeaderBytes> header;
+    if (written_ < header.size())
+        return;
+    file.ReadAt(0, header);
+    const auto clamped = [](std::uint64_t bytes) { return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu)); };
+    if (std::memcmp(header.data(), "RIFF", 4) == 0)
+        StoreLE32(header.data() + kRiffSizeAt, clamped(written_ - 8));
+    if (std::memcmp(header.data() + kDataTagAt, "data", 4) == 0)
+        StoreLE32(header.data() + kDataSizeAt, clamped(written_ - kWaveHeaderBytes));
+    file.SetPosition(0);
+    file.WriteBuffer(header);
 }
 
 std::span<const std::uint8_t> WaveJob::ReadFront()
@@ -160,10 +216,21 @@ void WaveJob::Flush()
     writing_->Give(std::move(full));
 }
 
+// An earlier file of the name that holds other bytes (a sound the user edited, another
+// run's) is never replaced: the output takes the first free alternative name, and the run
+// lists that name in the log so that a replay packs it. One that holds the very same
+// bytes is replaced, as a second extraction of the same file always did.
 void WaveJob::Finish()
 {
-    output_.Commit();
-    host_.ReportOutput(outputPath_, written_);
+    // A link at the name is replaced itself, as ever: what it leads to is not the run's to keep.
+    if (KindOf(outputPath_, false) != PathKind::RegularFile || HoldsTheSame(outputPath_, output_.Stream(), host_)) {
+        output_.Commit();
+        host_.ReportOutput(outputPath_, written_);
+        return;
+    }
+    const std::string fileName = ExtractFileName(outputPath_);
+    const std::string written = output_.CommitFree([&](unsigned long n) { return AlternativeName(fileName, n); });
+    host_.ReportRenamedOutput(written, written_, fileName + " holds another sound and was kept");
 }
 
 } // namespace packsmith

@@ -23,10 +23,12 @@ namespace packsmith {
 // status line names the input, and the "Extracted" count moves as the buffers are written.
 //
 // The ".wav" gets its name only when the job is done, so an earlier file of the name is
-// replaced only by a complete one. A job that fails keeps what it decoded, as the tool
-// always has, but only where no earlier file of the name was there: an earlier file is
-// never destroyed by a failed job, and the message says that it was kept. A stopped job,
-// and one that failed before it wrote anything, leave nothing.
+// replaced only by a complete one with the same bytes; one with other bytes stays, and the
+// output takes the next free name (chord_0000.wav). A job that fails keeps what it
+// decoded, as the tool always has, with a header that gives the size written, but only
+// where no earlier file of the name was there: an earlier file is never destroyed by a
+// failed job, and the message says that it was kept. A stopped job, and one that failed
+// before it wrote anything, leave nothing.
 class WaveJob final : public DecodedSink {
 public:
     WaveJob(const std::string& inputPath, RunContext& run, JobHost& host);
@@ -59,6 +61,7 @@ private:
 
     void Flush();
     [[noreturn]] void KeepPartial();
+    void DescribeSamplesWritten();
 
     JobHost& host_;
     std::string inputPath_;

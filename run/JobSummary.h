@@ -12,6 +12,7 @@ struct JobOutput {
     std::uint64_t Bytes = 0;
     std::string Detail;
     bool LeftOut = false; // an entry the selection left out: no file, an empty log line
+    bool Listed = false;  // the log lists it under its source, whether or not the format lists outputs
 };
 
 // The results pane's lines for one job: its input, what it wrote and how many bytes.

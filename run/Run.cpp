@@ -5,9 +5,9 @@
 #include "core/ErrorText.h"
 #include "core/PackError.h"
 #include "core/PathUtils.h"
-#include "io/TextFile.h"
 #include "jobs/ResultLog.h"
 #include "platform/FileSystem.h"
+#include "run/ResultLogFile.h"
 
 namespace packsmith {
 
@@ -43,6 +43,7 @@ RunResult Run::Execute()
     std::string stoppedIn;
     const int count = static_cast<int>(jobs_.size());
     int done = 0;
+    bool logTried = false;
     try {
         SetBar(Bar::Total, 0, 100);
         host_.SetExtractedText("Extracted: 0");
@@ -71,10 +72,22 @@ RunResult Run::Execute()
         if (extractedBytes_ != 0)
             host_.AddResultLine("Total " + std::to_string(extractedBytes_) + " bytes " +
                                 (format_.Kind == JobKind::Extract ? "extracted." : "written."));
-        if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty())
+        if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty()) {
+            logTried = true;
             WriteResultLog();
+        }
     } catch (...) {
-        return {RunOutcome::Failed, About(job, MessageOf(std::current_exception())), warnings_, job, done, count};
+        std::string error = About(job, MessageOf(std::current_exception()));
+        // What the run wrote before the failure stays on disk, so its log is written as a
+        // stopped run's is: the finished jobs, and what the failed one wrote.
+        if (format_.Kind == JobKind::Extract && !context_.ResultList.Empty() && !logTried) {
+            try {
+                WriteResultLog();
+            } catch (...) {
+                error += "; " + MessageOf(std::current_exception());
+            }
+        }
+        return {RunOutcome::Failed, error, warnings_, job, done, count};
     }
     return {stopped ? RunOutcome::Stopped : RunOutcome::Completed, {}, warnings_, stoppedIn, done, count};
 }
@@ -95,27 +108,46 @@ void Run::RunJob(const std::string& path, bool& completed)
         context_.ResultList.Truncate(linesBefore);
         ReportWarning(skipped.what());
         return;
+    } catch (...) {
+        // A failed job's files stay (the failure may be the pack's, not theirs), so the log
+        // lists them as a finished job's, an empty line for each entry it could not write,
+        // and can put back what is on disk. A job that wrote nothing leaves no lines.
+        if (std::any_of(outputs_.begin(), outputs_.end(), [](const JobOutput& o) { return !o.LeftOut; }))
+            ListOutputs();
+        else
+            context_.ResultList.Truncate(linesBefore);
+        throw;
     }
     if (!completed) {
         // An interrupted job takes back its lines, so the log stays safe to replay, and
         // takes away the files that the log would have listed, so that the log and what is
-        // on disk agree.
+        // on disk agree; the total counts only what stays.
         context_.ResultList.Truncate(linesBefore);
         if (format_.LogsOutputs)
             for (const JobOutput& output : outputs_)
-                if (!output.LeftOut)
-                    RemoveFile(output.Path);
-    } else if (format_.LogsOutputs) {
-        for (const JobOutput& output : outputs_)
-            context_.ResultList.Add(output.Path);
+                if (!output.LeftOut && RemoveFile(output.Path) == 0)
+                    extractedBytes_ -= static_cast<std::int64_t>(output.Bytes);
+    } else {
+        ListOutputs();
     }
     for (const std::string& line : JobSummaryLines(path, outputs_, completed, !completed && format_.LogsOutputs))
         host_.AddResultLine(line);
 }
 
+void Run::ListOutputs()
+{
+    for (const JobOutput& output : outputs_)
+        if (format_.LogsOutputs || output.Listed)
+            context_.ResultList.Add(output.Path);
+}
+
 void Run::WriteResultLog()
 {
-    WriteTextFile(JoinPath(context_.TargetDirectory, kResultLogName), context_.ResultList.Lines());
+    const std::string written = packsmith::WriteResultLog(context_.TargetDirectory, context_.ResultList.Lines());
+    const std::string usual = JoinPath(context_.TargetDirectory, kResultLogName);
+    if (written != usual)
+        host_.AddResultLine("The log was written as " + written + ": " + usual +
+                            " lists other sources, and was kept");
 }
 
 void Run::SetBar(Bar bar, int position, int maximum)
@@ -155,6 +187,12 @@ void Run::ReportWarning(const std::string& text)
 }
 
 void Run::ReportLeftOut() { outputs_.push_back({{}, 0, {}, true}); }
+
+void Run::ReportRenamedOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
+{
+    ReportOutput(path, bytes, detail);
+    outputs_.back().Listed = true;
+}
 
 void Run::ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail)
 {

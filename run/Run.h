@@ -56,7 +56,7 @@ public:
     void ReplaceHandler(Handler handler) { handler_ = std::move(handler); }
 
     // Runs the jobs; never throws. A failure ends the run at once: the remaining jobs are
-    // not run and no "result.log" is written.
+    // not run, and "result.log" lists what was written up to then.
     RunResult Execute();
 
     const RunContext& Context() const { return context_; }
@@ -71,6 +71,8 @@ private:
     void RunJob(const std::string& path, bool& completed);
     void SetBar(Bar bar, int position, int maximum);
     BarState& BarOf(Bar bar) { return bar == Bar::Progress ? progress_ : total_; }
+    // The log lines of the job's outputs.
+    void ListOutputs();
     void WriteResultLog();
 
     // JobHost, for the handlers.
@@ -84,6 +86,7 @@ private:
     void ShowBytesWritten(std::uint64_t bytes) override;
     const std::atomic<bool>& StopFlag() const override { return host_.StopFlag(); }
     void ReportOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
+    void ReportRenamedOutput(const std::string& path, std::uint64_t bytes, const std::string& detail) override;
     void ReportWarning(const std::string& text) override;
     void ReportLeftOut() override;
 

@@ -15,6 +15,7 @@
 #include "formats/was/WasEncoder.h"
 #include "jobs/ExtractWac.h"
 #include "jobs/ExtractWas.h"
+#include "jobs/SoundContents.h"
 #include "testing/Bytes.h"
 #include "testing/HandlerFixture.h"
 #include "testing/TempDir.h"
@@ -47,6 +48,23 @@ std::string DecodedWac(const Bytes& file, std::uint32_t blocks)
         at += 2 + size;
     }
     return out;
+}
+
+// A wave file's bytes with the sizes of its header set to what it holds, as a job that
+// fails part way writes them.
+std::string SizesSet(std::string wav)
+{
+    auto* bytes = reinterpret_cast<std::uint8_t*>(wav.data());
+    StoreLE32(bytes + 4, static_cast<std::uint32_t>(wav.size() - 8));
+    StoreLE32(bytes + 40, static_cast<std::uint32_t>(wav.size() - 44));
+    return wav;
+}
+
+// The cause in a read error's brackets, as a listing gives it.
+std::string CauseOf(const std::string& message)
+{
+    const std::string prefix = "Stream read error (";
+    return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size(), message.size() - prefix.size() - 1) : message;
 }
 
 // Appends a packed music chunk with the given sizes and coded bytes.
@@ -142,8 +160,18 @@ TEST_F(AudioExtractionTest, TruncatedWacKeepsTheBlocksBeforeTheCut)
                                     std::to_string(length) + " bytes"
                               : "Stream read error (the file ends inside block " + std::to_string(whole + 1) + " of 3)";
         EXPECT_EQ(Failure(ExtractWac, path), message);
-        EXPECT_EQ(Output("cut.wav"), length < 52 + 6 ? "" : DecodedWac(file, whole));
+        // What is kept says in its header how much it holds; a listing says the same, and
+        // where the file is damaged.
+        EXPECT_EQ(Output("cut.wav"), length < 52 + 6 ? "" : SizesSet(DecodedWac(file, whole)));
+        if (length >= 52 + 6) {
+            const SoundSummary listed = DescribePackedWav(path);
+            EXPECT_EQ(listed.Problem, CauseOf(message));
+            EXPECT_EQ(listed.Units, whole);
+            EXPECT_EQ(listed.DecodedBytes, whole * 512u);
+            EXPECT_EQ(SummarisePackedWav(path).DecodedBytes, 3 * 512u) << "what the header claims";
+        }
     }
+    EXPECT_EQ(DescribePackedWav(Input("whole.wac", file)).Problem, "");
 
     // A block size no block can have, in a file of full length, is named as what it is.
     Bytes damaged = file;
@@ -237,6 +265,10 @@ TEST_F(AudioExtractionTest, HostileWasSizesEndTheJobCleanly)
         } else {
             EXPECT_EQ(message, row.message);
         }
+        const SoundSummary listed = DescribePackedMusic(path);
+        EXPECT_EQ(listed.Problem, CauseOf(message));
+        EXPECT_EQ(listed.Units, 1u);
+        EXPECT_EQ(listed.DecodedBytes, 20u);
         EXPECT_EQ(Output(std::filesystem::path(row.name).replace_extension(".wav").string()).size(), 44u + 20)
             << "the good chunk before the failure stays";
     }
@@ -256,6 +288,45 @@ TEST_F(AudioExtractionTest, HostileWasSizesEndTheJobCleanly)
                                  : "Stream read error (the file ends inside the chunk at offset 52)")
             << length;
         EXPECT_EQ(Output("cut.wav").size(), length < 52 ? 0u : 44u) << length;
+    }
+}
+
+TEST_F(AudioExtractionTest, ASecondExtractionNeverReplacesADifferentSound)
+{
+    const std::string wav = run.TargetDirectory + "/chord.wav";
+    const struct {
+        void (*handler)(const std::string&, RunContext&, JobHost&);
+        std::string input;
+    } kinds[] = {{ExtractWac, Input("chord.wac", EncodeWacFile(Tone(3000)))},
+                 {ExtractWas, Input("chord.was", EncodeWasFile(Tone(3000), {}, 1000))}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.input);
+        std::filesystem::remove_all(run.TargetDirectory);
+        std::filesystem::create_directories(run.TargetDirectory);
+        const auto again = [&] {
+            host = {};
+            run.Files = {}; // a run of its own each time
+            EXPECT_EQ(Failure(kind.handler, kind.input), "");
+            return host.OutputPaths();
+        };
+        again();
+        const std::string first = Output("chord.wav");
+        // The same bytes again: replaced, as ever.
+        EXPECT_EQ(again(), std::vector<std::string>{wav});
+        EXPECT_FALSE(FileExists(run.TargetDirectory + "/chord_0000.wav"));
+        // An edited sound of the same size, then of another: it stays, and the output takes
+        // the next free name and says why.
+        std::string edited = first;
+        edited[100] ^= 1;
+        dir.Write("out/chord.wav", edited);
+        EXPECT_EQ(again(), std::vector<std::string>{run.TargetDirectory + "/chord_0000.wav"});
+        EXPECT_EQ(host.Details, std::vector<std::string>{"chord.wav holds another sound and was kept"});
+        edited += "more";
+        dir.Write("out/chord.wav", edited);
+        EXPECT_EQ(again(), std::vector<std::string>{run.TargetDirectory + "/chord_0001.wav"});
+        EXPECT_EQ(Output("chord.wav"), edited);
+        EXPECT_EQ(Output("chord_0000.wav"), first);
+        EXPECT_EQ(Output("chord_0001.wav"), first);
     }
 }
 

@@ -199,8 +199,10 @@ TEST(CliBinary, OutputsReplaceLinksAndTakeTheUmasksPermissions)
         const std::string out = "M" + std::to_string(mask), again = out + "R";
         ASSERT_EQ(RunBinary({"-o", out, "chord.wac"}, dir, mask).Status, 0);
         ASSERT_EQ(RunBinary({"-o", out, pack}, dir, mask).Status, 0);
-        ASSERT_EQ(RunBinary({"-o", again, out + "/result.log"}, dir, mask).Status, 0);
-        for (const std::string& file : {out + "/chord.wav", out + "/BMP/a.bmp.tga", out + "/result.log", again + "/p.at3"}) {
+        // The pack's log goes beside the sound's, which lists another source.
+        ASSERT_EQ(RunBinary({"-o", again, out + "/result_0000.log"}, dir, mask).Status, 0);
+        for (const std::string& file : {out + "/chord.wav", out + "/BMP/a.bmp.tga", out + "/result.log",
+                                        out + "/result_0000.log", again + "/p.at3"}) {
             struct stat info {};
             ASSERT_EQ(stat((dir / file).c_str(), &info), 0) << file;
             EXPECT_EQ(info.st_mode & 0777, 0666u & ~mask) << file;
@@ -676,6 +678,95 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
         std::filesystem::remove_all(dir / "one");
         std::filesystem::remove_all(dir / "many");
     }
+}
+
+// ---- What a second, failed or damaged run leaves ----
+
+std::vector<std::int16_t> Chord(std::size_t count)
+{
+    std::vector<std::int16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::int16_t>((i * 2654435761u >> 20) % 9000) - 4500;
+    return samples;
+}
+
+TEST_F(CliRunTest, ASecondExtractionKeepsTheEditedSoundAndItsLogReplaysIt)
+{
+    dir.Write("chord.wac", AsString(EncodeWacFile(Chord(5000))));
+    ASSERT_EQ(Cli({"-q", "-o", dir / "ow", dir / "chord.wac"}).Status, 0);
+    std::string edited = ReadFileBytes(dir / "ow/chord.wav");
+    for (std::size_t i = 44; i < edited.size(); i += 2)
+        edited[i] = 0;
+    dir.Write("ow/chord.wav", edited);
+
+    const auto again = Cli({"-o", dir / "ow", dir / "chord.wac"});
+    EXPECT_EQ(again.Status, 0) << again.Err;
+    EXPECT_EQ(ReadFileBytes(dir / "ow/chord.wav"), edited);
+    EXPECT_NE(again.Out.find((dir / "chord.wac") + " -> " + (dir / "ow/chord_0000.wav") +
+                             " (chord.wav holds another sound and was kept, "),
+              std::string::npos) << again.Out;
+    EXPECT_EQ(ReadFileBytes(dir / "ow/result.log"),
+              "#Format: WAC\r\n#Source: " + (dir / "chord.wac") + "\r\n" + (dir / "ow/chord_0000.wav") + "\r\n");
+    // The replay packs the sound the log names, which is the extraction's own: unchanged.
+    const auto replay = Cli({"-o", dir / "new", dir / "ow/result.log"});
+    EXPECT_EQ(replay.Status, 0) << replay.Err;
+    EXPECT_NE(replay.Out.find("copied, unchanged"), std::string::npos) << replay.Out;
+    EXPECT_TRUE(ReadFileBytes(dir / "new/chord.wac") == ReadFileBytes(dir / "chord.wac"));
+}
+
+TEST_F(CliRunTest, ALogOfOtherPacksIsKeptAndAFailedRunLogsWhatItWrote)
+{
+    dir.Write("sprites.at3", AsString(BuildImagePack(Named({"s1.bmp", "s2.bmp"}))));
+    auto damaged = Named({"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"});
+    damaged[2].Record.resize(100);
+    dir.Write("cutdata.at3", AsString(BuildImagePack(damaged)));
+    dir.Write("chord.wac", AsString(EncodeWacFile(Chord(600))));
+
+    // A failed run: the entries that could be read are extracted and logged in their
+    // places, the one that could not is named, and the log replays.
+    const auto failed = Cli({"-q", "-o", dir / "mj", dir / "sprites.at3", dir / "cutdata.at3"});
+    EXPECT_EQ(failed.Status, 1);
+    EXPECT_EQ(failed.Err, "packsmith-cli: Cannot decode the image \"c.bmp\" in " + (dir / "cutdata.at3") +
+                              ": the record is shorter than its 248-byte header.\n");
+    const std::string mj = dir / "mj";
+    EXPECT_EQ(ReadTextFile(mj + "/result.log"),
+              (std::vector<std::string>{"#Format: AT3", "#Source: " + (dir / "sprites.at3"), mj + "/BMP/s1.bmp.tga",
+                                        mj + "/BMP/s2.bmp.tga", "#Format: AT3", "#Source: " + (dir / "cutdata.at3"),
+                                        mj + "/BMP/a.bmp.tga", mj + "/BMP/b.bmp.tga", "", mj + "/BMP/d.bmp.tga",
+                                        mj + "/BMP/e.bmp.tga"}));
+    const auto replay = Cli({"-q", "-o", dir / "re", mj + "/result.log"});
+    EXPECT_EQ(replay.Status, 0) << replay.Err;
+    EXPECT_TRUE(ReadFileBytes(dir / "re/cutdata.at3") == ReadFileBytes(dir / "cutdata.at3"));
+
+    // Sound extracted into the same folder: the pictures' log stays, the new one says its name.
+    const auto sound = Cli({"-o", mj, dir / "chord.wac"});
+    EXPECT_EQ(sound.Status, 0);
+    EXPECT_NE(sound.Out.find("The log was written as " + mj + "/result_0000.log: " + mj +
+                             "/result.log lists other sources, and was kept\n"),
+              std::string::npos) << sound.Out;
+    EXPECT_EQ(ReadTextFile(mj + "/result.log").size(), 11u);
+    EXPECT_EQ(ReadFileBytes(mj + "/result_0000.log"), "#Format: WAC\r\n#Source: " + (dir / "chord.wac") + "\r\n");
+}
+
+TEST_F(CliRunTest, AListingOfADamagedSoundSaysWhereAndEndsWithWarnings)
+{
+    const auto wac = EncodeWacFile(Chord(5000));
+    const auto was = EncodeWasFile(Chord(5000), {}, 1000);
+    dir.Write("cut.wac", AsString(std::vector<std::uint8_t>(wac.begin(), wac.end() - 100)));
+    dir.Write("cut.was", AsString(std::vector<std::uint8_t>(was.begin(), was.end() - 100)));
+    dir.Write("whole.wac", AsString(wac));
+    const auto cut = Cli({"--list", "cut.wac", "cut.was"});
+    EXPECT_EQ(cut.Status, 3);
+    EXPECT_NE(cut.Out.find("cut.wac: Packed WAV, damaged\n"), std::string::npos) << cut.Out;
+    EXPECT_NE(cut.Out.find("the file ends inside block 20 of 20\n"), std::string::npos) << cut.Out;
+    EXPECT_NE(cut.Out.find("the file ends inside the chunk at offset "), std::string::npos) << cut.Out;
+    const auto json = Cli({"--list", "--json", "cut.wac"});
+    EXPECT_EQ(json.Status, 3);
+    EXPECT_NE(json.Out.find(R"("blocks": 19, "codedBytes": )"), std::string::npos) << json.Out;
+    EXPECT_NE(json.Out.find(R"(, "error": "the file ends inside block 20 of 20"})"), std::string::npos) << json.Out;
+    const auto whole = Cli({"--list", "whole.wac"});
+    EXPECT_EQ(whole.Status, 0);
+    EXPECT_EQ(whole.Out.find("damaged"), std::string::npos);
 }
 
 } // namespace

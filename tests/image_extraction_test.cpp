@@ -8,6 +8,8 @@
 #include "core/PackError.h"
 #include "io/FileStream.h"
 #include "formats/imagepack/ImagePack.h"
+#include "formats/imagepack/ImagePackFile.h"
+#include "formats/imagepack/ImagePackReader.h"
 #include "formats/imagepack/PackListing.h"
 #include "formats/imagepack/record/RawImageRecord.h"
 #include "formats/tga/Bitmap32.h"
@@ -238,12 +240,77 @@ TEST_F(ImageExtractionTest, ADamagedTableGivesTheEntriesItHasThenNamesTheMissing
     EXPECT_EQ(listed[3].Problem, "the entry table runs past its stated size: entries 4 to 4294967295 are missing");
 }
 
+TEST_F(ImageExtractionTest, DamagedRecordsArePassedOverAndNamedAfterTheRest)
+{
+    // Entries whose records cannot be read are passed over, each in its place (an empty line
+    // of the log), the others extracted; then the job fails naming them. The same on the
+    // job's own thread and with workers.
+    auto pictures = Named({"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"});
+    const auto damage = [](PackPicture& picture) { picture.Record[211] = picture.Record[212] = 0; }; // block width 0
+    auto one = pictures;
+    damage(one[2]);
+    const std::string onePack = Input("one.at3", BuildImagePack(one));
+    auto two = pictures;
+    damage(two[1]);
+    two[3].Record.resize(100);
+    const std::string twoPack = Input("two.at3", BuildImagePack(two));
+    for (const unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(threads);
+        run.Threads = threads;
+        std::filesystem::remove_all(run.TargetDirectory);
+        std::filesystem::create_directories(run.TargetDirectory);
+        host = {};
+        const std::string message = Failure(onePack);
+        EXPECT_EQ(message.rfind("Cannot decode the image \"c.bmp\" in " + onePack + ": ", 0), 0u) << message;
+        EXPECT_EQ(host.OutputPaths(), (std::vector<std::string>{Out("/BMP/a.bmp.tga"), Out("/BMP/b.bmp.tga"),
+                                                                Out("/BMP/d.bmp.tga"), Out("/BMP/e.bmp.tga")}));
+        EXPECT_EQ(ReadBack(Out("/BMP/d.bmp.tga")), Picture(4).Expected);
+        EXPECT_EQ(host.LeftOut, 1);
+
+        host = {};
+        const std::string both = Failure(twoPack);
+        EXPECT_EQ(both.rfind("Entries 2 \"b.bmp\" and 4 \"d.bmp\" of " + twoPack +
+                                 " could not be read; entry 2: Cannot decode the image \"b.bmp\"", 0),
+                  0u) << both;
+        EXPECT_EQ(host.Outputs.size(), 3u);
+        EXPECT_EQ(host.LeftOut, 2);
+    }
+}
+
 TEST_F(ImageExtractionTest, AFileThatCannotBeWrittenFailsTheJob)
 {
     dir.Write("out/BMP", "a file where the directory would go");
     const std::string pack = Input("blocked.at3", BuildImagePack(Named({"x.bmp"})));
     EXPECT_EQ(Failure(pack), "Cannot create file " + Out("/BMP/x.bmp.tga") + " (a part of the path is not a directory)");
     EXPECT_TRUE(host.Outputs.empty()) << "no report of a file that was not written";
+
+    // Part way through a pack: what was written is reported, and every entry after it has its
+    // place, so that the log the run writes of it can be replayed.
+    host = {};
+    const std::string later = Input("later.at3", BuildImagePack(Named({"a.pcx", "b.bmp", "c.pcx"})));
+    EXPECT_NE(Failure(later), "");
+    EXPECT_EQ(host.OutputPaths(), std::vector<std::string>{Out("/PCX/a.pcx.tga")});
+    EXPECT_EQ(host.LeftOut, 2);
+}
+
+TEST_F(ImageExtractionTest, APackCutWhileItIsReadIsNamedWithTheEntry)
+{
+    const std::string pack = Input("shrinks.at3", BuildImagePack(Named({"a.bmp", "b.bmp"})));
+    ImagePackFile file(pack);
+    const PackEntry first = file.Reader().NextEntry();
+    const PackEntry second = file.Reader().NextEntry();
+    std::filesystem::resize_file(pack, second.DataOffset + 10);
+    Bitmap32 bitmap;
+    file.Reader().ReadPicture(first, bitmap);
+    try {
+        file.Reader().ReadPicture(second, bitmap);
+        ADD_FAILURE() << "read a picture that is no longer there";
+    } catch (const PackError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Stream read error (the picture of \"b.bmp\" in " + pack +
+                      " could not be read: the file has become shorter since it was opened (" +
+                      std::to_string(second.DataOffset + 10) + " of " + std::to_string(second.DataOffset + second.DataLength) + " bytes))");
+    }
 }
 
 TEST_F(ImageExtractionTest, ALibraryPlantedInTheTargetNeverRuns)

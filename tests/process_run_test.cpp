@@ -1,9 +1,13 @@
 // The processing run: jobs in order, the result log, the bars and the results lines, stops
 // and failures; then the run as the window starts it on its own thread: the closing box,
 // the controls, and what the window refuses or does while the run works.
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "core/FilesystemPath.h"
 #include "core/PackError.h"
@@ -109,13 +113,13 @@ TEST_F(RunTest, OnlyAFormatThatLogsItsOutputsListsThemAndBytesAreCounted)
 
     // Sound is reported the same way, but its log names only the sources.
     host = {};
+    std::filesystem::remove(target + "/result.log"); // which would be kept: it lists other sources
     ASSERT_EQ(Execute(1, {"/in/one.wac"}, report).Outcome, RunOutcome::Completed);
     EXPECT_EQ(ResultLog(), "#Format: WAC\r\n#Source: /in/one.wac\r\n");
 }
 
 TEST_F(RunTest, FailingJobEndsTheRunWithItsMessage)
 {
-    dir.Write("out/result.log", "from an earlier run\r\n");
     const RunResult result = Execute(1, {"/in/a.wac", "/in/b.wac", "/in/c.wac"},
                                      [](const std::string& path, RunContext&, JobHost& job) {
                                          job.SetStatus("Working on " + path);
@@ -126,11 +130,41 @@ TEST_F(RunTest, FailingJobEndsTheRunWithItsMessage)
     EXPECT_EQ(result.Outcome, RunOutcome::Failed);
     EXPECT_EQ(result.Error, "Cannot open file /in/b.wac");
     EXPECT_EQ(jobs, (Lines{"/in/a.wac", "/in/b.wac"}));
-    EXPECT_EQ(ResultLog(), "from an earlier run\r\n");
+    // The log lists the finished job; the failed one wrote nothing and is not in it.
+    EXPECT_EQ(ResultLog(), "#Format: WAC\r\n#Source: /in/a.wac\r\n");
     EXPECT_EQ(host.ResultLines, (Lines{"/in/a.wac: nothing written"}));
     // What the run showed stays as it was when the job failed.
     EXPECT_EQ(host.Messages.back(), "Working on /in/b.wac");
     EXPECT_EQ(host.ProgressBars.back().Position, 40);
+
+    // A pack that fails part way keeps what it wrote, and the log lists it in its places (an
+    // empty line for each entry without a picture), so that what is on disk can be replayed.
+    const auto pack = [&](const std::string& path, RunContext& run, JobHost& job) {
+        if (path == "/in/none.at3")
+            throw PackError("Cannot open file " + path);
+        job.ReportOutput(run.TargetDirectory + "/PIC/" + path.substr(4) + "1.tga", 5);
+        if (path == "/in/cut.at3") {
+            job.ReportLeftOut();
+            job.ReportOutput(run.TargetDirectory + "/PIC/cut3.tga", 5);
+            job.ReportLeftOut();
+            throw PackError("Cannot decode the image \"2\" in " + path);
+        }
+    };
+    for (const Lines& list : {Lines{"/in/ok.at3", "/in/cut.at3", "/in/later.at3"}, Lines{"/in/ok.at3", "/in/none.at3"}}) {
+        SCOPED_TRACE(list[1]);
+        host = {};
+        std::filesystem::remove(target + "/result.log");
+        jobs.clear();
+        const RunResult failed = Execute(3, list, pack);
+        EXPECT_EQ(failed.Outcome, RunOutcome::Failed);
+        EXPECT_EQ(failed.Error, list[1] == "/in/none.at3" ? "Cannot open file /in/none.at3"
+                                                         : "Cannot decode the image \"2\" in /in/cut.at3");
+        EXPECT_EQ(jobs.size(), 2u);
+        const std::string okLines = "#Format: AT3\r\n#Source: /in/ok.at3\r\n" + target + "/PIC/ok.at31.tga\r\n";
+        EXPECT_EQ(ResultLog(), list[1] == "/in/none.at3" ? okLines
+                                                         : okLines + "#Format: AT3\r\n#Source: /in/cut.at3\r\n" + target +
+                                                               "/PIC/cut.at31.tga\r\n\r\n" + target + "/PIC/cut3.tga\r\n\r\n");
+    }
 }
 
 TEST_F(RunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
@@ -151,11 +185,15 @@ TEST_F(RunTest, StopInTheMiddleOfAJobKeepsOnlyFinishedJobsInTheLog)
     EXPECT_EQ(jobs, (Lines{"/in/a.at3", "/in/b.at3"}));
     EXPECT_EQ(ResultLog(), "#Format: AT3\r\n#Source: /in/a.at3\r\n" + target + "/PIC/a.at3.tga\r\n");
     EXPECT_EQ(host.ResultLines[1], "/in/b.at3: stopped; 1 file it had written was removed");
+    // The total is of what stays.
+    EXPECT_EQ(host.ResultLines.back(), "Total 10 bytes extracted.");
+    EXPECT_EQ(extracted, 10);
     EXPECT_TRUE(FileExists(target + "/PIC/a.at3.tga"));
     EXPECT_FALSE(FileExists(target + "/PIC/b.at3.tga")) << "on disk but in no log";
 
     // A stop during a job that finishes ends the run before the next job.
     host = {};
+    std::filesystem::remove(target + "/result.log");
     jobs.clear();
     const auto finishes = [&](const std::string&, RunContext&, JobHost&) { this->host.Stop = true; };
     EXPECT_EQ(Execute(1, {"/in/a.wac", "/in/b.wac"}, finishes).Outcome, RunOutcome::Stopped);
@@ -182,6 +220,86 @@ TEST_F(RunTest, ResultLogThatCannotBeCreatedFailsTheRun)
     const RunResult result = Execute(1, {"/in/a.wac"});
     EXPECT_EQ(result.Outcome, RunOutcome::Failed);
     EXPECT_EQ(result.Error, "Cannot create file " + target + "/result.log (it is a directory)");
+    std::filesystem::remove(target + "/result.log");
+
+#ifndef _WIN32
+    // A disk that fills while the log is written: the message says which file it was.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const RunResult full = Execute(1, {"/in/a.wac"});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(full.Outcome, RunOutcome::Failed);
+    EXPECT_EQ(full.Error, target + "/result.log: Stream write error (File too large)");
+    EXPECT_FALSE(FileExists(target + "/result.log"));
+#endif
+}
+
+TEST_F(RunTest, AnEarlierLogOfOtherSourcesIsKept)
+{
+    struct Case {
+        std::string earlier;
+        Lines jobs;
+        bool kept;
+    };
+    const std::string picture = target + "/PIC/p.tga";
+    std::vector<Case> cases = {
+        // The same packs again, in any order or spelling of the keyword: replaced.
+        {"#Format: AT3\r\n#Source: /in/b.at3\r\n#Format: AT3\r\n#Source: /in/a.at3\r\n", {"/in/a.at3", "/in/b.at3"}, false},
+        {"#format: AT3\r\n  #source: /in/a.at3  \r\n", {"/in/a.at3", "/in/c.at3"}, false},
+        {"not a log at all\r\n", {"/in/a.at3"}, false},
+        // Another pack, which only that log can put back: kept.
+        {"#Format: AT3\r\n#Source: /in/sprites.at3\r\n" + picture + "\r\n", {"/in/chord.at3"}, true},
+        {"#Format: AT3\r\n#Source: /in/a.at3\r\n#Format: AT3\r\n#Source: /in/b.at3\r\n", {"/in/a.at3"}, true},
+    };
+    // A log saved by an editor as UTF-16 is read as what it says.
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("#Source: /in/x.at3\r\n"))
+        utf16 += {c, '\0'};
+    cases.push_back({utf16, {"/in/a.at3"}, true});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.earlier);
+        std::filesystem::remove_all(target);
+        std::filesystem::create_directories(target);
+        dir.Write("out/result.log", c.earlier);
+        dir.Write("out/result_0000.log", "taken by another run");
+        host = {};
+        ASSERT_EQ(Execute(3, c.jobs).Outcome, RunOutcome::Completed);
+        const std::string written = target + (c.kept ? "/result_0001.log" : "/result.log");
+        std::string log;
+        for (const std::string& job : c.jobs)
+            log += "#Format: AT3\r\n#Source: " + job + "\r\n";
+        EXPECT_EQ(ReadFileBytes(written), log);
+        if (c.kept) {
+            EXPECT_EQ(ReadFileBytes(target + "/result.log"), c.earlier);
+            EXPECT_EQ(host.ResultLines.back(), "The log was written as " + written + ": " + target +
+                                                   "/result.log lists other sources, and was kept");
+        } else {
+            EXPECT_EQ(host.ResultLines.back().find("The log"), std::string::npos);
+        }
+        EXPECT_EQ(ReadFileBytes(target + "/result_0000.log"), "taken by another run");
+    }
+}
+
+TEST_F(RunTest, ARenamedOutputIsListedEvenWhereOutputsAreNot)
+{
+    // A sound written beside an edited one of its name is named in the log, so that a
+    // replay takes it; the usual name is not, as ever.
+    const auto report = [&](const std::string& path, RunContext& run, JobHost& job) {
+        if (path == "/in/a.wac")
+            job.ReportRenamedOutput(run.TargetDirectory + "/a_0000.wav", 100, "a.wav holds another sound and was kept");
+        else
+            job.ReportOutput(run.TargetDirectory + "/b.wav", 50);
+    };
+    ASSERT_EQ(Execute(1, {"/in/a.wac", "/in/b.wac"}, report).Outcome, RunOutcome::Completed);
+    EXPECT_EQ(ResultLog(), "#Format: WAC\r\n#Source: /in/a.wac\r\n" + target +
+                               "/a_0000.wav\r\n#Format: WAC\r\n#Source: /in/b.wac\r\n");
+    EXPECT_EQ(host.ResultLines[0],
+              "/in/a.wac -> " + target + "/a_0000.wav (a.wav holds another sound and was kept, 100 bytes)");
 }
 
 // ---- The run as the window starts it ----

@@ -67,7 +67,9 @@ PackEntry ImagePackReader::NextEntry()
             ThrowReadError(MissingEntries());
         const std::size_t count = std::clamp<std::size_t>(kReadAhead / std::max<std::size_t>(entrySize, 1), 1, left);
         ResizeBuffer(entryBytes_, count * entrySize);
-        pack_.ReadAt(nextEntryAt_, entryBytes_);
+        ReadFor(nextEntryAt_, entryBytes_, [&] {
+            return "the entries " + std::to_string(entriesRead_ + 1) + " to " + std::to_string(entriesRead_ + count);
+        });
         nextEntryAt_ += static_cast<std::int64_t>(count * entrySize);
         entriesRead_ += static_cast<std::uint32_t>(count);
         entryUsed_ = 0;
@@ -75,6 +77,25 @@ PackEntry ImagePackReader::NextEntry()
     const std::span<const std::uint8_t> entry(entryBytes_.data() + entryUsed_, entrySize);
     entryUsed_ += entrySize;
     return ParsePackEntry(entry);
+}
+
+void ImagePackReader::ReadFor(std::int64_t offset, std::span<std::uint8_t> bytes,
+                             const std::function<std::string()>& what)
+{
+    try {
+        pack_.ReadAt(offset, bytes);
+    } catch (const PackError&) {
+        // A file that another program cuts while it is read; the plain read error would
+        // name neither the pack nor what was being read from it.
+        std::string cause = what() + " in " + packPath_ + " could not be read";
+        try {
+            if (const auto now = static_cast<std::uint64_t>(pack_.Size()); now < packSize_)
+                cause += ": the file has become shorter since it was opened (" + std::to_string(now) + " of " +
+                         std::to_string(packSize_) + " bytes)";
+        } catch (const PackError&) {
+        }
+        ThrowReadError(cause);
+    }
 }
 
 std::string ImagePackReader::MissingEntries() const
@@ -90,7 +111,11 @@ std::uint64_t ImagePackReader::PictureBytes(const PackEntry& entry)
     std::array<std::uint8_t, image_record::kHeaderBytes> header;
     if (entry.DataLength < header.size() || std::uint64_t{entry.DataOffset} + header.size() > packSize_)
         return 0;
-    pack_.ReadAt(entry.DataOffset, header);
+    try {
+        pack_.ReadAt(entry.DataOffset, header);
+    } catch (const PackError&) {
+        return 0; // ReadPicture says what is wrong
+    }
     const ImageHeader fields = ReadImageHeader(header);
     return PictureFits(fields.PictureWidth, fields.PictureHeight)
                ? std::uint64_t{fields.PictureWidth} * fields.PictureHeight * 4
@@ -102,7 +127,7 @@ void ImagePackReader::ReadPicture(const PackEntry& entry, Bitmap32& bitmap)
     if (std::uint64_t{entry.DataOffset} + entry.DataLength > packSize_)
         ThrowReadError("the picture of \"" + PrintableName(entry.Name) + "\" lies past the end of the file");
     ResizeBuffer(record_, entry.DataLength);
-    pack_.ReadAt(entry.DataOffset, record_);
+    ReadFor(entry.DataOffset, record_, [&] { return "the picture of \"" + PrintableName(entry.Name) + "\""; });
     try {
         const ImageHeader header = ReadImageHeader(record_);
         // Refused before any bitmap is sized for it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,9 @@ public:
     std::uint64_t PictureBytes(const PackEntry& entry);
 
 private:
+    // Reads bytes at offset; a failure names the pack and what (a few words) was read.
+    void ReadFor(std::int64_t offset, std::span<std::uint8_t> bytes, const std::function<std::string()>& what);
+
     Stream& pack_;
     std::string packPath_;
     std::uint64_t packSize_;
