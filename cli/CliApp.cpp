@@ -29,14 +29,22 @@ std::string FullPath(const std::string& path)
     return AbsolutePath(path, ec);
 }
 
-// The job list: the lines of a project list (the first file named), or the files.
-std::vector<std::string> JobList(const CliOptions& options)
+// The job list: the lines of each project list given, one list after the other, or the
+// files. A list that names nothing is a warning in listEmpty: the run it asked for does
+// nothing.
+std::vector<std::string> JobList(const CliOptions& options, std::vector<std::string>& listEmpty)
 {
-    if (options.JobFormat->ListsJobs)
-        return ReadJobList(FullPath(options.Files.front()));
     std::vector<std::string> jobs;
-    for (const auto& file : options.Files)
-        jobs.push_back(FullPath(file));
+    for (const auto& file : options.Files) {
+        if (!options.JobFormat->ListsJobs) {
+            jobs.push_back(FullPath(file));
+            continue;
+        }
+        const std::vector<std::string> listed = ReadJobList(FullPath(file));
+        if (listed.empty())
+            listEmpty.push_back(file + " lists no result logs; nothing was replayed from it");
+        jobs.insert(jobs.end(), listed.begin(), listed.end());
+    }
     return jobs;
 }
 
@@ -112,10 +120,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const StopSignal stopSignal;
     RunResult result;
     OnlyPatterns only(options.Only);
+    std::vector<std::string> listWarnings;
     try {
-        const std::vector<std::string> jobs = JobList(options);
+        const std::vector<std::string> jobs = JobList(options, listWarnings);
+        for (const std::string& warning : listWarnings)
+            host.PrintError(warning);
         if (jobs.empty())
-            return kExitCompleted;
+            return listWarnings.empty() ? kExitCompleted : kExitWarnings;
         // Every path of the command line is taken before the target becomes current.
         const std::string packLike = options.PackLike.empty() ? "" : FullPath(options.PackLike);
         const std::string target = PrepareTargetDirectory(FullPath(options.TargetDirectory));
@@ -145,7 +156,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     default: {
         host.Print("Operation complete!");
         const bool unmatched = ReportUnmatched(only, err);
-        return result.Warnings > 0 || unmatched ? kExitWarnings : kExitCompleted;
+        return result.Warnings > 0 || unmatched || !listWarnings.empty() ? kExitWarnings : kExitCompleted;
     }
     }
 }

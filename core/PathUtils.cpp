@@ -53,4 +53,13 @@ std::string JoinPath(std::string_view directory, std::string_view name)
     return result;
 }
 
+bool IsWindowsAbsolutePath(std::string_view path)
+{
+    const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == '/' || path[i] == '\\'); };
+    const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                       path[1] == ':' && separator(2);
+    const bool share = separator(0) && separator(1) && path.size() > 2 && !separator(2);
+    return drive || share;
+}
+
 } // namespace packsmith

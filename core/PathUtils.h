@@ -16,5 +16,9 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext);
 std::string UpperCaseAscii(std::string_view text);
 // directory + "/" + name: an output path under the target directory.
 std::string JoinPath(std::string_view directory, std::string_view name);
+// Whether path starts at a root as Windows writes one: a drive ("C:/", "C:\") or a network
+// share ("\\server", "//server"). A log written there and read here names its files so;
+// they are then absolute paths of another machine, not relative ones of this.
+bool IsWindowsAbsolutePath(std::string_view path);
 
 } // namespace packsmith

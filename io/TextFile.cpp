@@ -86,6 +86,14 @@ std::string DecodeText(std::span<const std::uint8_t> bytes)
         return Utf16ToUtf8(bytes.subspan(2), false);
     else if (startsWith({0xFE, 0xFF}))
         return Utf16ToUtf8(bytes.subspan(2), true);
+    // Some save UTF-16 without a mark. Its first two characters of a log or a list ("#F",
+    // "C:", "/h") are ASCII, a zero byte beside each; single-byte text ends at its first zero
+    // byte, so such text would hold one character and nothing a replay could use.
+    const auto zeroAt = [&](std::size_t i) { return bytes[i] == 0 && bytes[i ^ 1] != 0; };
+    if (bytes.size() >= 4 && zeroAt(1) && zeroAt(3))
+        return Utf16ToUtf8(bytes, false);
+    if (bytes.size() >= 4 && zeroAt(0) && zeroAt(2))
+        return Utf16ToUtf8(bytes, true);
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 

@@ -15,7 +15,8 @@ namespace packsmith {
 // replaces an earlier one of its name only once it is complete.
 std::vector<std::string> SplitTextLines(std::string_view text);
 // A file's bytes as the text the lines are split from: without a UTF-8 mark, and UTF-16
-// (marked, either byte order) turned into UTF-8; anything else as it stands.
+// (marked, either byte order, or unmarked and starting with two ASCII characters) turned
+// into UTF-8; anything else as it stands.
 std::string DecodeText(std::span<const std::uint8_t> bytes);
 std::vector<std::string> ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::vector<std::string>& lines);

@@ -118,6 +118,7 @@ private:
 
 void ExtractAt3(const std::string& path, RunContext& run, JobHost& host)
 {
+    run.Files.ClaimPackName(path);
     FileStream pack(path, FileStream::Mode::OpenRead);
     ImagePackReader reader(pack, path);
     PictureWriter pictures;

@@ -200,8 +200,12 @@ int RebuildSound(Packing packing, const std::string& newPath, int firstLine, Run
     std::string detail;
     std::uint64_t bytes = 0;
     if (!PathExists(edited)) {
+        // A sound has one edited file; without it the replay changes nothing, as one of a
+        // pack whose listed pictures are all missing, and says so as that does.
         bytes = CopyWhole(source, newPath, host);
         detail = "copied, " + ExtractFileName(edited) + " not found";
+        host.ReportWarning(source + ": its sound " + edited + " was not found; " + newPath +
+                           " is a copy of it, unchanged");
     } else {
         // The bar: a third decoding the source, a third reading the edited sound, a third
         // writing the new file.

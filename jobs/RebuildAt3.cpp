@@ -57,6 +57,7 @@ struct RebuildWorker {
 // What the picture listed for an entry comes to.
 struct Replacement {
     bool Listed = false;                // the listed file is there
+    std::string Missing;                // or else the file listed, when a line names one
     std::unique_ptr<ByteBuffer> Record; // and, when its picture differs from the entry's, the new record
     StoredReplacement Stored;           // stored so
 };
@@ -66,8 +67,10 @@ Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const 
                     const StopToken& stop)
 {
     Replacement replacement;
-    if (!PathExists(image))
+    if (!PathExists(image)) {
+        replacement.Missing = image;
         return replacement;
+    }
     replacement.Listed = true;
     codec.Read(image, *worker.edited.ForCodec());
     if (!SamePicture(worker.pack.Reader(), entry, worker.edited, worker.original)) {
@@ -177,6 +180,8 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     std::vector<Placed> placed(header.EntryCount);
     std::uint32_t replaced = 0;
     std::uint32_t unchanged = 0;
+    std::uint32_t missing = 0;
+    std::string firstMissing;
     ReplacementTally stored;
     Recycler<ByteBuffer> records; // made on the workers, given back once written
     const auto put = [&](std::uint32_t i, Replacement& replacement) {
@@ -184,6 +189,8 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
         const bool replace = replacement.Record != nullptr;
         if (replacement.Listed)
             ++(replace ? replaced : unchanged);
+        if (!replacement.Missing.empty() && missing++ == 0)
+            firstMissing = replacement.Missing;
         if (replace)
             stored.Add(replacement.Stored);
         if (!replace && std::uint64_t{entry.DataOffset} + entry.DataLength > sourceSize)
@@ -264,11 +271,22 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
     });
     WriteEntryTable(source, out, header.EntrySize, placed);
     newPack.Commit();
+    // A deleted picture is how a user keeps an entry as it is; but when not one of those
+    // listed is there, the edits went somewhere else (a log moved without its pictures, a
+    // path no longer right), and the pack the run wrote is the old one.
+    const std::uint32_t listed = replaced + unchanged + missing;
+    if (listed != 0 && missing == listed)
+        host.ReportWarning(packPath + ": " +
+                           (listed == 1 ? "the one picture listed for it was not found: " + firstMissing
+                                        : "not one of the " + std::to_string(listed) +
+                                              " pictures listed for it was found (the first: " + firstMissing + ")") +
+                           "; " + newPackPath + " holds its pictures unchanged");
     const std::string how = stored.Text();
     host.ReportOutput(newPackPath, end,
                       std::to_string(replaced) + " replaced" + (how.empty() ? "" : " (" + how + ")") + ", " +
                           std::to_string(unchanged) + " unchanged, " +
-                          std::to_string(header.EntryCount - replaced - unchanged) + " kept");
+                          std::to_string(header.EntryCount - replaced - unchanged) + " kept" +
+                          (missing == 0 ? "" : " (" + std::to_string(missing) + " not found)"));
     return firstLine + static_cast<int>(header.EntryCount);
 }
 

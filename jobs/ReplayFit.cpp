@@ -9,6 +9,7 @@
 
 #include "core/PackError.h"
 #include "formats/imagepack/OutputNames.h"
+#include "jobs/ListedPath.h"
 #include "jobs/ResultLog.h"
 
 namespace packsmith {
@@ -110,7 +111,7 @@ void CheckLogFitsPack(const std::string& packPath, const std::vector<PackEntry>&
     const std::size_t listed = std::min<std::size_t>(static_cast<std::size_t>(count), entries.size());
     for (std::size_t i = 0; i < listed; ++i) {
         const std::string& line = lines.At(firstLine + static_cast<int>(i));
-        const auto [type, file] = Split(line);
+        const auto [type, file] = Split(ListedPathForm(line));
         const auto base = AlternativeBase(file);
         if (IsNameOf(names[i], type, file, base))
             continue;

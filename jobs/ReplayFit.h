@@ -16,7 +16,8 @@ int ImageLineCount(const StringList& lines, int firstLine, std::size_t entryCoun
 // anything is written from it: the lines are taken by position, so a pack that lost or
 // gained an entry since the extraction would give every entry its neighbour's picture. They
 // do not fit when there are more or fewer of them than the pack has entries, or when a line
-// is a name the extraction gave another entry's picture (TYPE/NAME.tga, TYPE/NAME_NNNN.tga).
+// is a name the extraction gave another entry's picture (TYPE/NAME.tga, TYPE/NAME_NNNN.tga,
+// read as the replay reads the path: without blanks around it, in either system's form).
 // A line naming a file of the user's own fits any entry. The message names the pack and the
 // first entry that does not fit.
 void CheckLogFitsPack(const std::string& packPath, const std::vector<PackEntry>& entries, const StringList& lines,

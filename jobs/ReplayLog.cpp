@@ -13,15 +13,20 @@ namespace packsmith {
 
 namespace {
 
-// The pack a "#Source:" line names: the path as written, or, when that names nothing, the
-// same without the blanks an editor may have left at its end; then as a listed path.
-std::string SourcePath(const std::string& written, const std::string& logDirectory)
+// Why nothing is rebuilt from a "#Source:" line that no known "#Format:" line selects:
+// formatName is what the latest one named, "" when it named nothing.
+std::string NoFormatReason(bool formatSeen, const std::string& formatName, const RunContext& run)
 {
-    std::string path = written;
-    if (!PathExists(path))
-        if (const auto end = path.find_last_not_of(" \t"); end != std::string::npos)
-            path.erase(end + 1);
-    return ResolveListedPath(path, logDirectory);
+    if (!formatSeen)
+        return "no #Format line comes before it";
+    if (formatName.empty())
+        return "its #Format line names no format";
+    std::string reason = "its #Format line names " + formatName + ", which is no format that can be rebuilt";
+    // Format names are taken as they are written, so a name in another case is only hinted at.
+    if (const std::string upper = UpperCaseAscii(formatName); upper != formatName && run.RebuildFor &&
+                                                               run.RebuildFor(upper))
+        reason += " (the format is written " + upper + ")";
+    return reason;
 }
 
 // Rebuilds what a "#Source:" line names into the target directory. A second listing of the
@@ -74,7 +79,10 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
 
     // What the latest "#Format:" line selected; a file starts without one.
     RebuildFunction rebuild = nullptr;
-    std::string sourceToken; // kept from line to line when a line holds no token
+    bool formatSeen = false;   // whether any "#Format:" line was read
+    std::string formatName;    // what the latest one named, as written, for messages
+    bool listsSource = false;  // whether any "#Source:" line was read
+    std::string sourceToken;   // kept from line to line when a line holds no token
     for (int i = 0; i < run.ReplayList.Count();) {
         CheckStop(host);
         host.SetStatus(status);
@@ -94,22 +102,27 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
             const std::string rest = cut < line.size() ? line.substr(cut) : std::string();
             run.ReplayList.Put(i, rest);
 
-            if (sourceToken == kFormatKeyword) {
+            if (IsKeyword(sourceToken, kFormatKeyword)) {
                 if (const Token name = FirstToken(rest); name.Start != std::string::npos)
                     sourceToken = name.Text;
+                formatSeen = true;
+                formatName = IsKeyword(sourceToken, kFormatKeyword) ? "" : sourceToken;
                 rebuild = run.RebuildFor ? run.RebuildFor(sourceToken) : nullptr;
             }
-            if (sourceToken == kSourceKeyword) {
+            if (IsKeyword(sourceToken, kSourceKeyword)) {
                 sourceToken = rest;
+                listsSource = true;
                 run.SourcePackStream.reset();
-                const std::string source = SourcePath(rest, run.ReplayDirectory);
-                if (PathExists(source)) {
+                const std::string source = ResolveListedPath(rest, run.ReplayDirectory);
+                if (!rebuild) {
+                    host.ReportWarning(path + ": nothing was rebuilt from " + rest + ": " +
+                                       NoFormatReason(formatSeen, formatName, run));
+                } else if (PathExists(source)) {
                     // Only read: a read-only pack can be rebuilt too.
                     run.SourcePackStream = std::make_unique<FileStream>(source, FileStream::Mode::OpenRead);
                     host.SetStatus("Processing " + ExtractFileName(source) + "...");
-                    if (rebuild)
-                        next = Rebuild(rebuild, source, path, i + 1, run, host);
-                } else if (rebuild) {
+                    next = Rebuild(rebuild, source, path, i + 1, run, host);
+                } else {
                     host.ReportWarning(path + ": the pack " + rest + " was not found; nothing was rebuilt from it");
                 }
             }
@@ -118,6 +131,12 @@ void ReplayLog(const std::string& path, RunContext& run, JobHost& host)
         host.SetProgressPosition(host.ProgressPosition() + 1);
         i = next;
     }
+    // A log that names no pack at all (a pack or another file given as a log, a log emptied
+    // by an editor) would otherwise end the run as if it had done its work.
+    if (!listsSource)
+        host.ReportWarning(path + (formatSeen ? " lists no pack (no #Source line); nothing was rebuilt"
+                                              : " is no result log: it has neither a #Format nor a #Source line; "
+                                                "nothing was rebuilt"));
 }
 
 } // namespace packsmith

@@ -1,5 +1,7 @@
 #include "jobs/ResultLog.h"
 
+#include <algorithm>
+
 namespace packsmith {
 
 namespace {
@@ -17,9 +19,16 @@ Token FirstToken(std::string_view line)
     return {start, line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)};
 }
 
+bool IsKeyword(std::string_view token, std::string_view keyword)
+{
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return std::equal(token.begin(), token.end(), keyword.begin(), keyword.end(),
+                      [&](char a, char b) { return upper(a) == upper(b); });
+}
+
 bool IsKeyword(std::string_view token)
 {
-    return token == kFormatKeyword || token == kSourceKeyword || token == kTargetKeyword;
+    return IsKeyword(token, kFormatKeyword) || IsKeyword(token, kSourceKeyword) || IsKeyword(token, kTargetKeyword);
 }
 
 bool IsKeywordLine(std::string_view line) { return IsKeyword(FirstToken(line).Text); }

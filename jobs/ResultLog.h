@@ -19,6 +19,10 @@ struct Token {
     std::string_view Text;
 };
 Token FirstToken(std::string_view line);
+// Whether token is the keyword, in any case of its ASCII letters: a log edited by hand may
+// say "#source:", and means the keyword all the same.
+bool IsKeyword(std::string_view token, std::string_view keyword);
+// Whether token is one of the keywords.
 bool IsKeyword(std::string_view token);
 // Whether the line's first token is one of the keywords.
 bool IsKeywordLine(std::string_view line);

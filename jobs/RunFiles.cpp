@@ -27,4 +27,16 @@ void RunFiles::Claim(const std::string& output, const std::string& input)
                          " earlier in this run");
 }
 
+void RunFiles::ClaimPackName(const std::string& pack)
+{
+    const auto [earlier, added] = packNames_.try_emplace(ExtractFileName(pack), pack);
+    if (added)
+        return;
+    if (earlier->second == pack)
+        throw JobSkipped("Skipped " + pack + ": it was extracted earlier in this run, and its log would list it "
+                         "twice. Give each pack once");
+    throw JobSkipped("Skipped " + pack + ": " + earlier->second + " of the same name was extracted earlier in this "
+                     "run, and a replay of the log would rebuild both as one file. Extract it into a folder of its own");
+}
+
 } // namespace packsmith

@@ -29,10 +29,16 @@ public:
     // Takes output for the job of input, before anything is written to it: refused as
     // above, and JobSkipped when an earlier job of the run wrote it from another input.
     void Claim(const std::string& output, const std::string& input);
+    // Takes the file name of a pack whose contents are extracted, before anything of it is
+    // written. A replay of the run's log rebuilds each pack under its file name in one
+    // folder, so a second pack of a name already extracted (or the same pack again) would
+    // make a log that cannot be replayed: JobSkipped, saying what to do instead.
+    void ClaimPackName(const std::string& pack);
 
 private:
     std::set<FileIdentity> read_;
-    std::map<std::string, std::string> written_; // output path, the input it came from
+    std::map<std::string, std::string> written_;   // output path, the input it came from
+    std::map<std::string, std::string> packNames_; // file name of a pack extracted, its path
 };
 
 } // namespace packsmith

@@ -139,11 +139,12 @@ TEST(CliBinary, TwoRunsExtractingIntoOneDirectoryAtOnceLoseNothing)
     std::vector<std::string> names;
     for (int i = 0; i < 10; ++i)
         names.push_back("P" + std::to_string(i) + ".BMP");
-    const std::string pack = dir.Write("p.at3", AsString(BuildImagePack(Named(names))));
-    ASSERT_EQ(RunBinary({"-q", "-o", "REF", pack}, dir).Status, 0);
+    const std::string bytes = AsString(BuildImagePack(Named(names)));
+    ASSERT_EQ(RunBinary({"-q", "-o", "REF", dir.Write("p.at3", bytes)}, dir).Status, 0);
+    // Packs of one name are extracted once a run, so each copy has a name of its own.
     std::vector<std::string> args = {"-q", "-o", "OUT"};
     for (int i = 0; i < 100; ++i)
-        args.push_back(pack);
+        args.push_back(dir.Write("p" + std::to_string(i) + ".at3", bytes));
     const pid_t first = StartBinary(args, dir, 022, "1");
     const pid_t second = StartBinary(args, dir, 022, "2");
     EXPECT_EQ(WaitForBinary(first, dir, "1").Status, 0);
@@ -394,16 +395,26 @@ TEST_F(CliRunTest, ASecondStopSignalEndsTheProcessAtOnceWithItsStatus)
 
 TEST_F(CliRunTest, ProjectListLinesAreJobsRelativeToTheList)
 {
+    // A list of no logs asks for a run that does nothing, and is told so.
     dir.Write("empty.lst", "\r\n  \r\n");
     const auto empty = Cli({"-o", "out", "empty.lst"}, Recording());
-    EXPECT_EQ(empty.Status, 0);
+    EXPECT_EQ(empty.Status, 3);
+    EXPECT_EQ(empty.Err, "packsmith-cli: empty.lst lists no result logs; nothing was replayed from it\n");
     EXPECT_TRUE(jobs.empty()) << "a blank line is no job";
     EXPECT_FALSE(FileExists(dir / "out"));
 
+    // Every list given is replayed, one after the other.
     dir.Write("lists/jobs.lst", "r.log\r\n\r\n../logs/s.log\r\n/abs/t.log\r\n");
+    dir.Write("more.lst", " lists/u.log \r\n");
+    dir.Write("lists/u.log", "");
     EnterDirectory("/");
-    EXPECT_EQ(Cli({"-o", dir / "out", dir / "lists/jobs.lst"}, Recording()).Status, 0);
-    EXPECT_EQ(jobs, (std::vector<std::string>{dir / "lists/r.log", dir / "logs/s.log", "/abs/t.log"}));
+    EXPECT_EQ(Cli({"-o", dir / "out", dir / "lists/jobs.lst", dir / "more.lst"}, Recording()).Status, 0);
+    EXPECT_EQ(jobs,
+              (std::vector<std::string>{dir / "lists/r.log", dir / "logs/s.log", "/abs/t.log", dir / "lists/u.log"}));
+    jobs.clear();
+    const auto partly = Cli({"-o", dir / "out", dir / "empty.lst", dir / "more.lst"}, Recording());
+    EXPECT_EQ(partly.Status, 3);
+    EXPECT_EQ(jobs, std::vector<std::string>{dir / "lists/u.log"});
 }
 
 TEST_F(CliRunTest, APackTheLogNamesButThatIsMissingEndsWithWarnings)

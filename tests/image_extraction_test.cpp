@@ -64,8 +64,10 @@ TEST_F(ImageExtractionTest, StoredNamesBecomeDirectoriesAndFileNames)
     }
     EXPECT_EQ(host.Statuses, std::vector<std::string>{"Processing menu.at3..."});
 
-    // The same pack again: every first candidate is taken, so the suffixed names follow on.
+    // The same pack again (in another run): every first candidate is taken, so the suffixed
+    // names follow on.
     host.Outputs.clear();
+    run.Files = {};
     ASSERT_EQ(Failure(pack), "");
     const auto again = host.OutputPaths();
     ASSERT_EQ(again.size(), expected.size());

@@ -305,6 +305,14 @@ TEST(TextFileTest, SplitsAtEveryLineEnding)
         {std::string("\xFF\xFE#\0S\0\xE9\0\r\0\n\0/\0\x3D\xD8\x00\xDE", 18), "#S\xC3\xA9\r\n/\xF0\x9F\x98\x80"},
         {std::string("\xFE\xFF\0#\0S\0\xE9\xD8\x3D", 10), "#S\xC3\xA9\xEF\xBF\xBD"},
         {"\xEF\xBB", "\xEF\xBB"},
+        // Without a mark, UTF-16 is told by the zero beside each of its first two characters;
+        // single-byte text, which ends at its first zero byte, is not taken for it.
+        {std::string("#\0F\0\xE9\0\r\0", 8), "#F\xC3\xA9\r"},
+        {std::string("\0#\0F\0\xE9", 6), "#F\xC3\xA9"},
+        {std::string("a\0\0\0", 4), std::string("a\0\0\0", 4)},
+        {std::string("ab\0\0", 4), std::string("ab\0\0", 4)},
+        {std::string("\xE9t\xE9\0", 4), std::string("\xE9t\xE9\0", 4)},
+        {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const auto& [bytes, text] : marked) {
         SCOPED_TRACE(testing::PrintToString(bytes));
@@ -411,6 +419,14 @@ TEST(PathUtilsTest, FileNameExtensionAndJoin)
     }
     EXPECT_EQ(JoinPath("/out", "a.wav"), "/out/a.wav");
     EXPECT_EQ(JoinPath("/", "x"), "//x");
+}
+
+TEST(PathUtilsTest, DrivesAndSharesAreWindowsAbsolutePathsOnEverySystem)
+{
+    for (const char* path : {"C:/Mods/x.tga", "c:\\Mods", "Z:/", "\\\\server\\share\\x", "//server/share", "\\/s"})
+        EXPECT_TRUE(IsWindowsAbsolutePath(path)) << path;
+    for (const char* path : {"C:", "C:x.tga", "1:/x", "CD:/x", "/home/x", "\\\\\\x", "\\x", "x/C:/y", ""})
+        EXPECT_FALSE(IsWindowsAbsolutePath(path)) << path;
 }
 
 TEST(PathUtilsTest, UpperCaseChangesOnlyAsciiLetters)

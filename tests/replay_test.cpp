@@ -20,7 +20,9 @@
 #include "io/TextFile.h"
 #include "jobs/ExtractAt3.h"
 #include "jobs/FormatTable.h"
+#include "jobs/ListedPath.h"
 #include "jobs/RebuildAt3.h"
+#include "jobs/ResultLog.h"
 #include "jobs/ReplayLog.h"
 #include "run/Run.h"
 #include "testing/ImageEncoder.h"
@@ -176,12 +178,20 @@ TEST_F(ReplayTest, WithNoListedFileTheRecordsAreKeptAndCompacted)
 {
     const Bytes compact = BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"}));
     const std::string source = Pack("compact.at3", compact);
-    // An empty line and paths of files that do not exist name nothing.
-    EXPECT_EQ(Rebuild(source, {"x", "y", "", dir / "none.tga", dir / "gone/none.tga"}, 2, New("compact.at3")), 5);
+    // An empty or blank line and paths of files that do not exist name nothing; but when
+    // not one picture listed is there, the replay changed nothing and says so.
+    EXPECT_EQ(Rebuild(source, {"x", "y", " \t", dir / "none.tga", dir / "gone/none.tga"}, 2, New("compact.at3")), 5);
     EXPECT_EQ(FileBytes(New("compact.at3")), compact) << "a compacted pack comes out unchanged";
     ASSERT_EQ(host.Outputs.size(), 1u);
     EXPECT_EQ(host.Outputs[0], std::make_pair(New("compact.at3"), std::uint64_t{compact.size()}));
-    EXPECT_EQ(host.Details[0], "0 replaced, 0 unchanged, 3 kept");
+    EXPECT_EQ(host.Details[0], "0 replaced, 0 unchanged, 3 kept (2 not found)");
+    EXPECT_EQ(host.Warnings, std::vector<std::string>{source + ": not one of the 2 pictures listed for it was found "
+                                                               "(the first: " + (dir / "none.tga") + "); " +
+                                                      New("compact.at3") + " holds its pictures unchanged"});
+    EXPECT_EQ(Rebuild(source, {"", dir / "none.tga", ""}, 0, New("compact.at3")), 3);
+    EXPECT_EQ(host.Warnings.back(), source + ": the one picture listed for it was not found: " + (dir / "none.tga") +
+                                        "; " + New("compact.at3") + " holds its pictures unchanged");
+    host = {};
 
     // Records in reverse order, with gaps and a table region larger than the table.
     const std::vector<Bytes> records = {Picture(1).Record, Bytes{}, Picture(3, 8, 2).Record};
@@ -189,6 +199,7 @@ TEST_F(ReplayTest, WithNoListedFileTheRecordsAreKeptAndCompacted)
     const Bytes scattered = ScatteredPack(records, tableSize, {2, 1, 0});
     const std::string messy = Pack("messy.at3", scattered);
     EXPECT_EQ(Rebuild(messy, {"", "", ""}, 0, New("messy.at3")), 3);
+    EXPECT_TRUE(host.Warnings.empty()) << "empty lines list no pictures";
     const Bytes rebuilt = FileBytes(New("messy.at3"));
     std::size_t dataBytes = 0;
     for (const auto& record : records)
@@ -230,7 +241,8 @@ TEST_F(ReplayTest, AnEditedPictureBecomesARawRecordAndAnUneditedOneKeepsItsRecor
 
     EXPECT_EQ(Rebuild(source, {unedited, dir / "other.tga", dir / "kept.tga"}, 0, New("p.at3")), 3);
     const Bytes rebuilt = FileBytes(New("p.at3"));
-    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced (1 raw), 1 unchanged, 1 kept"});
+    EXPECT_EQ(host.Details, std::vector<std::string>{"1 replaced (1 raw), 1 unchanged, 1 kept (1 not found)"});
+    EXPECT_TRUE(host.Warnings.empty()) << "a deleted picture keeps its entry";
 
     std::uint32_t at = 32 + 3 * 256;
     EXPECT_EQ(LoadLE32(rebuilt.data() + 32 + 243), at);
@@ -305,7 +317,9 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
     ASSERT_EQ(host.Outputs.size(), 2u);
     EXPECT_EQ(host.Outputs[0].first, New("one.at3"));
     EXPECT_EQ(host.Outputs[1].first, New("two.at3"));
-    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced (1 compressed exactly), 0 unchanged, 1 kept", "0 replaced, 0 unchanged, 1 kept"}));
+    EXPECT_EQ(host.Details, (std::vector<std::string>{"1 replaced (1 compressed exactly), 0 unchanged, 1 kept (1 not found)",
+                                                      "0 replaced, 0 unchanged, 1 kept"}));
+    EXPECT_TRUE(host.Warnings.empty());
     EXPECT_EQ(FileBytes(New("two.at3")), FileBytes(two));
     EXPECT_EQ(host.TotalMax, 100);
     EXPECT_EQ(host.Statuses.front(), "Processing result.log...");
@@ -319,32 +333,55 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
     other.TargetDirectory = dir / "other";
     fs::create_directories(other.TargetDirectory);
     std::vector<std::string> lines;
-    for (const auto& name : std::vector<std::string>{"nob", "lower", "wac", "blanks", "lead"})
+    for (const auto& name : std::vector<std::string>{"nob", "lower", "wac", "blanks", "lead", "cased"})
         fs::copy_file(one, dir / (name + ".at3"));
     lines = {"#Format:AT3",    "#Source: " + (dir / "nob.at3"),    "#Target: " + (dir / "t"),
              "#Format: at3",   "#Source: " + (dir / "lower.at3"),  "#Target " + (dir / "t"),
              "#Format: WAC",   "#Source: " + (dir / "wac.at3"),    "#Format: AT3",
-             "#Source:  " + (dir / "blanks.at3"), "  \t#Source: " + (dir / "lead.at3"), "", ""};
+             "#Source:  " + (dir / "blanks.at3") + " ", "", "",    "  \t#Source: " + (dir / "lead.at3"), "", "",
+             "#FORMAT: AT3",   "#source: " + (dir / "cased.at3"),  "", "",
+             "#Format:",       "#Source: " + (dir / "nob.at3")};
     RecordingHost walk;
     walk.Progress = 40;
-    ReplayLog(Log("walk.log", lines), other, walk);
+    const std::string walkLog = Log("walk.log", lines);
+    ReplayLog(walkLog, other, walk);
     // (A sound job's source is copied: its ".wav" beside the log is not there, so it was not
-    // edited.)
-    EXPECT_EQ(Listing(other.TargetDirectory), (std::vector<std::string>{"lead.at3", "wac.at3"}));
+    // edited, and the replay says that it changed nothing.) Keywords are read in any case,
+    // format names as written; blanks around a path are left out when it names nothing else.
+    EXPECT_EQ(Listing(other.TargetDirectory),
+              (std::vector<std::string>{"blanks.at3", "cased.at3", "lead.at3", "wac.at3"}));
+    EXPECT_EQ(walk.Warnings,
+              (std::vector<std::string>{
+                  walkLog + ": nothing was rebuilt from " + (dir / "nob.at3") + ": no #Format line comes before it",
+                  walkLog + ": nothing was rebuilt from " + (dir / "lower.at3") + ": its #Format line names at3, "
+                            "which is no format that can be rebuilt (the format is written AT3)",
+                  dir / "wac.at3" + ": its sound " + (dir / "wac.wav") + " was not found; " +
+                      (other.TargetDirectory + "/wac.at3") + " is a copy of it, unchanged",
+                  walkLog + ": nothing was rebuilt from " + (dir / "nob.at3") + ": its #Format line names no format"}));
     EXPECT_EQ(other.ReplayList.At(0), "#Format:AT3");
     EXPECT_EQ(other.ReplayList.At(2), "#Target: " + (dir / "t"));
     EXPECT_EQ(other.ReplayList.At(5), dir / "t");
     EXPECT_EQ(other.ReplayList.At(6), "WAC");
-    EXPECT_EQ(other.ReplayList.At(9), " " + (dir / "blanks.at3"));
-    EXPECT_EQ(other.ReplayList.At(10), dir / "lead.at3") << "blanks before the keyword are cut with it";
+    EXPECT_EQ(other.ReplayList.At(9), " " + (dir / "blanks.at3") + " ");
+    EXPECT_EQ(other.ReplayList.At(12), dir / "lead.at3") << "blanks before the keyword are cut with it";
+    EXPECT_EQ(other.ReplayList.At(16), dir / "cased.at3");
 
-    // Progress rises by one per handled line on top of what it held.
+    // Progress rises by one per handled line on top of what it held. A log that lists no
+    // pack (a pack or any other file given as a log, an emptied log) says why nothing
+    // was rebuilt.
     RecordingHost plain;
     plain.Progress = 40;
-    ReplayLog(Log("plain.log", {"a", "b", "c", "d", "e"}), other, plain);
+    const std::string plainLog = Log("plain.log", {"a", "b", "c", "d", "e"});
+    ReplayLog(plainLog, other, plain);
     EXPECT_EQ(plain.Progress, 45);
     EXPECT_EQ(plain.Total, 100);
     EXPECT_TRUE(plain.Outputs.empty());
+    EXPECT_EQ(plain.Warnings, std::vector<std::string>{plainLog + " is no result log: it has neither a #Format nor "
+                                                                  "a #Source line; nothing was rebuilt"});
+    RecordingHost formatOnly;
+    ReplayLog(Log("format.log", {"#Format: AT3", dir / "a.tga"}), other, formatOnly);
+    EXPECT_EQ(formatOnly.Warnings,
+              std::vector<std::string>{dir / "format.log" + " lists no pack (no #Source line); nothing was rebuilt"});
 
     RecordingHost single;
     ReplayLog(Log("single.log", {"only"}), other, single);
@@ -353,6 +390,7 @@ TEST_F(ReplayTest, TheLogIsWalkedLineByLine)
     ReplayLog(Log("empty.log", {}), other, none);
     EXPECT_EQ(none.Total, 0);
     EXPECT_EQ(none.Statuses, std::vector<std::string>{"Processing empty.log..."});
+    EXPECT_EQ(none.Warnings.size(), 1u);
 
     fs::create_directories(dir / "folder.at3");
     EXPECT_EQ(Failure([&] {
@@ -634,15 +672,25 @@ TEST_F(ReplayTest, AProjectListReplaysEachLogWithoutAResultLog)
         first.push_back("; note " + std::to_string(i));
     for (const std::string& line : {std::string("#Format: AT3"), "#Source: " + one, dir / "none.tga"})
         first.push_back(line);
+    // A pack named in the list in place of its log is read as a log too, and lists nothing.
     const std::string lst = Log("project.lst", {Log("first.log", first),
                                                 Log("second.log", {"#Format: AT3", "#Source: " + two,
-                                                                   dir / "b.tga", dir / "none.tga"})});
+                                                                   dir / "b.tga", dir / "none.tga"}),
+                                                one});
     // The project list's lines are the jobs, each replayed as a log.
     RecordingHost shown;
     const Format& list = *FormatForFile(lst);
-    packsmith::Run replay(list, ReadTextFile(lst), run.TargetDirectory, shown);
+    packsmith::Run replay(list, ReadJobList(lst), run.TargetDirectory, shown);
     const RunResult result = replay.Execute();
     EXPECT_EQ(result.Outcome, RunOutcome::Completed) << result.Error;
+    EXPECT_EQ(result.Warnings, 2);
+    EXPECT_NE(std::find(shown.ResultLines.begin(), shown.ResultLines.end(),
+                        one + ": the one picture listed for it was not found: " + (dir / "none.tga") + "; " +
+                            New("one.at3") + " holds its pictures unchanged"),
+              shown.ResultLines.end());
+    EXPECT_NE(std::find(shown.ResultLines.begin(), shown.ResultLines.end(),
+                        one + " is no result log: it has neither a #Format nor a #Source line; nothing was rebuilt"),
+              shown.ResultLines.end());
     EXPECT_EQ(Listing(run.TargetDirectory), (std::vector<std::string>{"one.at3", "two.at3"}));
     EXPECT_EQ(FileBytes(New("one.at3")), FileBytes(one));
     int highest = 0;
@@ -681,6 +729,43 @@ TEST_F(ReplayTest, APackListedTwiceInOneRunIsRefusedNamingTheLogsAndSources)
                                     ", which are both rebuilt as " + New("p.at3") +
                                     ": the first has been put back, and the second would replace it. Replay them "
                                     "into different folders");
+}
+
+TEST_F(ReplayTest, AnExtractionPassesOverASecondPackOfOneNameSoThatItsLogReplays)
+{
+    // A replay rebuilds every pack of a log under its file name in one folder: two packs of
+    // one name, or one pack twice, would make a log that cannot be replayed.
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    const std::string first = Pack("a/p.at3", BuildImagePack(Named({"x.bmp"})));
+    const std::string namesake = Pack("b/p.at3", BuildImagePack(Named({"y.bmp", "z.bmp"})));
+    const std::string other = Pack("q.at3", BuildImagePack(Named({"w.bmp"})));
+    const std::string out = dir / "out";
+    fs::create_directories(out);
+    RecordingHost shown;
+    packsmith::Run extraction(*FormatForFile(first), {first, namesake, other, first}, out, shown);
+    const RunResult extracted = extraction.Execute();
+    EXPECT_EQ(extracted.Outcome, RunOutcome::Completed) << extracted.Error;
+    EXPECT_EQ(extracted.Warnings, 2);
+    const auto shownLine = [&](const std::string& line) {
+        return std::find(shown.ResultLines.begin(), shown.ResultLines.end(), line) != shown.ResultLines.end();
+    };
+    EXPECT_TRUE(shownLine("Skipped " + namesake + ": " + first + " of the same name was extracted earlier in this "
+                          "run, and a replay of the log would rebuild both as one file. Extract it into a folder of "
+                          "its own"));
+    EXPECT_TRUE(shownLine("Skipped " + first + ": it was extracted earlier in this run, and its log would list it "
+                          "twice. Give each pack once"));
+    EXPECT_EQ(Listing(out + "/BMP"), (std::vector<std::string>{"w.bmp.tga", "x.bmp.tga"}));
+    EXPECT_EQ(ReadTextFile(out + "/result.log"),
+              (std::vector<std::string>{"#Format: AT3", "#Source: " + first, out + "/BMP/x.bmp.tga", "#Format: AT3",
+                                        "#Source: " + other, out + "/BMP/w.bmp.tga"}));
+
+    RecordingHost again;
+    packsmith::Run replay(*FormatForFile(kResultLogName), {out + "/result.log"}, run.TargetDirectory, again);
+    const RunResult replayed = replay.Execute();
+    EXPECT_EQ(replayed.Outcome, RunOutcome::Completed) << replayed.Error;
+    EXPECT_EQ(replayed.Warnings, 0);
+    EXPECT_EQ(Listing(run.TargetDirectory), (std::vector<std::string>{"p.at3", "q.at3"}));
 }
 
 // Writes the picture edited by an image tool; false when no tool is at hand.
@@ -770,6 +855,58 @@ TEST_F(ReplayTest, ALogMovedWithItsPicturesOrSavedByAnotherEditorStillReplays)
     ExtractAt3(New("menu.at3"), again, extracted);
     EXPECT_EQ(ReadBack(extracted.OutputPaths()[0]), edited);
     EXPECT_EQ(ReadBack(extracted.OutputPaths()[1]), Picture(2).Expected);
+}
+
+TEST_F(ReplayTest, ALogWrittenOnWindowsOrWithBlanksAroundItsPathsFindsItsPictures)
+{
+    const std::string pack = Pack("menu.at3", BuildImagePack(Named({"a.bmp", "b.bmp", "c.bmp"})));
+    const std::vector<std::string> pictures = ExtractInto(pack, "out");
+    ASSERT_EQ(pictures.size(), 3u);
+    const Bytes edited[] = {WriteTga(pictures[0], 16, 4, 21), WriteTga(pictures[1], 16, 4, 22)};
+    fs::copy_file(pack, dir / "out/menu.at3");
+    run.TargetDirectory = dir / "new";
+    // The folders as Windows names them, with either separator; the pictures below "out".
+    std::vector<std::string> windows;
+    for (const auto& picture : pictures) {
+        std::string below = picture.substr((dir / "out/").size());
+        std::replace(below.begin(), below.end(), '/', '\\');
+        windows.push_back("C:\\Mods\\out\\" + below);
+    }
+    // Saved by an editor as UTF-16 without a mark.
+    const auto save = [&](const std::string& name, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const auto& line : lines)
+            for (const char c : line + "\r\n")
+                text += {c, '\0'};
+        return dir.Write("out/" + name, text);
+    };
+    const auto replayed = [&](const std::string& log) {
+        host = {};
+        fs::remove_all(run.TargetDirectory);
+        fs::create_directories(run.TargetDirectory);
+        run.RebuiltPacks.clear();
+        return Failure([&] { ReplayLog(log, run, host); });
+    };
+    const std::string moved = save("result.log", {"#Format: AT3", "#Source: C:/Mods/menu.at3 ", windows[0] + " ",
+                                                  "  \\\\server\\share\\out/" + pictures[1].substr((dir / "out/").size()),
+                                                  windows[2]});
+    EXPECT_EQ(replayed(moved), "");
+    EXPECT_EQ(host.Details, std::vector<std::string>{"2 replaced (2 compressed exactly), 1 unchanged, 0 kept"});
+    EXPECT_TRUE(host.Warnings.empty());
+    RunContext again;
+    again.TargetDirectory = dir / "again";
+    fs::create_directories(again.TargetDirectory);
+    RecordingHost extracted;
+    ExtractAt3(New("menu.at3"), again, extracted);
+    EXPECT_EQ(ReadBack(extracted.OutputPaths()[0]), edited[0]);
+    EXPECT_EQ(ReadBack(extracted.OutputPaths()[1]), edited[1]);
+
+    // Read so, the lines are held against the pack's entries too.
+    const std::string swapped =
+        save("swapped.log", {"#Format: AT3", "#Source: C:\\Mods\\menu.at3", windows[1], windows[0] + "\t", windows[2]});
+    EXPECT_EQ(replayed(swapped), "The log no longer fits " + (dir / "out/menu.at3") +
+                                     ": entry 1 \"a.bmp\" is listed as " + windows[1] + ", the picture of another entry");
+    EXPECT_TRUE(fs::is_empty(run.TargetDirectory));
 }
 
 TEST_F(ReplayTest, ExtractEditReplayAndExtractAgain)
