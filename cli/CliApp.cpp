@@ -1,16 +1,20 @@
 #include "cli/CliApp.h"
 
+#include <cerrno>
+
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/ListingPrinter.h"
 #include "cli/OnlyPatterns.h"
-#include "platform/StopSignal.h"
-#include "platform/Terminal.h"
+#include "cli/OutputError.h"
 #include "cli/TerminalText.h"
 #include "core/ErrorText.h"
 #include "core/FilesystemPath.h"
 #include "core/PackError.h"
 #include "jobs/ListedPath.h"
+#include "platform/FileSystem.h"
+#include "platform/StopSignal.h"
+#include "platform/Terminal.h"
 #include "run/TargetDirectory.h"
 
 namespace packsmith {
@@ -21,12 +25,27 @@ constexpr int kExitCompleted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWarnings = 3;
+constexpr int kExitClosedPipe = 128 + StopSignal::kClosedPipe;
 
-// Jobs are full paths, as the window's open dialog gives them.
-std::string FullPath(const std::string& path)
+// Jobs are full paths, as the window's open dialog gives them. A relative path needs the
+// current directory: where that was removed, the path names nothing (and once the target
+// is current, it would name a file there), so it is refused.
+std::string FullPath(const std::string& path, const std::string& cannot = "Cannot open file ")
 {
     std::error_code ec;
-    return AbsolutePath(path, ec);
+    std::string full = AbsolutePath(path, ec);
+    if (ec)
+        throw PackError(cannot + path + " (the current directory was removed; give a full path)");
+    return full;
+}
+
+// A job whose file is not there fails the run before anything is made, the target included.
+void CheckInputs(const std::vector<std::string>& inputs)
+{
+    for (const std::string& input : inputs)
+        if (!input.empty())
+            if (const int why = WhyCannotOpen(input); why != 0)
+                ThrowCannotOpen(input, why);
 }
 
 // The job list: the lines of each project list given, one list after the other, or the
@@ -60,12 +79,23 @@ bool ReportUnmatched(const OnlyPatterns& only, std::ostream& err)
 // Prints what each file holds: 0, 1 when a file could not be read (the others are still
 // listed), 3 when a pack has entries that cannot be read, a sound is damaged, or a pattern
 // of --only matched none.
+// A listing whose standard output fails ends there: with the status of a closed pipe when
+// its reader went away (which has all it wanted), else with 1 and the cause, rather than
+// leave a script a listing cut short under status 0.
 int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
 {
     int status = kExitCompleted;
     OnlyPatterns patterns(options.Only);
     const EntrySelection only = patterns.Selection();
     ListingPrinter printer(out, options.Json);
+    const auto outputFailed = [&](int error) {
+        if (error == 0)
+            return false;
+        if (error != EPIPE)
+            err << "packsmith-cli: " << TerminalText(OutputErrorText(error)) << '\n';
+        status = error == EPIPE ? kExitClosedPipe : kExitFailed;
+        return true;
+    };
     for (const std::string& file : options.Files) {
         const Format& format = options.JobFormat != nullptr ? *options.JobFormat : *FormatForFile(file);
         try {
@@ -78,16 +108,18 @@ int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
                     status = kExitWarnings;
             if (damagedSound && status == kExitCompleted)
                 status = kExitWarnings;
-            printer.Add(file, format, contents);
+            if (outputFailed(WriteOutput(out, [&] { printer.Add(file, format, contents); })))
+                return status;
         } catch (...) {
             const std::string message = MessageOf(std::current_exception());
-            printer.AddFailure(file, message);
-            out.flush();
+            if (outputFailed(WriteOutput(out, [&] { printer.AddFailure(file, message); })))
+                return status;
             err << "packsmith-cli: " << TerminalText(ErrorBoxText(About(file, message))) << '\n';
             status = kExitFailed;
         }
     }
-    out.flush();
+    if (outputFailed(WriteOutput(out, [&] { printer.Finish(); })))
+        return status;
     if (ReportUnmatched(patterns, err) && status == kExitCompleted)
         status = kExitWarnings;
     return status;
@@ -116,7 +148,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.What == CliOptions::Action::List)
         return ListFiles(options, out, err);
 
-    CliHost host(out, err, {options.Quiet, !options.Quiet && StandardErrorIsTerminal()});
+    CliHost host(out, err, {options.Quiet, !options.Quiet && StandardErrorIsTerminal(), StandardErrorColumns});
     const StopSignal stopSignal;
     RunResult result;
     OnlyPatterns only(options.Only);
@@ -127,9 +159,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             host.PrintError(warning);
         if (jobs.empty())
             return listWarnings.empty() ? kExitCompleted : kExitWarnings;
-        // Every path of the command line is taken before the target becomes current.
+        // Every path of the command line is taken before the target becomes current, and
+        // every input is there before the target is made.
         const std::string packLike = options.PackLike.empty() ? "" : FullPath(options.PackLike);
-        const std::string target = PrepareTargetDirectory(FullPath(options.TargetDirectory));
+        CheckInputs(jobs);
+        CheckInputs({packLike});
+        const std::string target =
+            PrepareTargetDirectory(FullPath(options.TargetDirectory, "Cannot create directory "));
         EnterDirectory(target);
         Run run(*options.JobFormat, jobs, target, host);
         run.SetPackLike(packLike);
@@ -146,19 +182,29 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         result.Error = MessageOf(std::current_exception());
     }
 
+    int status = kExitCompleted;
     switch (result.Outcome) {
     case RunOutcome::Failed:
         host.PrintError(ErrorBoxText(result.Error));
-        return kExitFailed;
+        status = kExitFailed;
+        break;
     case RunOutcome::Stopped:
         host.Print("Operation stopped.");
         return StopSignal::ExitStatus();
     default: {
         host.Print("Operation complete!");
         const bool unmatched = ReportUnmatched(only, err);
-        return result.Warnings > 0 || unmatched || !listWarnings.empty() ? kExitWarnings : kExitCompleted;
+        status = result.Warnings > 0 || unmatched || !listWarnings.empty() ? kExitWarnings : kExitCompleted;
     }
     }
+    // Results lines that never reached their file (a full disk) fail the run, which may
+    // have done all its work: its output is part of what it was asked for. A closed pipe
+    // asked for the stop instead, and a run that ended all the same needs no word on it.
+    if (const int error = host.OutputError(); error != 0 && error != EPIPE) {
+        host.PrintError(OutputErrorText(error));
+        status = kExitFailed;
+    }
+    return status;
 }
 
 } // namespace packsmith

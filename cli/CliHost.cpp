@@ -1,30 +1,54 @@
 #include "cli/CliHost.h"
 
 #include <algorithm>
+#include <cerrno>
 
-#include "platform/StopSignal.h"
+#include "cli/OutputError.h"
 #include "cli/TerminalText.h"
+#include "cli/TextColumns.h"
+#include "platform/StopSignal.h"
 
 namespace packsmith {
 
 namespace {
 
 constexpr int kBarWidth = 24;
+constexpr int kLeastBarWidth = 4;
+// Where the terminal's width is not known, a line of at most this many columns fits the
+// narrowest terminal in common use, 80 columns, without touching its last column (which
+// some terminals wrap at).
+constexpr int kUnknownWidthColumns = 79;
+// What the status keeps before the bars give up any of their width.
+constexpr int kStatusColumns = 20;
 
-std::string BarText(int percent)
+std::string BarText(int percent, int width)
 {
-    const auto filled = static_cast<std::size_t>(std::clamp(percent, 0, 100) * kBarWidth / 100);
-    std::string text(kBarWidth + 2, '.');
+    const auto filled = static_cast<std::size_t>(std::clamp(percent, 0, 100) * width / 100);
+    std::string text(static_cast<std::size_t>(width) + 2, '.');
     text.front() = '[';
     text.back() = ']';
     std::fill_n(text.begin() + 1, filled, '#');
     return text;
 }
 
+// The progress line in at most columns: two bars, narrower in a narrow terminal, then the
+// status with its middle elided (it names the file, whose start and extension tell most).
+std::string ProgressLine(int progress, int total, const std::string& status, int columns)
+{
+    const int barWidth = std::clamp((columns - kStatusColumns) / 2 - 3, kLeastBarWidth, kBarWidth);
+    std::string line = BarText(progress, barWidth) + ' ' + BarText(total, barWidth);
+    if (static_cast<int>(line.size()) > columns)
+        return line.substr(0, static_cast<std::size_t>(std::max(columns, 0)));
+    const int room = columns - static_cast<int>(line.size()) - 1;
+    if (!status.empty() && room > 0)
+        line += ' ' + ElidedText(status, static_cast<std::size_t>(room));
+    return line;
+}
+
 } // namespace
 
 CliHost::CliHost(std::ostream& out, std::ostream& err, Settings settings)
-    : out_(out), err_(err), settings_(settings)
+    : out_(out), err_(err), settings_(std::move(settings))
 {
 }
 
@@ -51,10 +75,14 @@ const std::atomic<bool>& CliHost::StopFlag() const { return StopSignal::Flag(); 
 
 void CliHost::Print(const std::string& line)
 {
-    if (settings_.Quiet)
+    if (settings_.Quiet || outputError_ != 0)
         return;
     ClearProgressLine();
-    out_ << TerminalText(line) << '\n' << std::flush;
+    outputError_ = WriteOutput(out_, [&] { out_ << TerminalText(line) << '\n'; });
+    // Nobody reads what follows: the run stops as it would for Ctrl+C, leaving the log of
+    // what it finished, and ends with the status of a closed pipe.
+    if (outputError_ == EPIPE)
+        StopSignal::RequestStop(StopSignal::kClosedPipe);
     if (settings_.ProgressLine)
         DrawProgressLine();
 }
@@ -65,18 +93,29 @@ void CliHost::PrintError(const std::string& message)
     err_ << "packsmith-cli: " << TerminalText(message) << '\n' << std::flush;
 }
 
-// Redraws the progress line when what it shows has changed; with both bars at 0 and no
-// status (before and after a run) there is no line at all.
+// Said in the middle of a run, so the progress line comes back below it.
+void CliHost::AddWarning(const std::string& text)
+{
+    PrintError(text);
+    if (settings_.ProgressLine)
+        DrawProgressLine();
+}
+
+// Redraws the progress line when what it shows has changed (the terminal's width too); with
+// both bars at 0 and no status (before and after a run) there is no line at all.
 void CliHost::DrawProgressLine()
 {
     if (progress_ == 0 && total_ == 0 && status_.empty()) {
         ClearProgressLine();
         return;
     }
-    std::string line = BarText(progress_) + ' ' + BarText(total_) + ' ' + status_;
+    const int columns = settings_.Columns ? settings_.Columns() : 0;
+    // The last column stays empty: a terminal may wrap as soon as a line reaches it.
+    std::string line =
+        ProgressLine(progress_, total_, TerminalText(status_), columns > 1 ? columns - 1 : kUnknownWidthColumns);
     if (line == drawnLine_)
         return;
-    err_ << "\r\033[K" << TerminalText(line) << std::flush;
+    err_ << "\r\033[K" << line << std::flush;
     drawnLine_ = std::move(line);
 }
 

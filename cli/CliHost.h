@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -8,13 +9,17 @@
 namespace packsmith {
 
 // The host of a run in a terminal: results lines, status lines and the closing message go
-// to standard output (nothing but errors with -q); a progress line is drawn on standard
-// error when it is a terminal. Ctrl+C, SIGTERM and SIGHUP are the stop request.
+// to standard output (with -q only warnings and errors, which go to standard error); a
+// progress line is drawn on standard error when it is a terminal, as wide as the terminal
+// lets it be. Ctrl+C, SIGTERM and SIGHUP are the stop request, and so is a standard output
+// whose reader went away (a closed pipe).
 class CliHost final : public RunHost {
 public:
     struct Settings {
         bool Quiet = false;
         bool ProgressLine = false;
+        // The terminal's width in columns now, or 0 when it is not known.
+        std::function<int()> Columns;
     };
 
     CliHost(std::ostream& out, std::ostream& err, Settings settings);
@@ -23,12 +28,16 @@ public:
     void SetExtractedText(const std::string&) override {}
     void ShowBar(Bar bar, int position, int maximum) override;
     void AddResultLine(const std::string& line) override { Print(line); }
+    void AddWarning(const std::string& text) override;
     const std::atomic<bool>& StopFlag() const override;
 
     // A line of its own on standard output (unless quiet), such as the closing message.
     void Print(const std::string& line);
     // "packsmith-cli: " and the message, on standard error.
     void PrintError(const std::string& message);
+    // Why standard output did not take all that was printed (an error number: EPIPE when
+    // its reader went away); 0 when it did.
+    int OutputError() const { return outputError_; }
 
 private:
     void DrawProgressLine();
@@ -41,6 +50,7 @@ private:
     int progress_ = 0;
     int total_ = 0;
     std::string drawnLine_; // what the progress line shows now; empty when there is none
+    int outputError_ = 0;
 };
 
 } // namespace packsmith

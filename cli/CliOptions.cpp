@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include <map>
 #include <optional>
 
 namespace packsmith {
@@ -41,7 +42,7 @@ std::string CliUsage()
            "  --json      with --list: print the listing as JSON (names that are not UTF-8\n"
            "              are given byte for byte as \\u00XX)\n"
            "  -j N        decode on N threads (default: one per core; 1 for one thread)\n"
-           "  -q          print errors only\n"
+           "  -q          print warnings and errors only (on standard error)\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"
@@ -49,7 +50,11 @@ std::string CliUsage()
            "3 when the run completed with warnings (something was passed over; the results\n"
            "say what), a listing found entries that cannot be read or a pattern of --only\n"
            "matched no entry; when stopped, 130 for Ctrl+C (SIGINT), 143 for SIGTERM, 129\n"
-           "for SIGHUP. Options that take a value also take it joined, as -j4 or --pack=wac.\n";
+           "for SIGHUP, 141 when the reader of standard output went away (| head), which\n"
+           "stops a run as Ctrl+C does. Standard output that cannot be written (a full disk)\n"
+           "ends a listing with 1, and a run too, once its work is done. Options that take\n"
+           "a value also take it joined, as -j4 or --pack=wac; -f, --pack, -o, --compress\n"
+           "and --like may be given once.\n";
 }
 
 namespace {
@@ -109,6 +114,27 @@ bool TakesValue(const std::string& option)
            option == "-j" || option == "--compress";
 }
 
+bool TakesNoValue(const std::string& option)
+{
+    return option == "--help" || option == "-h" || option == "--version" || option == "-q" || option == "--list" ||
+           option == "--json";
+}
+
+// Where each of two files is not of the first's format: one run takes one format, so a file
+// of another known kind needs a run of its own; a file of no known kind may be meant as the
+// first's, which -f says.
+std::string OtherFormatReason(const std::string& file, const Format& format, const std::string& first)
+{
+    const std::string extension(format.Extension);
+    const Format* own = FormatForFile(file);
+    if (own == nullptr)
+        return file + " is not a " + extension + " file like " + first + "; give -f to take every file as one format";
+    const std::string other(own->Extension);
+    return file + " is a " + other + " file and " + first + " a " + extension +
+           " file, but one run takes one format: run packsmith-cli once for the " + extension +
+           " files and once for the " + other + " files";
+}
+
 } // namespace
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args)
@@ -117,6 +143,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
     bool targetGiven = false;
     bool optionsEnded = false;
     std::string formatGivenBy; // the -f or --pack that gave the format, as given
+    // The options that take one value, as given: a second would overrule the first unseen.
+    std::map<std::string, std::string> givenOnce;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (optionsEnded || args[i].size() < 2 || args[i][0] != '-') {
             options.Files.push_back(args[i]);
@@ -128,8 +156,10 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
         if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
             attached = arg.substr(arg.find('=') + 1);
             arg.resize(arg.find('='));
-            if (!TakesValue(arg))
+            if (TakesNoValue(arg))
                 throw UsageError("option " + arg + " takes no value");
+            if (!TakesValue(arg))
+                throw UsageError("unknown option " + arg);
         } else if (arg[1] != '-' && arg.size() > 2 && TakesValue(arg.substr(0, 2))) {
             attached = arg.substr(2);
             arg.resize(2);
@@ -152,6 +182,13 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
             if (!attached && i + 1 >= args.size())
                 throw UsageError("option " + arg + " needs a value");
             const std::string value = attached ? *attached : args[++i];
+            if (arg == "-o" || arg == "--compress" || arg == "--like") {
+                const std::string given = arg + " " + value;
+                const auto [earlier, first] = givenOnce.try_emplace(arg, given);
+                if (!first)
+                    throw UsageError(std::string(arg == "-o" ? "the target directory" : arg) + " is given twice (" +
+                                     earlier->second + ", " + given + "); give one");
+            }
             if (arg == "-f" || arg == "--pack") {
                 // One run takes one format: a second would overrule the first unseen.
                 const std::string given = arg + " " + value;
@@ -206,8 +243,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
         // One run takes one format; a file of another kind would be read as the first's.
         for (const auto& file : options.Files)
             if (FormatForFile(file) != options.JobFormat)
-                throw UsageError(file + " is not a " + std::string(options.JobFormat->Extension) + " file like " +
-                                 options.Files.front() + "; give -f to take every file as one format");
+                throw UsageError(OtherFormatReason(file, *options.JobFormat, options.Files.front()));
     }
     if (options.CodingGiven && options.JobFormat->Kind != JobKind::Replay)
         throw UsageError(kCompressGoesWithReplays);

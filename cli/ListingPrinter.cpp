@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/TerminalText.h"
+#include "cli/TextColumns.h"
 #include "core/TextControls.h"
 #include "formats/imagepack/OutputNames.h"
 
@@ -63,6 +64,11 @@ std::string SizeText(const ListedEntry& entry)
                : std::to_string(entry.Width) + "x" + std::to_string(entry.Height);
 }
 
+// Stored names are at most a few dozen characters in the packs of games; a longer one is
+// shown by its start and end, so that it does not widen every row of its pack (the JSON
+// listing, for scripts, keeps it whole).
+constexpr std::size_t kNameColumns = 40;
+
 // Columns as wide as their widest cell; those marked in rightAligned are aligned right.
 void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
                 const std::vector<bool>& rightAligned = {})
@@ -71,12 +77,12 @@ void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     for (const auto& row : rows)
         for (std::size_t c = 0; c < row.size(); ++c) {
             widths.resize(std::max(widths.size(), row.size()));
-            widths[c] = std::max(widths[c], row[c].size());
+            widths[c] = std::max(widths[c], TextColumns(row[c]));
         }
     for (const auto& row : rows) {
         std::string line = " ";
         for (std::size_t c = 0; c < row.size(); ++c) {
-            const std::string pad(widths[c] - row[c].size(), ' ');
+            const std::string pad(widths[c] - TextColumns(row[c]), ' ');
             const bool last = c + 1 == row.size();
             line += ' ';
             line += c < rightAligned.size() && rightAligned[c] ? pad + row[c] : row[c] + (last ? "" : pad);
@@ -98,6 +104,13 @@ ListingPrinter::ListingPrinter(std::ostream& out, bool json) : out_(out), json_(
 
 ListingPrinter::~ListingPrinter()
 {
+    if (!finished_)
+        Finish();
+}
+
+void ListingPrinter::Finish()
+{
+    finished_ = true;
     if (json_)
         out_ << (first_ ? "]\n" : "\n]\n");
     out_.flush();
@@ -174,8 +187,8 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
     std::vector<std::vector<std::string>> rows{{"#", "Name", "Extracts to", "Size", "Coding", "Bytes", ""}};
     for (const ListedEntry& e : contents.Pictures) {
         const std::string problem = TerminalText(e.Problem);
-        rows.push_back({std::to_string(e.Index + 1), TerminalText(PrintableName(e.StoredName)),
-                        TerminalText(PrintableName(e.OutputPath)), SizeText(e), CodingText(e),
+        rows.push_back({std::to_string(e.Index + 1), ElidedText(TerminalText(PrintableName(e.StoredName)), kNameColumns),
+                        ElidedText(TerminalText(PrintableName(e.OutputPath)), kNameColumns), SizeText(e), CodingText(e),
                         std::to_string(e.RecordBytes), problem.empty() ? "" : "(" + problem + ")"});
     }
     PrintTable(out_, rows, {true, false, false, false, false, true});

@@ -13,7 +13,7 @@ namespace packsmith {
 class ListingPrinter {
 public:
     ListingPrinter(std::ostream& out, bool json);
-    // Closes the JSON array.
+    // Finishes, where Finish was not called.
     ~ListingPrinter();
     ListingPrinter(const ListingPrinter&) = delete;
     ListingPrinter& operator=(const ListingPrinter&) = delete;
@@ -22,6 +22,8 @@ public:
     // A file that could not be read: in the JSON output an object with its message (people
     // see the message on standard error).
     void AddFailure(const std::string& path, const std::string& message);
+    // Closes the JSON array; nothing is added after it.
+    void Finish();
 
 private:
     void BeginObject();
@@ -29,6 +31,7 @@ private:
     std::ostream& out_;
     bool json_;
     bool first_ = true;
+    bool finished_ = false;
 };
 
 } // namespace packsmith

@@ -5,10 +5,6 @@
 
 namespace packsmith {
 
-namespace {
-
-// The length of the UTF-8 sequence at s[i] and the character it encodes; 0 when there is
-// none (a stray or overlong byte, a surrogate, a value past U+10FFFF, a cut sequence).
 std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& value)
 {
     const auto c = static_cast<unsigned char>(s[i]);
@@ -42,8 +38,6 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& value)
         return 0;
     return length;
 }
-
-} // namespace
 
 bool IsControlCharacter(char32_t c)
 {

@@ -12,6 +12,10 @@ namespace packsmith {
 // U+2069).
 bool IsControlCharacter(char32_t c);
 
+// The length of the UTF-8 sequence at s[i] and the character it encodes; 0 when there is
+// none (a stray or overlong byte, a surrogate, a value past U+10FFFF, a cut sequence).
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& value);
+
 // Whether text is UTF-8 throughout. Text that is not (names from image packs are 8-bit
 // text of another system) is taken byte by byte, each byte the character of its value.
 bool IsUtf8(std::string_view text);

@@ -54,6 +54,10 @@ std::string SystemSpelling(const std::string& path);
 // would drop), and a device's name (CON, NUL, COM1, ...) gets "_" after it, before any
 // extension, so that the name leads to a file and not to the device.
 std::string StorableName(const std::string& name);
+// What the system compares when it looks a name up in a folder: two names of one key name
+// one file. The name's bytes here; on Windows its UTF-16 (so a character as UTF-8 and as
+// its single byte meet), upper-cased, since its file systems ignore case.
+std::string NameKey(const std::string& name);
 
 // Makes the directory (its parent must exist) with the usual permissions: 0 or the error
 // number (EEXIST when something holds the name).

@@ -183,7 +183,7 @@ void Run::ShowBytesWritten(std::uint64_t bytes)
 void Run::ReportWarning(const std::string& text)
 {
     ++warnings_;
-    host_.AddResultLine(text);
+    host_.AddWarning(text);
 }
 
 void Run::ReportLeftOut() { outputs_.push_back({{}, 0, {}, true}); }

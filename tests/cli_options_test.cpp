@@ -6,7 +6,14 @@
 
 #include "cli/CliOptions.h"
 #include "cli/DroppedFiles.h"
+#include "formats/imagepack/PackListing.h"
+#include "io/FileStream.h"
+#include "io/TextFile.h"
+#include "testing/Bytes.h"
 #include "testing/CliRun.h"
+#include "testing/ImagePackBuilder.h"
+#include "testing/PackFixtures.h"
+#include "testing/TempDir.h"
 
 namespace packsmith::test {
 namespace {
@@ -27,7 +34,10 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"-o", "out", "picture.tga"}, "cannot tell the format of picture.tga from its extension; use -f"},
         {{"-o", "out", "voice.wav"}, "cannot tell how to pack voice.wav; give --pack wac or --pack was"},
         {{"-o", "out", "--like", "a.wac", "voice.wav"}, "--like goes with --pack"},
-        {{"-o", "out", "a.wac", "B.WAC", "c.was"}, "c.was is not a .wac file like a.wac; give -f to take every file as one format"},
+        {{"-o", "out", "a.wac", "B.WAC", "c.was"},
+         "c.was is a .was file and a.wac a .wac file, but one run takes one format: run packsmith-cli once for "
+         "the .wac files and once for the .was files"},
+        {{"-o", "out", "a.wac", "c.bin"}, "c.bin is not a .wac file like a.wac; give -f to take every file as one format"},
         {{"--json", "a.at3"}, "--json goes with --list"},
         {{"--list", "-o", "out", "a.at3"}, "--list writes nothing; it takes neither -o, --pack nor --like"},
         {{"--list", "a.at3", "r.log"}, "cannot list r.log: --list shows .wac, .was and .at3 files"},
@@ -42,6 +52,13 @@ TEST(CliOptions, UsageErrorsExitWith2AndAReason)
         {{"-fwac", "-f", "wac", "-o", "out", "a.wac"}, "the format is given twice (-f wac, -f wac); give one"},
         {{"-j0", "-o", "out", "a.wac"}, "-j takes a number of threads from 1 to 256, not '0'"},
         {{"--list=yes", "a.at3"}, "option --list takes no value"},
+        {{"--bogus=1", "-o", "out", "a.wac"}, "unknown option --bogus"},
+        {{"-o", "A", "-o", "B", "a.wac"}, "the target directory is given twice (-o A, -o B); give one"},
+        {{"-oA", "-o", "A", "a.wac"}, "the target directory is given twice (-o A, -o A); give one"},
+        {{"--compress", "raw", "--compress=lossy", "-o", "out", "r.log"},
+         "--compress is given twice (--compress raw, --compress lossy); give one"},
+        {{"--pack", "wac", "--like", "a.wac", "--like=b.wac", "-o", "out", "v.wav"},
+         "--like is given twice (--like a.wac, --like b.wac); give one"},
         {{"-o", "out", "--compress=", "r.log"}, "--compress takes exact, lossy or raw, not ''"},
     };
     for (const auto& row : rows) {
@@ -85,6 +102,26 @@ TEST(CliOptions, FormatComesFromTheOptionOrTheFirstFile)
     EXPECT_EQ(FilterPosition(*joined.JobFormat), 3);
     EXPECT_EQ(ParseCliOptions({"--compress=raw", "-o", "out", "r.log"}).Coding, ReplacementCoding::Raw);
     EXPECT_EQ(ParseCliOptions({"--pack=was", "--like=s.was", "-o", "out", "v.wav"}).PackLike, "s.was");
+}
+
+// Where the listing says each entry goes is where the extraction writes it, also where two
+// stored names meet at one file of this system (on Windows: names that differ in case, or
+// with a character as UTF-8 and as its single byte), so that a script finds each entry's file.
+TEST(CliListing, EachEntryIsListedWhereTheExtractionWritesIt)
+{
+    TempDir dir;
+    const std::string pack = dir.Write(
+        "p.at3", AsString(BuildImagePack(Named({"Caf\xE9.bmp", "Caf\xC3\xA9.bmp", "a.bmp", "A.BMP", "x\\a.bmp",
+                                                "a_0000.bmp", "n.b\xE9", "m.B\xC3\x89"}))));
+    ASSERT_EQ(Cli({"-q", "-o", dir / "out", pack}).Status, 0);
+    std::vector<std::string> written = ReadTextFile(dir / "out/result.log");
+    ASSERT_GT(written.size(), 2u);
+    written.erase(written.begin(), written.begin() + 2);
+    FileStream stream(pack, FileStream::Mode::OpenRead);
+    const std::vector<ListedEntry> listing = ListImagePack(stream, pack);
+    ASSERT_EQ(listing.size(), written.size());
+    for (std::size_t i = 0; i < listing.size(); ++i)
+        EXPECT_EQ(dir / ("out/" + listing[i].OutputPath), written[i]) << i;
 }
 
 // Files dropped on the program arrive as full paths and nothing else; only then is a target

@@ -1,7 +1,10 @@
 // packsmith-cli: arguments, exit statuses, what it prints and the result log it leaves.
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -256,9 +259,166 @@ TEST(CliBinary, ExitStatusesOfTheRealProgram)
     EXPECT_EQ(help.Out.rfind("Usage: packsmith-cli", 0), 0u);
 }
 
+// Starts the program in dir with its standard output into a pipe whose read end the test
+// holds, standard error into dir/.stderr, or onto the terminal whose device is errPath.
+pid_t StartPiped(const std::vector<std::string>& args, const TempDir& dir, int& readEnd, const std::string& errPath = "")
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return -1;
+    readEnd = ends[0];
+    const pid_t child = StartChild(PACKSMITH_CLI, args,
+                                   {dir.Path(), 022, "/proc/self/fd/" + std::to_string(ends[1]),
+                                    errPath.empty() ? dir / ".stderr" : errPath});
+    close(ends[1]);
+    return child;
+}
+
+// Standard output that cannot take what is written: a full disk, or a reader that went
+// away (which the shell's "| head" does once it has its lines).
+TEST(CliBinary, StandardOutputThatFailsIsReportedAndAClosedPipeStopsTheRun)
+{
+    TempDir dir;
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i)
+        names.push_back("PICTURE" + std::to_string(i) + ".BMP");
+    dir.Write("big.at3", AsString(BuildImagePack(Named(names))));
+    const std::string wac = AsString(EncodeWacFile(std::vector<std::int16_t>(256 * 2000, 300)));
+    std::vector<std::string> run = {"-o", "OUT"};
+    for (int i = 0; i < 40; ++i)
+        run.push_back(dir.Write("s" + std::to_string(i) + ".wac", wac));
+
+    for (const bool json : {false, true}) {
+        std::vector<std::string> list = {"--list", "big.at3"};
+        if (json)
+            list.push_back("--json");
+        const pid_t child = StartChild(PACKSMITH_CLI, list, {dir.Path(), 022, "/dev/full", dir / ".stderr"});
+        const CliResult full = WaitForBinary(child, dir);
+        EXPECT_EQ(full.Status, 1) << json;
+        EXPECT_EQ(full.Err, "packsmith-cli: Cannot write to standard output (No space left on device)\n");
+    }
+    // A run does its work, writes its log and then says what became of its results lines.
+    const CliResult full = WaitForBinary(StartChild(PACKSMITH_CLI, {"-o", "FULL", run[2]}, {dir.Path(), 022, "/dev/full", dir / ".stderr"}), dir);
+    EXPECT_EQ(full.Status, 1);
+    EXPECT_EQ(full.Err, "packsmith-cli: Cannot write to standard output (No space left on device)\n");
+    EXPECT_EQ(ReadFileBytes(dir / "FULL/result.log"), "#Format: WAC\r\n#Source: " + run[2] + "\r\n");
+
+    // A reader that has read a few lines and gone: the run stops as for Ctrl+C, with the log
+    // of the jobs it finished, silently, and with the status a shell gives for SIGPIPE.
+    int readEnd = -1;
+    const pid_t child = StartPiped(run, dir, readEnd);
+    ASSERT_GT(child, 0);
+    char c = 0;
+    for (int lines = 0; lines < 3 && read(readEnd, &c, 1) == 1;)
+        lines += c == '\n';
+    close(readEnd);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 141);
+    EXPECT_EQ(ReadFileBytes(dir / ".stderr"), "");
+    std::vector<std::string> finished;
+    for (const auto& line : ReadTextFile(dir / "OUT/result.log"))
+        if (line.starts_with("#Source: "))
+            finished.push_back(line.substr(9));
+    ASSERT_FALSE(finished.empty());
+    EXPECT_LT(finished.size(), 40u) << "the run was not stopped";
+    for (std::size_t i = 0; i < finished.size(); ++i) {
+        EXPECT_EQ(finished[i], run[2 + i]);
+        EXPECT_EQ(std::filesystem::file_size(dir / ("OUT/s" + std::to_string(i) + ".wav")), 44u + 2 * 256 * 2000);
+    }
+    EXPECT_FALSE(FileExists(dir / ("OUT/s" + std::to_string(finished.size()) + ".wav")));
+
+    // A listing whose reader went away ends the same way.
+    readEnd = -1;
+    const pid_t lister = StartPiped({"--list", "big.at3"}, dir, readEnd);
+    close(readEnd);
+    ASSERT_EQ(waitpid(lister, &status, 0), lister);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 141);
+    EXPECT_EQ(ReadFileBytes(dir / ".stderr"), "");
+}
+
+// The progress line on a terminal of 80 columns, then of 40: however long the name, each
+// redraw fits (so it never wraps into a new line), the name elided in its middle.
+TEST(CliBinary, TheProgressLineFitsTheTerminalAsItIsResized)
+{
+    TempDir dir;
+    const std::string wac = AsString(EncodeWacFile(std::vector<std::int16_t>(256 * 4000, 300)));
+    std::vector<std::string> args = {"-o", "OUT"};
+    for (int i = 0; i < 60; ++i)
+        args.push_back(dir.Write("a_rather_long_pack_name_" + std::to_string(100 + i) + ".wac", wac));
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    winsize size {};
+    size.ws_row = 24;
+    size.ws_col = 80;
+    ASSERT_EQ(ioctl(terminal, TIOCSWINSZ, &size), 0);
+    const pid_t child = StartChild(PACKSMITH_CLI, args, {dir.Path(), 022, dir / ".stdout", ptsname(terminal)});
+    ASSERT_GT(child, 0);
+
+    // Everything drawn, read as it comes, so the program never waits on the terminal.
+    std::string drawn;
+    const auto take = [&](int waitMs) {
+        pollfd ready{terminal, POLLIN, 0};
+        char buffer[4096];
+        while (poll(&ready, 1, waitMs) > 0) {
+            const ssize_t got = read(terminal, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            drawn.append(buffer, static_cast<std::size_t>(got));
+            waitMs = 0;
+        }
+    };
+    std::size_t resizedAt = std::string::npos;
+    int status = 0;
+    for (bool running = true; running;) {
+        take(10);
+        if (resizedAt == std::string::npos && drawn.size() > 2000) {
+            size.ws_col = 40;
+            ASSERT_EQ(ioctl(terminal, TIOCSWINSZ, &size), 0);
+            take(0);
+            resizedAt = drawn.size();
+        }
+        running = waitpid(child, &status, WNOHANG) == 0;
+    }
+    take(0);
+    close(terminal);
+    EXPECT_NE(resizedAt, std::string::npos) << "the run ended before the terminal was resized";
+    std::size_t lines = 0, narrow = 0;
+    for (std::size_t at = 0; (at = drawn.find("\r\033[K", at)) != std::string::npos;) {
+        at += 4;
+        const std::string line = drawn.substr(at, drawn.find('\r', at) - at);
+        if (line.empty())
+            continue;
+        ++lines;
+        // Between the resize and the program's next look at the width, one redraw may be
+        // of the old one.
+        const std::size_t most = at > resizedAt + 200 ? 39 : 79;
+        narrow += most == 39;
+        EXPECT_LE(line.size(), most) << line;
+        EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+        if (line.find("Processing") != std::string::npos) {
+            EXPECT_EQ(line.find("a_rather_long_pack_name_"), std::string::npos) << "the name is elided: " << line;
+            EXPECT_TRUE(line.ends_with(".wac...")) << line;
+        }
+    }
+    EXPECT_GT(lines, 10u);
+    EXPECT_GT(narrow, 0u);
+}
+
 class CliRunTest : public ::testing::Test {
 protected:
-    void SetUp() override { EnterDirectory(dir.Path()); }
+    void SetUp() override
+    {
+        EnterDirectory(dir.Path());
+        // The inputs the recording handlers are given: never read, but there, as a run
+        // checks before it makes its target.
+        for (const char* input : {"a.wac", "b.wac", "c.wac", "a.was", "a.at3", "b.at3"})
+            dir.Write(input, "");
+    }
     static void EnterDirectory(const std::string& path) { ASSERT_EQ(chdir(path.c_str()), 0); }
 
     // A handler for every job that records it and then does what the test says.
@@ -319,12 +479,54 @@ TEST_F(CliRunTest, FailingJobExitsWith1AndTheWindowsMessage)
     EXPECT_EQ(result.Err, "packsmith-cli: Cannot open file " + (dir / "a.at3") + ".\n");
     EXPECT_FALSE(FileExists(dir / "out/result.log"));
 
+    // Targets that cannot be, and inputs that are not there: refused before anything is made
+    // or any job runs, naming what is wrong.
     dir.Write("file", "");
-    EnterDirectory(dir.Path()); // the run made its target current
-    const auto blocked = Cli({"-o", "file/out", "a.at3"}, Recording());
-    EXPECT_EQ(blocked.Status, 1);
-    EXPECT_EQ(blocked.Err,
-              "packsmith-cli: Cannot create directory " + (dir / "file/out") + " (a part of the path is not a directory)\n");
+    std::filesystem::create_symlink("nowhere", dir / "dangling");
+    const struct {
+        std::vector<std::string> Args;
+        std::string Err;
+        std::string NotMade;
+    } rows[] = {
+        {{"-o", "file/out", "a.at3"},
+         "Cannot create directory " + (dir / "file/out") + " (a part of the path is not a directory)", ""},
+        {{"-o", "dangling", "a.at3"},
+         "Cannot create directory " + (dir / "dangling") + " (a link to nowhere, which is not there, is in its place)",
+         "nowhere"},
+        {{"-o", "two\nlines", "a.at3"},
+         "Cannot create directory " + (dir / "two\\u000Alines") +
+             " (its path holds a line break, which a result log cannot hold)",
+         "two\nlines"},
+        {{"-o", "cr\r", "a.at3"},
+         "Cannot create directory " + (dir / "cr\\u000D") + " (its path holds a line break, which a result log cannot hold)",
+         "cr\r"},
+        {{"-o", "new", "a.at3", "missing.at3"},
+         "Cannot open file " + (dir / "missing.at3") + " (No such file or directory)", "new"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Err);
+        EnterDirectory(dir.Path()); // the run made its target current
+        jobs.clear();
+        const auto result = Cli(row.Args, Recording());
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_EQ(result.Err, "packsmith-cli: " + row.Err + "\n");
+        EXPECT_TRUE(jobs.empty());
+        if (!row.NotMade.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(dir / row.NotMade)) << row.NotMade;
+        }
+    }
+
+    // Once the current directory is removed, a relative path names nothing; it must not be
+    // taken relative to the target, which becomes current.
+    dir.Write("gone/../out/a.wac", "");
+    EnterDirectory(dir / "gone");
+    std::filesystem::remove(dir / "gone");
+    jobs.clear();
+    const auto removed = Cli({"-o", dir / "out", "../out/a.wac"}, Recording());
+    EXPECT_EQ(removed.Status, 1);
+    EXPECT_EQ(removed.Err, "packsmith-cli: Cannot open file ../out/a.wac (the current directory was removed; give a full path)\n");
+    EXPECT_TRUE(jobs.empty());
+    EnterDirectory(dir.Path());
 }
 
 void EarlierHandler(int) {}
@@ -341,6 +543,7 @@ TEST_F(CliRunTest, AStopSignalStopsTheRunWithItsStatusAndKeepsFinishedJobsInTheL
         // Handlers of the caller's own: each comes back when the run ends.
         for (const int number : kStopSignals)
             std::signal(number, EarlierHandler);
+        EnterDirectory(dir.Path()); // the run made its target current
         jobs.clear();
         const auto result = Cli({"-o", "out", "a.wac", "b.wac", "c.wac"},
                                 Recording([&](const std::string& path, JobHost& host) {
@@ -363,6 +566,7 @@ TEST_F(CliRunTest, AStopSignalStopsTheRunWithItsStatusAndKeepsFinishedJobsInTheL
 
     // A hangup the caller ignores (nohup) does not stop the run, and stays ignored.
     std::signal(SIGHUP, SIG_IGN);
+    EnterDirectory(dir.Path());
     jobs.clear();
     const auto ignored = Cli({"-o", "out", "a.wac", "b.wac"}, Recording([](const std::string&, JobHost& host) {
                                  std::raise(SIGHUP);
@@ -404,27 +608,49 @@ TEST_F(CliRunTest, ProjectListLinesAreJobsRelativeToTheList)
     EXPECT_FALSE(FileExists(dir / "out"));
 
     // Every list given is replayed, one after the other.
-    dir.Write("lists/jobs.lst", "r.log\r\n\r\n../logs/s.log\r\n/abs/t.log\r\n");
+    dir.Write("lists/jobs.lst", "r.log\r\n\r\n../logs/s.log\r\n" + (dir / "abs/t.log") + "\r\n");
     dir.Write("more.lst", " lists/u.log \r\n");
-    dir.Write("lists/u.log", "");
+    for (const char* log : {"lists/r.log", "logs/s.log", "abs/t.log", "lists/u.log"})
+        dir.Write(log, "");
     EnterDirectory("/");
     EXPECT_EQ(Cli({"-o", dir / "out", dir / "lists/jobs.lst", dir / "more.lst"}, Recording()).Status, 0);
-    EXPECT_EQ(jobs,
-              (std::vector<std::string>{dir / "lists/r.log", dir / "logs/s.log", "/abs/t.log", dir / "lists/u.log"}));
+    EXPECT_EQ(jobs, (std::vector<std::string>{dir / "lists/r.log", dir / "logs/s.log", dir / "abs/t.log",
+                                              dir / "lists/u.log"}));
     jobs.clear();
     const auto partly = Cli({"-o", dir / "out", dir / "empty.lst", dir / "more.lst"}, Recording());
     EXPECT_EQ(partly.Status, 3);
     EXPECT_EQ(jobs, std::vector<std::string>{dir / "lists/u.log"});
 }
 
-TEST_F(CliRunTest, APackTheLogNamesButThatIsMissingEndsWithWarnings)
+// Warnings go to standard error, as errors do, and -q keeps them: it silences progress and
+// the per-file lines, not what went wrong. The run ends with status 3.
+TEST_F(CliRunTest, WarningsGoToStandardErrorAndQuietKeepsThem)
 {
     dir.Write("r.log", "#Format: AT3\r\n#Source: " + (dir / "gone.at3") + "\r\n" + (dir / "x.tga") + "\r\n");
-    const auto result = Cli({"-o", "out", "r.log"});
-    EXPECT_EQ(result.Status, 3);
-    EXPECT_EQ(result.Out, "Processing r.log...\n" + (dir / "r.log") + ": the pack " + (dir / "gone.at3") +
-                              " was not found; nothing was rebuilt from it\n" + (dir / "r.log") +
-                              ": nothing written\nOperation complete!\n");
+    const std::string gone = "packsmith-cli: " + (dir / "r.log") + ": the pack " + (dir / "gone.at3") +
+                             " was not found; nothing was rebuilt from it\n";
+    const std::string wac = AsString(EncodeWacFile(std::vector<std::int16_t>(600, 700)));
+    dir.Write("d1/x.wac", wac);
+    dir.Write("d2/x.wac", wac);
+    const std::string skipped = "packsmith-cli: Skipped " + (dir / "d2/x.wac") + ": " + (dir / "o/x.wav") +
+                                " was written from " + (dir / "d1/x.wac") + " earlier in this run\n";
+    const struct {
+        std::vector<std::string> Args;
+        std::string Out, Err;
+    } rows[] = {
+        {{"-o", "out", "r.log"},
+         "Processing r.log...\n" + (dir / "r.log") + ": nothing written\nOperation complete!\n", gone},
+        {{"-q", "-o", "out", "r.log"}, "", gone},
+        {{"-q", "-o", "o", "d1/x.wac", "d2/x.wac"}, "", skipped},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Args.back());
+        EnterDirectory(dir.Path());
+        const auto result = Cli(row.Args);
+        EXPECT_EQ(result.Status, 3);
+        EXPECT_EQ(result.Out, row.Out);
+        EXPECT_EQ(result.Err, row.Err);
+    }
 }
 
 // A pack with what a listing must tell apart: two entries of one name, a name without an
@@ -528,6 +754,34 @@ TEST_F(CliRunTest, NamesCannotDriveTheTerminalOrPoseAsOtherNames)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_FALSE(raw(missing.Err)) << missing.Err;
     EXPECT_NE(missing.Err.find("\\u202Ex.at3"), std::string::npos) << missing.Err;
+}
+
+// A stored name of 240 characters is shown by its start and end in the text listing, so the
+// other rows stay as wide as their own names; the JSON gives it whole. Wide characters take
+// two columns, and the columns stay aligned.
+TEST_F(CliRunTest, ALongNameIsElidedInTheTextListingOnly)
+{
+    const std::string longName = "GFX\\" + std::string(120, 'a') + std::string(112, 'z') + ".BMP";
+    dir.Write("p.at3", AsString(BuildImagePack(Named({"a.bmp", longName, "\xE6\x96\x87\xE5\xAD\x97.bmp"}))));
+    const auto text = Cli({"--list", "p.at3"});
+    EXPECT_EQ(text.Status, 0) << text.Err;
+    const std::vector<std::string> lines = SplitTextLines(text.Out);
+    ASSERT_EQ(lines.size(), 5u) << text.Out;
+    for (const std::string& line : lines)
+        EXPECT_LE(line.size(), 140u) << line;
+    // Both cells: the start of the name, "...", its end, as wide as the column allows.
+    EXPECT_NE(lines[3].find("  GFX\\aaaaaaaaaaaaaa...zzzzzzzzzzzzzzz.BMP  BMP/aaaaaaaaaaaaaa...zzzzzzzzzzz.BMP.tga  16x4"),
+              std::string::npos) << lines[3];
+    // Every row's size column starts in one column, whatever the names' bytes.
+    const auto sizeColumn = [](const std::string& line) {
+        return line.substr(0, line.find("16x4")).size() - (line.find("\xE6\x96\x87") != std::string::npos ? 4 : 0);
+    };
+    EXPECT_EQ(sizeColumn(lines[2]), sizeColumn(lines[3]));
+    EXPECT_EQ(sizeColumn(lines[4]), sizeColumn(lines[3]));
+
+    const auto json = Cli({"--list", "--json", "p.at3"});
+    EXPECT_NE(json.Out.find("\"name\": \"GFX\\\\" + longName.substr(4) + "\", \"path\": \"BMP/" + longName.substr(4) + ".tga\""),
+              std::string::npos) << json.Out;
 }
 
 TEST_F(CliRunTest, OnlyTheSelectedEntriesAreExtractedAndTheLogReplaysKeepingTheOthers)

@@ -128,16 +128,16 @@ TEST_P(PackSoundTest, NoRunWritesOverItsInputsOrUndoesAnEarlierJobsOutput)
     ASSERT_EQ(Cli({"-q", "-o", dir / "one", "--pack", format, dir / "d1/x.wav"}).Status, 0);
     const auto packed = Cli({"-o", dir / "both", "--pack", format, dir / "d1/x.wav", dir / "d2/x.wav"});
     EXPECT_EQ(packed.Status, 3);
-    EXPECT_NE(packed.Out.find("Skipped " + (dir / "d2/x.wav") + ": " + (dir / ("both/x" + extension)) +
+    EXPECT_NE(packed.Err.find("Skipped " + (dir / "d2/x.wav") + ": " + (dir / ("both/x" + extension)) +
                               " was written from " + (dir / "d1/x.wav") + " earlier in this run"),
-              std::string::npos) << packed.Out;
+              std::string::npos) << packed.Err;
     EXPECT_EQ(ReadFileBytes(dir / ("both/x" + extension)), ReadFileBytes(dir / ("one/x" + extension)));
 
     fs::copy_file(source, dir / ("d1/y" + extension));
     fs::copy_file(dir / ("both/x" + extension), dir / ("d2/y" + extension));
     const auto extracted = Cli({"-o", dir / "out", dir / ("d1/y" + extension), dir / ("d2/y" + extension)});
     EXPECT_EQ(extracted.Status, 3);
-    EXPECT_NE(extracted.Out.find("Skipped " + (dir / ("d2/y" + extension))), std::string::npos) << extracted.Out;
+    EXPECT_NE(extracted.Err.find("Skipped " + (dir / ("d2/y" + extension))), std::string::npos) << extracted.Err;
     EXPECT_EQ(ReadFileBytes(dir / "out/y.wav"), ReadFileBytes(sound));
     const std::string log = ReadFileBytes(dir / "out/result.log");
     EXPECT_NE(log.find(dir / ("d1/y" + extension)), std::string::npos) << log;
@@ -166,10 +166,10 @@ TEST_P(PackSoundTest, ASoundWhoseDataChunkClaimsMoreThanTheFileHoldsPacksWithAWa
     const std::string cut = dir.Write("cut.wav", wave);
     const auto packed = Cli({"-o", dir / "W", "--pack", format, cut});
     EXPECT_EQ(packed.Status, 3) << packed.Err;
-    EXPECT_NE(packed.Out.find(cut + ": its data chunk claims " + std::to_string(held + 100000) +
+    EXPECT_NE(packed.Err.find(cut + ": its data chunk claims " + std::to_string(held + 100000) +
                               " bytes of sound, more than the file holds; " + std::to_string(held / 2) +
                               " frames were read\n"),
-              std::string::npos) << packed.Out;
+              std::string::npos) << packed.Err;
     EXPECT_TRUE(FileExists(dir / ("W/cut" + extension)));
     EXPECT_EQ(Cli({"-q", "-o", dir / "V", "--pack", format, dir / "A/chord.wav"}).Status, 0) << "a whole file: no warning";
 }

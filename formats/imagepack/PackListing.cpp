@@ -10,23 +10,27 @@
 #include "formats/imagepack/OutputNames.h"
 #include "formats/imagepack/record/ImageRecord.h"
 #include "formats/imagepack/record/RawImageRecord.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 
 namespace {
 
 // Where an extraction into an empty target puts each entry: the first candidate name that
-// no earlier entry of the pack took in its sub-directory.
+// no earlier entry of the pack took in its sub-directory. Taken as the system takes names,
+// since it is the file system that turns an extraction's picture away from a name: on
+// Windows a name meets another of other case, or with a character as UTF-8 where the other
+// has its single byte, and the later entry goes to its next candidate there too.
 class NamePlanner {
 public:
     std::string Next(const std::string& storedName)
     {
         const std::string type = TypeDirectoryName(storedName);
         const std::string fileName = FileNamePart(storedName);
-        std::set<std::string>& taken = taken_[type];
+        std::set<std::string>& taken = taken_[NameKey(type)];
         unsigned long& next = next_[type + '/' + fileName];
         std::string name = CandidateName(fileName, next);
-        while (!taken.insert(name).second)
+        while (!taken.insert(NameKey(name)).second)
             name = CandidateName(fileName, ++next);
         ++next;
         return type.empty() ? name : type + '/' + name;

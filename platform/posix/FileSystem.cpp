@@ -21,6 +21,8 @@ std::string SystemSpelling(const std::string& path) { return path; }
 
 std::string StorableName(const std::string& name) { return name; }
 
+std::string NameKey(const std::string& name) { return name; }
+
 bool PathExists(const std::string& path)
 {
     struct stat info {};

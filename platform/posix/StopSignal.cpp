@@ -58,6 +58,15 @@ StopSignal::~StopSignal()
     gReceived.store(0);
 }
 
+void StopSignal::ReportClosedPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+void StopSignal::RequestStop(int number)
+{
+    int none = 0;
+    gReceived.compare_exchange_strong(none, number);
+    gRaised.store(true);
+}
+
 bool StopSignal::Raised() { return gRaised.load(std::memory_order_relaxed); }
 
 const std::atomic<bool>& StopSignal::Flag() { return gRaised; }

@@ -68,6 +68,14 @@ std::string StorableName(const std::string& name)
     return storable;
 }
 
+std::string NameKey(const std::string& name)
+{
+    std::wstring key = win32::Wide(name);
+    if (!key.empty())
+        CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    return win32::Utf8(key);
+}
+
 PathKind KindOf(const std::string& path, bool followLinks)
 {
     if (path.empty())

@@ -72,6 +72,16 @@ StopSignal::~StopSignal()
     gReceived.store(0);
 }
 
+// Writing to a closed pipe fails here with EPIPE anyway: there is no signal to ignore.
+void StopSignal::ReportClosedPipes() {}
+
+void StopSignal::RequestStop(int number)
+{
+    int none = 0;
+    gReceived.compare_exchange_strong(none, number);
+    gRaised.store(true);
+}
+
 bool StopSignal::Raised() { return gRaised.load(std::memory_order_relaxed); }
 
 const std::atomic<bool>& StopSignal::Flag() { return gRaised; }

@@ -11,6 +11,16 @@ bool StandardErrorIsTerminal()
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+// The window's width, not the buffer's: a buffer wider than its window scrolls sideways,
+// and what lies beyond the window is not seen.
+int StandardErrorColumns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info {};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) == 0)
+        return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
 
 // A console a shell started the program in lists the shell too.
