@@ -8,37 +8,34 @@
 #include "cli/TextColumns.h"
 #include "core/TextControls.h"
 #include "formats/imagepack/OutputNames.h"
+#include "platform/FileSystem.h"
 
 namespace packsmith {
 
 namespace {
 
-// A JSON string of bytes: UTF-8 text as it is, anything else byte for byte as \u00XX, so a
-// script gets every byte back by encoding the string as Latin-1. Control characters (the
-// bidirectional ones too) are escaped either way.
+// A JSON string of bytes: UTF-8 text as it is, and each byte that starts no UTF-8 sequence
+// as the lone surrogate U+DC80 + its value less 0x80 ("\uDCE9" for 0xE9), the common way of
+// carrying such bytes through text: a script gets every byte back by encoding the string as
+// UTF-8 with surrogate escapes (Python's os.fsencode does so), and a name of 8-bit text never
+// reads as the UTF-8 name it would look like if its bytes were taken as characters. Control
+// characters (the bidirectional ones too) are escaped.
 std::string Json(const std::string& text)
 {
     std::string quoted = "\"";
-    if (IsUtf8(text)) {
-        std::string plain;
-        for (const char ch : text) {
-            if (ch == '"' || ch == '\\')
-                plain += '\\';
-            plain += ch;
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        std::size_t length = DecodeUtf8(text, i, c);
+        if (length == 0) {
+            quoted += UnicodeEscape(0xDC00 + static_cast<unsigned char>(text[i]));
+            ++i;
+            continue;
         }
-        quoted += ReplaceControls(plain, UnicodeEscape);
-    } else {
-        for (const char ch : text) {
-            const auto c = static_cast<unsigned char>(ch);
-            if (c == '"' || c == '\\') {
-                quoted += '\\';
-                quoted += ch;
-            } else if (c < 0x20 || c >= 0x7F) {
-                quoted += UnicodeEscape(c);
-            } else {
-                quoted += ch;
-            }
-        }
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        const std::string_view sequence(text.data() + i, length);
+        quoted += IsControlCharacter(c) ? UnicodeEscape(c) : std::string(sequence);
+        i += length;
     }
     return quoted + '"';
 }
@@ -152,7 +149,7 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
         bool firstEntry = true;
         for (const ListedEntry& e : contents.Pictures) {
             out_ << (firstEntry ? "\n" : ",\n") << "    {\"index\": " << e.Index + 1 << ", \"name\": "
-                 << Json(e.StoredName) << ", \"path\": " << Json(e.OutputPath) << ", \"width\": " << e.Width
+                 << Json(e.StoredName) << ", \"path\": " << Json(SystemSpelling(e.OutputPath)) << ", \"width\": " << e.Width
                  << ", \"height\": " << e.Height << ", \"coding\": " << Json(CodingText(e))
                  << ", \"recordBytes\": " << e.RecordBytes;
             if (!e.Problem.empty())
