@@ -8,6 +8,7 @@
 #include <thread>
 #include <set>
 #include <map>
+#include <random>
 #include <unistd.h>
 
 #include "cli/CliApp.h"
@@ -20,6 +21,7 @@
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
 #include "io/TextFile.h"
+#include "platform/Cores.h"
 #include "platform/FileSystem.h"
 #include "testing/Bytes.h"
 #include "testing/ChildProcess.h"
@@ -27,6 +29,7 @@
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
+#include "testing/PictureFixtures.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -676,6 +679,59 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
         std::filesystem::remove_all(dir / "one");
         std::filesystem::remove_all(dir / "many");
     }
+}
+
+// Memory whatever -j says: workers beyond the cores are not started, for they only held
+// memory (a lossy replay took 75 MB a worker, 3.2 GB at -j 256) and gained no speed. The
+// bound is the one the help gives: about 24 MB and 32 MB a thread.
+TEST(CliBinary, PeakMemoryOfLossyReplayAndExtractionStaysUnderTheBoundAtAnyThreadCount)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer holds freed memory back on purpose";
+#endif
+    TempDir dir;
+    // Large pictures that a record holds exactly, enough of them to keep many workers busy
+    // extracting, and some replaced by noisy photographs, which the compressor works hardest
+    // on: every one of their blocks is distinct.
+    constexpr std::uint32_t kWidth = 1024, kHeight = 512;
+    constexpr int kPictures = 24, kEdited = 6;
+    {
+        std::vector<PackPicture> pictures;
+        std::vector<std::uint32_t> pixels(std::size_t{kWidth} * kHeight);
+        for (int i = 0; i < kPictures; ++i) {
+            for (std::size_t k = 0; k < pixels.size(); ++k)
+                pixels[k] = 0xFF000000u | (static_cast<std::uint32_t>((k / 4 + i) % 3000) * 2654435761u & 0xFFFFFFu);
+            pictures.push_back({"PHOTO" + std::to_string(i) + ".BMP", EncodeImageRecord(kWidth, kHeight, pixels, {}).Record});
+        }
+        dir.Write("photos.at3", AsString(BuildImagePack(pictures)));
+    }
+    const auto peakOf = [&](const std::vector<std::string>& args) {
+        const pid_t child = StartBinary(args, dir);
+        int status = 0;
+        rusage usage{};
+        EXPECT_EQ(wait4(child, &status, 0, &usage), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFileBytes(dir / ".stderr");
+        return static_cast<long>(usage.ru_maxrss) / 1024; // MB
+    };
+    const long bound = 24 + 32 * static_cast<long>(UsableCores());
+    EXPECT_LT(peakOf({"-q", "-j", "256", "-o", "A", "photos.at3"}), bound) << "MB, extracting";
+    {
+        std::mt19937 rng(3);
+        Bitmap32 edited;
+        edited.SetSize(kWidth, kHeight);
+        for (int i = 0; i < kEdited; ++i) {
+            const std::vector<std::uint8_t> photo = MakePicture(PictureKind::Photo, kWidth, kHeight, i + 1);
+            for (std::uint32_t y = 0; y < kHeight; ++y)
+                for (std::size_t b = 0; b < std::size_t{kWidth} * 4; ++b) {
+                    const int noisy = photo[y * kWidth * 4 + b] + static_cast<int>(rng() % 49) - 24;
+                    edited.Row(y)[b] = b % 4 == 3 ? 255 : static_cast<std::uint8_t>(std::clamp(noisy, 0, 255));
+                }
+            TgaLibrary().Write(dir / ("A/BMP/PHOTO" + std::to_string(i) + ".BMP.tga"), *edited.ForCodec());
+        }
+    }
+    EXPECT_LT(peakOf({"-q", "-j", "256", "--compress", "lossy", "-o", "R", "A/result.log"}), bound)
+        << "MB, replaying with loss";
+    EXPECT_GT(std::filesystem::file_size(dir / "R/photos.at3"), 0u);
 }
 
 } // namespace
