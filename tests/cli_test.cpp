@@ -1,5 +1,6 @@
 // packsmith-cli: arguments, exit statuses, what it prints and the result log it leaves.
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -732,6 +733,29 @@ TEST(CliBinary, PeakMemoryOfLossyReplayAndExtractionStaysUnderTheBoundAtAnyThrea
     EXPECT_LT(peakOf({"-q", "-j", "256", "--compress", "lossy", "-o", "R", "A/result.log"}), bound)
         << "MB, replaying with loss";
     EXPECT_GT(std::filesystem::file_size(dir / "R/photos.at3"), 0u);
+}
+
+// A picture the codec cannot write whole fails with the cause the system gave, as a full
+// disk does; here a file size limit, which the program inherits, stops it part way.
+TEST(CliBinary, APictureCutShortByTheSystemFailsWithTheCause)
+{
+    TempDir dir;
+    const std::vector<std::uint32_t> pixels(std::size_t{64} * 64, 0xFF336699u);
+    dir.Write("p.at3", AsString(BuildImagePack({{"a.bmp", EncodeImageRecord(64, 64, pixels, {}).Record}})));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096; // the picture takes 16 kB
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const pid_t child = StartBinary({"-q", "-o", "OUT", "p.at3"}, dir);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    const CliResult result = WaitForBinary(child, dir);
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Err, "packsmith-cli: " + (dir / "p.at3") + ": Cannot create file " + (dir / "OUT/BMP/a.bmp.tga") +
+                              " (" + std::strerror(EFBIG) + ")\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "OUT/BMP/a.bmp.tga"));
 }
 
 } // namespace
