@@ -758,5 +758,45 @@ TEST(CliBinary, APictureCutShortByTheSystemFailsWithTheCause)
     EXPECT_FALSE(std::filesystem::exists(dir / "OUT/BMP/a.bmp.tga"));
 }
 
+// Entries whose name leaves nothing but dots for a file name would be hidden files; they
+// get "_" instead, alike in the listing, the extraction and the replay's check of the log,
+// while every other name stays as logs already written have it.
+TEST_F(CliRunTest, NamesOfNothingButDotsExtractToVisibleFilesThatTheListingAndReplayAgreeOn)
+{
+    dir.Write("q.at3", AsString(BuildImagePack(Named({"", ".", "..", "GFX\\", "x.bmp", ".bmp"}))));
+    ASSERT_EQ(Cli({"-q", "-o", dir / "out", dir / "q.at3"}).Status, 0);
+    std::vector<std::string> written = ReadTextFile(dir / "out/result.log");
+    written.erase(written.begin(), written.begin() + 2);
+    std::vector<std::string> names;
+    for (const std::string& path : written)
+        names.push_back(path.substr(path.rfind('/') + 1));
+    EXPECT_EQ(names, (std::vector<std::string>{"_.tga", "_0000.tga", "_0001.tga", "_0002.tga", "x.bmp.tga", ".bmp.tga"}))
+        << "a name with more than dots keeps its name, a leading dot too";
+    const auto listed = Cli({"--list", "--json", dir / "q.at3"});
+    for (const std::string& path : written) {
+        EXPECT_TRUE(FileExists(path)) << path;
+        const std::string relative = path.substr((dir / "out/").size());
+        EXPECT_NE(listed.Out.find("\"path\": \"" + (relative[0] == '/' ? relative.substr(1) : relative) + "\""),
+                  std::string::npos) << relative << " is not in\n" << listed.Out;
+    }
+
+    // The log replays, taking the edited picture of the entry without a name.
+    Bitmap32 edited;
+    edited.SetSize(16, 4);
+    std::fill_n(edited.Row(0), 16 * 4 * 4, std::uint8_t{0x5A});
+    TgaLibrary().Write(written[0], *edited.ForCodec());
+    const auto replay = Cli({"-o", dir / "new", dir / "out/result.log"});
+    EXPECT_EQ(replay.Status, 0) << replay.Err;
+    EXPECT_NE(replay.Out.find("1 replaced"), std::string::npos) << replay.Out;
+
+    // A log written before, which lists the hidden name, still fits the pack.
+    std::string log = ReadFileBytes(dir / "out/result.log");
+    log.replace(log.find("/_.tga"), 6, "/.tga");
+    dir.Write("out/result.log", log);
+    const auto older = Cli({"-o", dir / "older", dir / "out/result.log"});
+    EXPECT_EQ(older.Status, 0) << older.Err;
+    EXPECT_NE(older.Out.find("0 replaced"), std::string::npos) << older.Out;
+}
+
 } // namespace
 } // namespace packsmith::test
