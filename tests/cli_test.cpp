@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -796,6 +797,37 @@ TEST_F(CliRunTest, NamesOfNothingButDotsExtractToVisibleFilesThatTheListingAndRe
     const auto older = Cli({"-o", dir / "older", dir / "out/result.log"});
     EXPECT_EQ(older.Status, 0) << older.Err;
     EXPECT_NE(older.Out.find("0 replaced"), std::string::npos) << older.Out;
+}
+
+// In a folder deeper than the system's limit on a path, the listing works (it reads through
+// the relative name) and the extraction, whose target is made a full path, fails: the message
+// names the folder and says what the limit is, not only "File name too long".
+TEST_F(CliRunTest, AFolderDeeperThanThePathLimitIsRefusedSayingTheLimit)
+{
+    const std::string name(250, 'd');
+    std::string deep = dir.Path();
+    int levels = 0;
+    for (; deep.size() < 4200; ++levels) {
+        ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+        EnterDirectory(name);
+        deep += "/" + name;
+    }
+    std::ofstream("p.at3", std::ios::binary) << AsString(BuildImagePack(Named({"a.bmp"})));
+    const auto listing = Cli({"--list", "p.at3"});
+    const auto extraction = Cli({"-o", "out", "p.at3"});
+    // Back out, taking the levels away one by one: no call takes the whole path.
+    std::filesystem::remove("p.at3");
+    for (int i = 0; i < levels; ++i) {
+        EnterDirectory("..");
+        std::filesystem::remove_all(name);
+    }
+    EXPECT_EQ(listing.Status, 0) << listing.Err;
+    EXPECT_EQ(extraction.Status, 1);
+    const std::string target = deep + "/out";
+    const std::string length =
+        std::to_string(target.size() / 1000) + "," + std::to_string(target.size() % 1000 + 1000).substr(1);
+    EXPECT_EQ(extraction.Err, "packsmith-cli: Cannot create directory " + target +
+                                  " (File name too long: the path has " + length + " bytes, the system takes 4,095 at most)\n");
 }
 
 } // namespace
