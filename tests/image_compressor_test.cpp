@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <random>
@@ -20,36 +21,56 @@
 #include "testing/PictureFixtures.h"
 
 // Every allocation of the program is counted, so that a test can tell the most the heap held
-// while it ran (a size is kept before each block, which malloc aligns for any type). Not
-// inlined: the compiler would otherwise take the pointer arithmetic for the caller's.
+// while it ran (a size is kept before each block, which malloc aligns for any type). Every
+// form of new and delete but the aligned ones is replaced: a sanitizer's runtime replaces
+// them all, and a block from its nothrow new must not reach this delete. Not inlined: the
+// compiler would otherwise take the pointer arithmetic for the caller's.
 namespace {
 std::atomic<std::size_t> heapHeld{0};
 std::atomic<std::size_t> heapPeak{0};
 constexpr std::size_t kSizeRoom = alignof(std::max_align_t);
-} // namespace
 
-[[gnu::noinline]] void* operator new(std::size_t size)
+[[gnu::noinline]] void* CountedNew(std::size_t size) noexcept
 {
     auto* block = static_cast<unsigned char*>(std::malloc(size + kSizeRoom));
     if (block == nullptr)
-        throw std::bad_alloc();
-    *reinterpret_cast<std::size_t*>(block) = size;
+        return nullptr;
+    std::memcpy(block, &size, sizeof size);
     const std::size_t held = heapHeld.fetch_add(size) + size;
     for (std::size_t peak = heapPeak.load(); held > peak && !heapPeak.compare_exchange_weak(peak, held);) {
     }
     return block + kSizeRoom;
 }
 
-[[gnu::noinline]] void operator delete(void* p) noexcept
+[[gnu::noinline]] void CountedDelete(void* p) noexcept
 {
     if (p == nullptr)
         return;
     auto* block = static_cast<unsigned char*>(p) - kSizeRoom;
-    heapHeld.fetch_sub(*reinterpret_cast<std::size_t*>(block));
+    std::size_t size = 0;
+    std::memcpy(&size, block, sizeof size);
+    heapHeld.fetch_sub(size);
     std::free(block);
 }
 
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void* NewOrThrow(std::size_t size)
+{
+    if (void* p = CountedNew(size))
+        return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size) { return NewOrThrow(size); }
+void* operator new[](std::size_t size) { return NewOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void operator delete(void* p) noexcept { CountedDelete(p); }
+void operator delete[](void* p) noexcept { CountedDelete(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedDelete(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedDelete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
 
 namespace packsmith::test {
 namespace {
