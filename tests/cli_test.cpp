@@ -685,7 +685,7 @@ TEST_F(CliRunTest, OneThreadOrManyWriteTheSameFilesAndFailTheSameWay)
 
 // Memory whatever -j says: workers beyond the cores are not started, for they only held
 // memory (a lossy replay took 75 MB a worker, 3.2 GB at -j 256) and gained no speed. The
-// bound is the one the help gives: about 24 MB and 32 MB a thread.
+// bound is the one the help gives: about 24 MB plus 32 MB a thread.
 TEST(CliBinary, PeakMemoryOfLossyReplayAndExtractionStaysUnderTheBoundAtAnyThreadCount)
 {
 #if defined(__SANITIZE_ADDRESS__)
