@@ -15,7 +15,7 @@ public:
 
 // The messages of the file and list operations, worded as the user sees them. A cause, where
 // there is one, follows in brackets: the system's word for an error number (0: none), or a
-// few words on where a file ended.
+// few words on where a file ended; for a path too long, which limit it is past.
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int error = 0);
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int error = 0);
 // "Cannot create directory %s", with the cause.

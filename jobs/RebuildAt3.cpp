@@ -94,6 +94,9 @@ Replacement Prepare(RebuildWorker& worker, Recycler<ByteBuffer>& records, const 
 constexpr std::uint64_t kBatchBytes = std::uint64_t{1} << 20;
 constexpr std::size_t kBatchEntries = 64;
 constexpr std::uint64_t kBatchCap = std::uint64_t{4} << 20;
+// The pictures of the batches given and not yet written, at most (a single larger batch
+// still goes): a batch's cost is the size of the pictures it replaces.
+constexpr std::size_t kPendingBytes = std::size_t{24} << 20;
 
 struct PlannedBatch {
     std::uint32_t First = 0; // entry index of the first
@@ -255,7 +258,8 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
             put(committed, replacement);
         }
     };
-    Pipeline<PlannedBatch, PreparedBatch, RebuildWorker>::Run({WorkersFor(run)}, host.Stop(), steps, [&](auto& pipeline) {
+    const PipelineLimits limits{WorkersFor(run), 0, kPendingBytes};
+    Pipeline<PlannedBatch, PreparedBatch, RebuildWorker>::Run(limits, host.Stop(), steps, [&](auto& pipeline) {
         for (std::uint32_t planned = 0; planned < header.EntryCount;) {
             PlannedBatch batch;
             batch.First = planned;
@@ -266,7 +270,7 @@ int RebuildAt3(const std::string& newPackPath, int firstLine, RunContext& run, J
                     ResolveListedPath(run.ReplayList.At(firstLine + static_cast<int>(planned)), run.ReplayDirectory));
                 ++planned;
             }
-            pipeline.Give(std::move(batch));
+            pipeline.Give(std::move(batch), static_cast<std::size_t>(bytes));
         }
     });
     WriteEntryTable(source, out, header.EntrySize, placed);

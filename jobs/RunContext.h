@@ -56,7 +56,8 @@ struct RunContext {
     std::string PackLike;
     // The entries of image packs an extraction writes; empty for all of them.
     EntrySelection Selection;
-    // How many threads a job may decode on: 0 for one per core, 1 for its own thread only.
+    // How many threads a job may work on: 0 for one per core, 1 for its own thread only;
+    // never more than the usable cores (WorkersFor).
     unsigned Threads = 0;
     // How a rebuild stores replaced pictures.
     ReplacementCoding Coding = ReplacementCoding::ExactOrRaw;
@@ -64,7 +65,8 @@ struct RunContext {
     RunFiles Files;
 };
 
-// The worker threads a job of the run starts beside its own: none when it is to work alone.
+// The worker threads a job of the run starts beside its own: none when it is to work alone,
+// and never more than the usable cores, however many threads were asked for.
 unsigned WorkersFor(const RunContext& run);
 
 } // namespace packsmith

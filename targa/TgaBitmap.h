@@ -42,6 +42,15 @@ enum TgaResult {
     TgaBadColourIndex = 10 /* a pixel names an entry the colour map does not have */
 };
 
+/* WriteTGA's failures carry the system's cause where it gave one, as ReadTGA's say why a
+ * file is not readable: TgaCannotCreate or TgaWriteFailed plus TGA_CAUSE(e), where e is the
+ * error number (as <errno.h> numbers them, on every system: "No space left on device" is
+ * ENOSPC on Windows too). TGA_RESULT_KIND and TGA_RESULT_CAUSE take a result apart; a cause
+ * of 0 is none. */
+#define TGA_CAUSE(e) ((int)(e) << 8)
+#define TGA_RESULT_KIND(result) ((result) & 0xFF)
+#define TGA_RESULT_CAUSE(result) ((result) >> 8)
+
 /* The largest picture ReadTGA accepts, in pixels; the tool's pictures are smaller still. */
 #define TGA_MAX_PIXELS (16u * 1024u * 1024u)
 

@@ -48,6 +48,9 @@ void PutLe32(std::uint8_t* p, std::uint32_t v)
     PutLe16(p + 2, v >> 16);
 }
 
+// A failure of kind, with the system's cause.
+int Failed(int kind, int error) { return kind + TGA_CAUSE(error); }
+
 // Writes an uncompressed 32-bit true-colour file (type 2), top row first, with 8 alpha bits
 // and the TGA 2.0 trailer. Every flag asks for this one kind.
 int Write(const char* path, const TgaBitmap* bitmap)
@@ -84,27 +87,29 @@ int Write(const char* path, const TgaBitmap* bitmap)
 
     TgaFile file(path, TgaFile::Mode::Write, std::size_t{height} + 3);
     if (!file.IsOpen())
-        return TgaCannotCreate;
+        return Failed(TgaCannotCreate, file.Error());
     // Only a regular file is removed after a failure: never a device or pipe named as the
     // target.
     const bool regular = file.IsRegular();
     // Truncated only when there is something to cut: the tool hands over new, empty files,
     // and truncating one of those still costs the file system a journal entry.
     if (regular && file.Size() > 0 && !file.Truncate())
-        return TgaCannotCreate;
+        return Failed(TgaCannotCreate, file.Error());
 
     file.Put(header, sizeof header);
     for (std::uint32_t y = 0; y < height && width > 0; ++y)
         file.Put(bitmap->Pixels + y * bitmap->Stride, rowBytes);
     file.Put(extension, sizeof extension);
     file.Put(footer, sizeof footer);
+    // The cause is the first failure's: a close after a failed write may fail too.
     const bool written = file.Flush();
+    const int error = file.Error();
     const bool closed = file.Close();
     if (written && closed)
         return TgaOk;
     if (regular)
         TgaFile::Remove(path);
-    return TgaWriteFailed;
+    return Failed(TgaWriteFailed, written ? file.Error() : error);
 }
 
 // What the file's trailer says of the alpha, for a file of fileSize bytes whose picture ends

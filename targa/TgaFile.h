@@ -47,12 +47,16 @@ public:
 
     // Closes now; false when closing reports an error (data that never reached the disk).
     bool Close();
+    // Why the last call that failed did (the open, Truncate, Flush or Close): the error
+    // number as <cerrno> has them, 0 when the system gave none that the codec knows.
+    int Error() const { return error_; }
     // Removes the file at path, after a write that failed.
     static void Remove(const char* path);
 
 private:
     bool open_ = false;
     bool regular_ = false;
+    int error_ = 0;
     std::uint64_t size_ = 0;
 #ifdef _WIN32
     struct Piece {

@@ -15,8 +15,10 @@ TgaFile::TgaFile(const char* path, Mode mode, std::size_t pieces)
     // file do not heed it, so it may stay.
     fd_ = mode == Mode::Read ? ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
                              : ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        error_ = errno;
         return;
+    }
     struct stat info {};
     regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
     size_ = regular_ ? static_cast<std::uint64_t>(info.st_size) : 0;
@@ -29,7 +31,13 @@ TgaFile::~TgaFile()
         ::close(fd_);
 }
 
-bool TgaFile::Truncate() { return ::ftruncate(fd_, 0) == 0; }
+bool TgaFile::Truncate()
+{
+    if (::ftruncate(fd_, 0) == 0)
+        return true;
+    error_ = errno;
+    return false;
+}
 
 void TgaFile::Put(const std::uint8_t* p, std::size_t n)
 {
@@ -51,8 +59,10 @@ bool TgaFile::Flush()
         ssize_t done = ::writev(fd_, pieces_.data() + first, count);
         if (done < 0 && errno == EINTR)
             continue;
-        if (done <= 0)
+        if (done <= 0) {
+            error_ = done < 0 ? errno : 0;
             return false;
+        }
         // Past the pieces written whole, and into the one written in part.
         while (first < pieces_.size() && static_cast<std::size_t>(done) >= pieces_[first].iov_len)
             done -= static_cast<ssize_t>(pieces_[first++].iov_len);
@@ -86,7 +96,10 @@ bool TgaFile::Close()
 {
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0;
+    if (::close(fd) == 0)
+        return true;
+    error_ = errno;
+    return false;
 }
 
 void TgaFile::Remove(const char* path) { ::unlink(path); }

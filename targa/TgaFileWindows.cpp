@@ -1,6 +1,7 @@
 #include "targa/TgaFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -29,6 +30,33 @@ std::wstring Wide(const char* utf8)
     return wide;
 }
 
+// The error number of the last failed call, for the causes writing a picture meets, as the
+// tool numbers them (platform/windows/Win32.cpp, which the codec cannot link); 0, no cause,
+// for the rest.
+int LastErrorNumber()
+{
+    switch (GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        return EACCES;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    default:
+        return 0;
+    }
+}
+
 OVERLAPPED At(std::uint64_t offset)
 {
     OVERLAPPED at{};
@@ -47,8 +75,10 @@ TgaFile::TgaFile(const char* path, Mode mode, std::size_t pieces)
     const HANDLE file = CreateFileW(wide.c_str(), mode == Mode::Read ? GENERIC_READ : GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     mode == Mode::Read ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        error_ = LastErrorNumber();
         return;
+    }
     handle_ = file;
     LARGE_INTEGER size{};
     regular_ = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size);
@@ -65,7 +95,10 @@ TgaFile::~TgaFile()
 bool TgaFile::Truncate()
 {
     LARGE_INTEGER start{};
-    return SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) && SetEndOfFile(handle_);
+    if (SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) && SetEndOfFile(handle_))
+        return true;
+    error_ = LastErrorNumber();
+    return false;
 }
 
 void TgaFile::Put(const std::uint8_t* p, std::size_t n)
@@ -85,8 +118,14 @@ bool TgaFile::Flush()
             OVERLAPPED at = At(position_);
             DWORD n = 0;
             const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(piece.Size - done, kMostAtOnce));
-            if (!WriteFile(handle_, piece.Data + done, wanted, &n, &at) || n == 0)
+            if (!WriteFile(handle_, piece.Data + done, wanted, &n, &at)) {
+                error_ = LastErrorNumber();
                 return false;
+            }
+            if (n == 0) {
+                error_ = 0;
+                return false;
+            }
             done += n;
             position_ += n;
         }
@@ -120,7 +159,10 @@ bool TgaFile::Close()
 {
     const HANDLE file = handle_;
     handle_ = nullptr;
-    return CloseHandle(file) != 0;
+    if (CloseHandle(file) != 0)
+        return true;
+    error_ = LastErrorNumber();
+    return false;
 }
 
 void TgaFile::Remove(const char* path) { DeleteFileW(Wide(path).c_str()); }

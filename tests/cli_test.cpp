@@ -1,7 +1,9 @@
 // packsmith-cli: arguments, exit statuses, what it prints and the result log it leaves.
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -11,6 +13,7 @@
 #include <thread>
 #include <set>
 #include <map>
+#include <random>
 #include <unistd.h>
 
 #include "cli/CliApp.h"
@@ -23,6 +26,7 @@
 #include "formats/wac/WacEncoder.h"
 #include "formats/was/WasEncoder.h"
 #include "io/TextFile.h"
+#include "platform/Cores.h"
 #include "platform/FileSystem.h"
 #include "testing/Bytes.h"
 #include "testing/ChildProcess.h"
@@ -30,6 +34,7 @@
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
+#include "testing/PictureFixtures.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -1045,6 +1050,154 @@ TEST_F(CliRunTest, AListingOfADamagedSoundSaysWhereAndEndsWithWarnings)
     const auto whole = Cli({"--list", "whole.wac"});
     EXPECT_EQ(whole.Status, 0);
     EXPECT_EQ(whole.Out.find("damaged"), std::string::npos);
+}
+
+// Memory whatever -j says: workers beyond the cores are not started, for they only held
+// memory (a lossy replay took 75 MB a worker, 3.2 GB at -j 256) and gained no speed. The
+// bound is the one the help gives: about 24 MB plus 32 MB a thread.
+TEST(CliBinary, PeakMemoryOfLossyReplayAndExtractionStaysUnderTheBoundAtAnyThreadCount)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer holds freed memory back on purpose";
+#endif
+    TempDir dir;
+    // Large pictures that a record holds exactly, enough of them to keep many workers busy
+    // extracting, and some replaced by noisy photographs, which the compressor works hardest
+    // on: every one of their blocks is distinct.
+    constexpr std::uint32_t kWidth = 1024, kHeight = 512;
+    constexpr int kPictures = 24, kEdited = 6;
+    {
+        std::vector<PackPicture> pictures;
+        std::vector<std::uint32_t> pixels(std::size_t{kWidth} * kHeight);
+        for (int i = 0; i < kPictures; ++i) {
+            for (std::size_t k = 0; k < pixels.size(); ++k)
+                pixels[k] = 0xFF000000u | (static_cast<std::uint32_t>((k / 4 + i) % 3000) * 2654435761u & 0xFFFFFFu);
+            pictures.push_back({"PHOTO" + std::to_string(i) + ".BMP", EncodeImageRecord(kWidth, kHeight, pixels, {}).Record});
+        }
+        dir.Write("photos.at3", AsString(BuildImagePack(pictures)));
+    }
+    const auto peakOf = [&](const std::vector<std::string>& args) {
+        const pid_t child = StartBinary(args, dir);
+        int status = 0;
+        rusage usage{};
+        EXPECT_EQ(wait4(child, &status, 0, &usage), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFileBytes(dir / ".stderr");
+        return static_cast<long>(usage.ru_maxrss) / 1024; // MB
+    };
+    const long bound = 24 + 32 * static_cast<long>(UsableCores());
+    EXPECT_LT(peakOf({"-q", "-j", "256", "-o", "A", "photos.at3"}), bound) << "MB, extracting";
+    {
+        std::mt19937 rng(3);
+        Bitmap32 edited;
+        edited.SetSize(kWidth, kHeight);
+        for (int i = 0; i < kEdited; ++i) {
+            const std::vector<std::uint8_t> photo = MakePicture(PictureKind::Photo, kWidth, kHeight, i + 1);
+            for (std::uint32_t y = 0; y < kHeight; ++y)
+                for (std::size_t b = 0; b < std::size_t{kWidth} * 4; ++b) {
+                    const int noisy = photo[y * kWidth * 4 + b] + static_cast<int>(rng() % 49) - 24;
+                    edited.Row(y)[b] = b % 4 == 3 ? 255 : static_cast<std::uint8_t>(std::clamp(noisy, 0, 255));
+                }
+            TgaLibrary().Write(dir / ("A/BMP/PHOTO" + std::to_string(i) + ".BMP.tga"), *edited.ForCodec());
+        }
+    }
+    EXPECT_LT(peakOf({"-q", "-j", "256", "--compress", "lossy", "-o", "R", "A/result.log"}), bound)
+        << "MB, replaying with loss";
+    EXPECT_GT(std::filesystem::file_size(dir / "R/photos.at3"), 0u);
+}
+
+// A picture the codec cannot write whole fails with the cause the system gave, as a full
+// disk does; here a file size limit, which the program inherits, stops it part way.
+TEST(CliBinary, APictureCutShortByTheSystemFailsWithTheCause)
+{
+    TempDir dir;
+    const std::vector<std::uint32_t> pixels(std::size_t{64} * 64, 0xFF336699u);
+    dir.Write("p.at3", AsString(BuildImagePack({{"a.bmp", EncodeImageRecord(64, 64, pixels, {}).Record}})));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096; // the picture takes 16 kB
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const pid_t child = StartBinary({"-q", "-o", "OUT", "p.at3"}, dir);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    const CliResult result = WaitForBinary(child, dir);
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Err, "packsmith-cli: " + (dir / "p.at3") + ": Cannot create file " + (dir / "OUT/BMP/a.bmp.tga") +
+                              " (" + std::strerror(EFBIG) + ")\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "OUT/BMP/a.bmp.tga"));
+}
+
+// Entries whose name leaves nothing but dots for a file name would be hidden files; they
+// get "_" instead, alike in the listing, the extraction and the replay's check of the log,
+// while every other name stays as logs already written have it.
+TEST_F(CliRunTest, NamesOfNothingButDotsExtractToVisibleFilesThatTheListingAndReplayAgreeOn)
+{
+    dir.Write("q.at3", AsString(BuildImagePack(Named({"", ".", "..", "GFX\\", "x.bmp", ".bmp"}))));
+    ASSERT_EQ(Cli({"-q", "-o", dir / "out", dir / "q.at3"}).Status, 0);
+    std::vector<std::string> written = ReadTextFile(dir / "out/result.log");
+    written.erase(written.begin(), written.begin() + 2);
+    std::vector<std::string> names;
+    for (const std::string& path : written)
+        names.push_back(path.substr(path.rfind('/') + 1));
+    EXPECT_EQ(names, (std::vector<std::string>{"_.tga", "_0000.tga", "_0001.tga", "_0002.tga", "x.bmp.tga", ".bmp.tga"}))
+        << "a name with more than dots keeps its name, a leading dot too";
+    const auto listed = Cli({"--list", "--json", dir / "q.at3"});
+    for (const std::string& path : written) {
+        EXPECT_TRUE(FileExists(path)) << path;
+        const std::string relative = path.substr((dir / "out/").size());
+        EXPECT_NE(listed.Out.find("\"path\": \"" + (relative[0] == '/' ? relative.substr(1) : relative) + "\""),
+                  std::string::npos) << relative << " is not in\n" << listed.Out;
+    }
+
+    // The log replays, taking the edited picture of the entry without a name.
+    Bitmap32 edited;
+    edited.SetSize(16, 4);
+    std::fill_n(edited.Row(0), 16 * 4 * 4, std::uint8_t{0x5A});
+    TgaLibrary().Write(written[0], *edited.ForCodec());
+    const auto replay = Cli({"-o", dir / "new", dir / "out/result.log"});
+    EXPECT_EQ(replay.Status, 0) << replay.Err;
+    EXPECT_NE(replay.Out.find("1 replaced"), std::string::npos) << replay.Out;
+
+    // A log written before, which lists the hidden name, still fits the pack.
+    std::string log = ReadFileBytes(dir / "out/result.log");
+    log.replace(log.find("/_.tga"), 6, "/.tga");
+    dir.Write("out/result.log", log);
+    const auto older = Cli({"-o", dir / "older", dir / "out/result.log"});
+    EXPECT_EQ(older.Status, 0) << older.Err;
+    EXPECT_NE(older.Out.find("0 replaced"), std::string::npos) << older.Out;
+}
+
+// In a folder deeper than the system's limit on a path, the listing works (it reads through
+// the relative name) and the extraction, whose input and target are made full paths, fails
+// before anything is made: the message names the file and says what the limit is, not only
+// "File name too long".
+TEST_F(CliRunTest, AFolderDeeperThanThePathLimitIsRefusedSayingTheLimit)
+{
+    const std::string name(250, 'd');
+    std::string deep = dir.Path();
+    int levels = 0;
+    for (; deep.size() < 4200; ++levels) {
+        ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+        EnterDirectory(name);
+        deep += "/" + name;
+    }
+    std::ofstream("p.at3", std::ios::binary) << AsString(BuildImagePack(Named({"a.bmp"})));
+    const auto listing = Cli({"--list", "p.at3"});
+    const auto extraction = Cli({"-o", "out", "p.at3"});
+    // Back out, taking the levels away one by one: no call takes the whole path.
+    std::filesystem::remove("p.at3");
+    for (int i = 0; i < levels; ++i) {
+        EnterDirectory("..");
+        std::filesystem::remove_all(name);
+    }
+    EXPECT_EQ(listing.Status, 0) << listing.Err;
+    EXPECT_EQ(extraction.Status, 1);
+    const std::string input = deep + "/p.at3";
+    const std::string length =
+        std::to_string(input.size() / 1000) + "," + std::to_string(input.size() % 1000 + 1000).substr(1);
+    EXPECT_EQ(extraction.Err, "packsmith-cli: Cannot open file " + input +
+                                  " (File name too long: the path has " + length + " bytes, the system takes 4,095 at most)\n");
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <optional>
 #include <random>
 #include <vector>
@@ -14,6 +19,58 @@
 #include "formats/imagepack/record/ImageDecoder.h"
 #include "formats/imagepack/record/ImageRecord.h"
 #include "testing/PictureFixtures.h"
+
+// Every allocation of the program is counted, so that a test can tell the most the heap held
+// while it ran (a size is kept before each block, which malloc aligns for any type). Every
+// form of new and delete but the aligned ones is replaced: a sanitizer's runtime replaces
+// them all, and a block from its nothrow new must not reach this delete. Not inlined: the
+// compiler would otherwise take the pointer arithmetic for the caller's.
+namespace {
+std::atomic<std::size_t> heapHeld{0};
+std::atomic<std::size_t> heapPeak{0};
+constexpr std::size_t kSizeRoom = alignof(std::max_align_t);
+
+[[gnu::noinline]] void* CountedNew(std::size_t size) noexcept
+{
+    auto* block = static_cast<unsigned char*>(std::malloc(size + kSizeRoom));
+    if (block == nullptr)
+        return nullptr;
+    std::memcpy(block, &size, sizeof size);
+    const std::size_t held = heapHeld.fetch_add(size) + size;
+    for (std::size_t peak = heapPeak.load(); held > peak && !heapPeak.compare_exchange_weak(peak, held);) {
+    }
+    return block + kSizeRoom;
+}
+
+[[gnu::noinline]] void CountedDelete(void* p) noexcept
+{
+    if (p == nullptr)
+        return;
+    auto* block = static_cast<unsigned char*>(p) - kSizeRoom;
+    std::size_t size = 0;
+    std::memcpy(&size, block, sizeof size);
+    heapHeld.fetch_sub(size);
+    std::free(block);
+}
+
+void* NewOrThrow(std::size_t size)
+{
+    if (void* p = CountedNew(size))
+        return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size) { return NewOrThrow(size); }
+void* operator new[](std::size_t size) { return NewOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void operator delete(void* p) noexcept { CountedDelete(p); }
+void operator delete[](void* p) noexcept { CountedDelete(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedDelete(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedDelete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
 
 namespace packsmith::test {
 namespace {
@@ -324,6 +381,27 @@ TEST(ImageCompressor, NaturalPicturesKeep38dBAndEveryBlockVisibleOrTransparentAs
             }
         }
     }
+}
+
+// The largest picture a record holds, in noise that leaves every block distinct: the
+// compressor's working memory is what each worker of a lossy replay holds, and it once took
+// 40 MB (three copies of the quantiser's points at once) for 2 MB of pixels; 21 MB now.
+TEST(ImageCompressor, WorkingMemoryOfTheLargestPictureStaysAFewTimesItsSize)
+{
+    constexpr std::uint32_t kWidth = 1024, kHeight = 512;
+    Bytes pixels = MakePicture(PictureKind::Photo, kWidth, kHeight, 3);
+    std::mt19937 rng(9);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        if (i % 4 != 3)
+            pixels[i] = static_cast<std::uint8_t>(std::clamp<int>(pixels[i] + static_cast<int>(rng() % 49) - 24, 0, 255));
+    const Header header = RandomHeader(rng);
+    const std::size_t before = heapHeld.load();
+    heapPeak.store(before);
+    const auto compressed = CompressPicture(kWidth, kHeight, pixels.data(), kWidth * 4, header, PictureLoss::Allowed);
+    const std::size_t working = heapPeak.load() - before;
+    ASSERT_TRUE(compressed);
+    EXPECT_FALSE(compressed->Exact);
+    EXPECT_LE(working, 12 * pixels.size()) << working << " bytes for " << pixels.size() << " bytes of pixels";
 }
 
 } // namespace

@@ -266,12 +266,18 @@ TEST_P(OutputFileTest, ARefusingDirectoryGivesCannotCreateAndLeavesNothing)
     dir_.Write("file.txt", "x");
     ASSERT_EQ(::mkdir((dir_ / "sub").c_str(), 0755), 0);
     const auto before = List(dir_.Path());
-    // Each refusal says why.
+    // Each refusal says why; a path too long says which limit it is past.
+    std::string deep = dir_.Path();
+    while (deep.size() < 5000)
+        deep += "/" + std::string(250, 'd');
+    deep += "/out.bin";
+    const std::string deepLength = std::to_string(deep.size() / 1000) + "," + std::to_string(deep.size() % 1000 + 1000).substr(1);
     const std::pair<std::string, std::string> refused[] = {
         {dir_ / "missing/out.bin", "No such file or directory"},
         {dir_ / "file.txt/out.bin", "a part of the path is not a directory"},
         {dir_ / "sub/", "it is a directory"},
-        {dir_ / std::string(300, 'n'), "File name too long"},
+        {dir_ / std::string(300, 'n'), "File name too long: a name in the path has 300 bytes, the system takes 255 at most"},
+        {deep, "File name too long: the path has " + deepLength + " bytes, the system takes 4,095 at most"},
     };
     for (const auto& [path, cause] : refused)
         EXPECT_EQ(CreateError([&] { OutputFile file(path); Put(file, "x"); file.Commit(); }),

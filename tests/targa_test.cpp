@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -542,8 +543,15 @@ TEST(TargaErrors, WriteFailuresAreReportedAndLeaveNothingBehind)
     TempDir dir;
     std::mt19937 rng(9);
     Picture small(4, 4, RandomBytes(rng, 64));
-    EXPECT_EQ(WriteTGA((dir / "no/such/dir.tga").c_str(), small.Get(), 1), TgaCannotCreate);
-    EXPECT_EQ(WriteTGA(dir.Path().c_str(), small.Get(), 1), TgaCannotCreate);
+    // A failure the system reports carries its cause.
+    EXPECT_EQ(WriteTGA((dir / "no/such/dir.tga").c_str(), small.Get(), 1), TgaCannotCreate + TGA_CAUSE(ENOENT));
+    EXPECT_EQ(WriteTGA(dir.Path().c_str(), small.Get(), 1), TgaCannotCreate + TGA_CAUSE(EISDIR));
+    EXPECT_EQ(WriteTGA("", small.Get(), 1), TgaCannotCreate);
+    if (FileExists("/dev/full")) {
+        const int full = WriteTGA("/dev/full", small.Get(), 1);
+        EXPECT_EQ(TGA_RESULT_KIND(full), TgaWriteFailed);
+        EXPECT_EQ(TGA_RESULT_CAUSE(full), ENOSPC);
+    }
 
     for (const auto& [w, h] : {std::pair{70000, 1}, {1, 70000}, {4097, 4096}}) {
         TgaBitmap huge{std::uint32_t(w), std::uint32_t(h), std::size_t(w) * 4, nullptr, nullptr, nullptr};
@@ -566,7 +574,7 @@ TEST(TargaErrors, WriteFailuresAreReportedAndLeaveNothingBehind)
     const int result = WriteTGA((dir / "short.tga").c_str(), large.Get(), 1);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(result, TgaWriteFailed);
+    EXPECT_EQ(result, TgaWriteFailed + TGA_CAUSE(EFBIG));
     EXPECT_FALSE(FileExists(dir / "short.tga"));
 }
 

@@ -40,7 +40,13 @@ std::string FileNamePart(std::string_view storedName)
     for (std::size_t i = 0; i < storedName.size(); ++i)
         if (IsSeparator(storedName[i]))
             start = i + 1;
-    return Sanitised(storedName.substr(start), '_');
+    const std::string_view part = storedName.substr(start);
+    // A part of nothing but dots, or none at all ("", ".", "GFX\\"), would make a hidden
+    // file (".tga", "..tga") that a user never sees; every other name stays as it always
+    // was, since logs already written list those.
+    if (part.find_first_not_of('.') == std::string_view::npos)
+        return "_";
+    return Sanitised(part, '_');
 }
 
 std::string BaseName(std::string_view fileNamePart)

@@ -15,7 +15,8 @@ namespace packsmith {
 // The sub-directory for a stored name: its extension, from the last "." when no separator
 // follows, upper-cased (ASCII a to z only) and without the dot; "" when it has none.
 std::string TypeDirectoryName(std::string_view storedName);
-// The part after the last separator.
+// The part after the last separator; "_" where that is empty or only dots, which would
+// make a hidden file.
 std::string FileNamePart(std::string_view storedName);
 // The file-name part up to its first ".".
 std::string BaseName(std::string_view fileNamePart);

@@ -64,8 +64,11 @@ void TgaLibrary::Write(OutputFile& file, const TgaBitmap& bitmap) const
 {
     // The library takes a path; it writes the still unnamed file through one.
     const auto write = reinterpret_cast<WriteTgaFunction>(Entry("WriteTGA"));
-    if (write(SystemSpelling(file.WritablePath()).c_str(), &bitmap, 1) != TgaOk)
-        ThrowCannotCreate(file.Path());
+    const int result = write(SystemSpelling(file.WritablePath()).c_str(), &bitmap, 1);
+    if (result == TgaOk)
+        return;
+    const int kind = TGA_RESULT_KIND(result), cause = TGA_RESULT_CAUSE(result);
+    ThrowCannotCreate(file.Path(), (kind == TgaCannotCreate || kind == TgaWriteFailed) && cause > 0 ? cause : 0);
 }
 
 void TgaLibrary::Write(const std::string& path, const TgaBitmap& bitmap) const

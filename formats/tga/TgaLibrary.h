@@ -24,7 +24,8 @@ public:
     TgaLibrary& operator=(const TgaLibrary&) = delete;
 
     // Writes bitmap as a 32-bit TGA file into file, which the caller then names;
-    // "Cannot create file %s" (the file's path) when it fails.
+    // "Cannot create file %s" (the file's path) when it fails, with the cause the codec gives
+    // ("No space left on device").
     void Write(OutputFile& file, const TgaBitmap& bitmap) const;
     // Writes bitmap as a 32-bit TGA file at path, replacing any file there.
     void Write(const std::string& path, const TgaBitmap& bitmap) const;

@@ -72,7 +72,7 @@ class Quantiser {
 public:
     Quantiser(std::span<const PixelBlock> blocks, std::span<const std::uint32_t> counts, std::size_t maxEntries,
               const StopToken& stop)
-        : maxEntries_(maxEntries), stop_(stop)
+        : maxEntries_(maxEntries), stop_(stop), blocks_(blocks)
     {
         // The all-zero block is index 0 and takes no entry; the others are points.
         result_.EntryOf.assign(blocks.size(), kZeroBlockEntry);
@@ -82,10 +82,6 @@ public:
             blockOf_.push_back(static_cast<std::uint32_t>(b));
             group_.push_back(GroupOf(blocks[b]));
             weight_.push_back(static_cast<float>(counts[b]));
-            for (int d = 0; d < D; ++d) {
-                const auto byte = static_cast<float>((blocks[b][d / 4] >> (8 * (d % 4))) & 0xFF);
-                x_.push_back(d % 4 == 3 ? byte * kAlphaScale : byte);
-            }
         }
     }
 
@@ -174,6 +170,17 @@ private:
 
     const float* X(std::size_t point) const { return x_.data() + point * D; }
     const float* SlotX(std::size_t slot) const { return slotX_.data() + slot * D; }
+    float* SlotX(std::size_t slot) { return slotX_.data() + slot * D; }
+
+    // A point's coordinates: its block's bytes, alpha scaled.
+    void Coordinates(std::size_t point, float* x) const
+    {
+        const PixelBlock& block = blocks_[blockOf_[point]];
+        for (int d = 0; d < D; ++d) {
+            const auto byte = static_cast<float>((block[d / 4] >> (8 * (d % 4))) & 0xFF);
+            x[d] = d % 4 == 3 ? byte * kAlphaScale : byte;
+        }
+    }
     float* C(std::size_t centre) { return centres_.data() + centre * D; }
 
     void Measure(Box& box) const
@@ -221,7 +228,7 @@ private:
                     bestCount = i + 1;
                 }
             }
-            Rearrange(box.Begin, [&](std::size_t i) { return projected_[i].second; }, n);
+            Rearrange(box.Begin);
             return {box.Begin + static_cast<std::uint32_t>(bestCount), best};
         }
         bins_.assign(kBins, Moments{});
@@ -246,27 +253,41 @@ private:
         // Those below the cut first, each side in its present order.
         const auto middle = std::stable_partition(projected_.begin(), projected_.end(),
                                                   [&](const auto& member) { return binOf(member.first) < bestBins; });
-        Rearrange(box.Begin, [&](std::size_t i) { return projected_[i].second; }, n);
+        Rearrange(box.Begin);
         return {box.Begin + static_cast<std::uint32_t>(middle - projected_.begin()), best};
     }
 
-    // Puts the members of slots begin .. begin + n in a new order: slot begin + i takes what
-    // slot from(i) held.
-    template <class From>
-    void Rearrange(std::uint32_t begin, From&& from, std::size_t n)
+    // Puts the members of the slots from begin on in the order of projected_: slot begin + i
+    // takes what slot projected_[i].second held. In place, one cycle of the move at a time:
+    // the first split moves every point, and a second copy of them all would double the
+    // quantiser's memory. projected_ is used up.
+    void Rearrange(std::uint32_t begin)
     {
-        spareX_.resize(n * D);
-        spareWeight_.resize(n);
-        spareOrder_.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t k = from(i);
-            std::copy_n(SlotX(k), D, spareX_.data() + i * D);
-            spareWeight_[i] = slotWeight_[k];
-            spareOrder_[i] = order_[k];
+        constexpr std::uint32_t kMoved = 0xFFFFFFFFu;
+        std::array<float, D> heldX;
+        for (std::size_t i = 0; i < projected_.size(); ++i) {
+            if (projected_[i].second == kMoved)
+                continue;
+            // Slot i is lifted out; along its cycle each slot takes what its source holds,
+            // and the slot whose source is i takes what was lifted.
+            std::copy_n(SlotX(begin + i), D, heldX.data());
+            const float heldWeight = slotWeight_[begin + i];
+            const std::uint32_t heldOrder = order_[begin + i];
+            for (std::size_t to = i;;) {
+                const std::size_t from = projected_[to].second - begin;
+                projected_[to].second = kMoved;
+                if (from == i) {
+                    std::copy_n(heldX.data(), D, SlotX(begin + to));
+                    slotWeight_[begin + to] = heldWeight;
+                    order_[begin + to] = heldOrder;
+                    break;
+                }
+                std::copy_n(SlotX(begin + from), D, SlotX(begin + to));
+                slotWeight_[begin + to] = slotWeight_[begin + from];
+                order_[begin + to] = order_[begin + from];
+                to = from;
+            }
         }
-        std::copy(spareX_.begin(), spareX_.end(), slotX_.begin() + static_cast<std::ptrdiff_t>(begin) * D);
-        std::copy(spareWeight_.begin(), spareWeight_.end(), slotWeight_.begin() + begin);
-        std::copy(spareOrder_.begin(), spareOrder_.end(), order_.begin() + begin);
     }
 
     // Splits box in two where that leaves the least error, across its principal axis; false
@@ -335,7 +356,7 @@ private:
         slotX_.resize(order_.size() * D);
         slotWeight_.resize(order_.size());
         for (std::size_t k = 0; k < order_.size(); ++k) {
-            std::copy_n(X(order_[k]), D, slotX_.data() + k * D);
+            Coordinates(order_[k], SlotX(k));
             slotWeight_[k] = weight_[order_[k]];
         }
         const auto visible = static_cast<std::uint32_t>(
@@ -377,6 +398,15 @@ private:
             for (std::uint32_t k = boxes[b].Begin; k < boxes[b].End; ++k)
                 assigned_[order_[k]] = static_cast<std::uint32_t>(b);
         }
+        // The slots are done with; the points, in their own order, take their place, so that
+        // the two are never held at once (for a large picture, megabytes each).
+        Release(slotX_);
+        Release(slotWeight_);
+        Release(order_);
+        Release(projected_);
+        x_.resize(blockOf_.size() * D);
+        for (std::size_t p = 0; p < blockOf_.size(); ++p)
+            Coordinates(p, x_.data() + p * D);
         entryCentres_ = boxes.size();
         if (std::find(centreGroup_.begin(), centreGroup_.end(), kTransparent) != centreGroup_.end()) {
             // Index 0 is one more place for transparent blocks to go, fixed at zero.
@@ -644,21 +674,27 @@ private:
         }
     }
 
+    template <class T>
+    static void Release(std::vector<T>& v)
+    {
+        std::vector<T>().swap(v);
+    }
+
     const std::size_t maxEntries_;
     const StopToken& stop_;
+    const std::span<const PixelBlock> blocks_;
     BlockPalette result_;
-    // The points: the blocks but the all-zero one, alpha scaled.
+    // The points: the blocks but the all-zero one; their coordinates, alpha scaled, once
+    // the splitting is done.
     std::vector<std::uint32_t> blockOf_;
     std::vector<std::uint8_t> group_;
     std::vector<float> weight_;
     std::vector<float> x_;
-    // While splitting: the points in the order of the groups they fall in, each group's
-    // members side by side, and their weights and point numbers.
+    // While splitting: the points' coordinates in the order of the groups they fall in,
+    // each group's members side by side, and their weights and point numbers.
     std::vector<float> slotX_;
     std::vector<float> slotWeight_;
     std::vector<std::uint32_t> order_;
-    std::vector<float> spareX_, spareWeight_;
-    std::vector<std::uint32_t> spareOrder_;
     std::vector<std::pair<float, std::uint32_t>> projected_; // a group's members along its axis
     std::vector<Moments> bins_;                              // and their moments by slice
     // Entries 0 .. entryCentres_ - 1, then index 0 where transparent blocks have it to go to.
