@@ -29,7 +29,8 @@ void RunFiles::Claim(const std::string& output, const std::string& input)
 
 void RunFiles::ClaimPackName(const std::string& pack)
 {
-    const auto [earlier, added] = packNames_.try_emplace(ExtractFileName(pack), pack);
+    // Compared as the system compares names: on Windows P.at3 and p.at3 are one file.
+    const auto [earlier, added] = packNames_.try_emplace(NameKey(ExtractFileName(pack)), pack);
     if (added)
         return;
     if (earlier->second == pack)

@@ -38,7 +38,7 @@ public:
 private:
     std::set<FileIdentity> read_;
     std::map<std::string, std::string> written_;   // output path, the input it came from
-    std::map<std::string, std::string> packNames_; // file name of a pack extracted, its path
+    std::map<std::string, std::string> packNames_; // file name of a pack extracted (its NameKey), its path
 };
 
 } // namespace packsmith
