@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "core/PathUtils.h"
-#include "io/OutputFile.h"
+#include "io/TextFile.h"
 
 namespace packsmith {
 
@@ -110,9 +110,7 @@ void SaveResults(const std::string& path, const std::vector<std::string>& lines)
     // the text filter still gets what the name promises.
     const std::string content =
         UpperCaseAscii(ExtractFileExt(path)) == ".RTF" ? ResultsAsRtf(lines) : ResultsAsText(lines);
-    OutputFile file(path);
-    file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(content.data()), content.size()});
-    file.Commit();
+    WriteWholeFile(path, content);
 }
 
 } // namespace packsmith

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "core/PackError.h"
 #include "io/MemoryStream.h"
 #include "io/OutputFile.h"
 
@@ -106,30 +107,46 @@ std::vector<std::string> ReadTextFile(const std::string& path)
 
 namespace {
 
-void WriteLines(OutputFile& file, const std::vector<std::string>& lines)
+std::string TextOf(const std::vector<std::string>& lines)
 {
     std::string text;
     for (const auto& line : lines) {
         text += line;
         text += "\r\n";
     }
-    file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    return text;
+}
+
+void WriteBytes(OutputFile& file, std::string_view content)
+{
+    file.Stream().WriteBuffer({reinterpret_cast<const std::uint8_t*>(content.data()), content.size()});
 }
 
 } // namespace
 
+void WriteWholeFile(const std::string& path, std::string_view content)
+{
+    try {
+        OutputFile file(path);
+        WriteBytes(file, content);
+        file.Commit();
+    } catch (const PackError& e) {
+        // A write error says only what went wrong ("Stream write error (No space left on
+        // device)"); which file it befell is said here.
+        throw PackError(About(path, e.what()));
+    }
+}
+
 void WriteTextFile(const std::string& path, const std::vector<std::string>& lines)
 {
-    OutputFile file(path);
-    WriteLines(file, lines);
-    file.Commit();
+    WriteWholeFile(path, TextOf(lines));
 }
 
 std::string WriteTextFileFree(const std::string& path, const std::vector<std::string>& lines,
                               const std::function<std::string(unsigned long)>& name)
 {
     OutputFile file(path);
-    WriteLines(file, lines);
+    WriteBytes(file, TextOf(lines));
     return file.CommitFree(name);
 }
 

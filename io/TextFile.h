@@ -20,6 +20,9 @@ std::vector<std::string> SplitTextLines(std::string_view text);
 std::string DecodeText(std::span<const std::uint8_t> bytes);
 std::vector<std::string> ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::vector<std::string>& lines);
+// Writes content as the whole file at path (an earlier one replaced only once the new one is
+// complete); a failure names the file.
+void WriteWholeFile(const std::string& path, std::string_view content);
 // The same, under the first of name(0), name(1), ... in path's folder that nothing holds yet
 // (OutputFile::CommitFree); returns the path it took.
 std::string WriteTextFileFree(const std::string& path, const std::vector<std::string>& lines,

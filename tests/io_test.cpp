@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -339,6 +341,21 @@ TEST(TextFileTest, WritesCrLfAfterEveryLineAndReadsBack)
 
     ExpectPackError([&] { ReadTextFile(dir / "none.txt"); }, "Cannot open file " + (dir / "none.txt") + " (No such file or directory)");
     ExpectPackError([&] { WriteTextFile(dir / "no/x.txt", lines); }, "Cannot create file " + (dir / "no/x.txt") + " (No such file or directory)");
+
+    // A disk that fills while the file is written: the message names the file, and the
+    // earlier file of the name stays as it was.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 8;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    WriteTextFile(path, {"short"});
+    ExpectPackError([&] { WriteTextFile(path, lines); }, path + ": Stream write error (File too large)");
+    ExpectPackError([&] { WriteWholeFile(path, "longer than eight"); }, path + ": Stream write error (File too large)");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(ReadFileBytes(path), "short\r\n");
 }
 
 TEST(StringListTest, IndexOutsideTheListFails)
