@@ -31,6 +31,7 @@
 #include "testing/Bytes.h"
 #include "testing/ChildProcess.h"
 #include "testing/CliRun.h"
+#include "testing/FileSizeLimit.h"
 #include "testing/ImageEncoder.h"
 #include "testing/ImagePackBuilder.h"
 #include "testing/PackFixtures.h"
@@ -1112,15 +1113,12 @@ TEST(CliBinary, APictureCutShortByTheSystemFailsWithTheCause)
     TempDir dir;
     const std::vector<std::uint32_t> pixels(std::size_t{64} * 64, 0xFF336699u);
     dir.Write("p.at3", AsString(BuildImagePack({{"a.bmp", EncodeImageRecord(64, 64, pixels, {}).Record}})));
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 4096; // the picture takes 16 kB
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const pid_t child = StartBinary({"-q", "-o", "OUT", "p.at3"}, dir);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    pid_t child = -1;
+    {
+        const FileSizeLimit limit(4096); // the picture takes 16 kB; the program inherits the limit
+        ASSERT_TRUE(limit.Active());
+        child = StartBinary({"-q", "-o", "OUT", "p.at3"}, dir);
+    }
     const CliResult result = WaitForBinary(child, dir);
     EXPECT_EQ(result.Status, 1);
     EXPECT_EQ(result.Err, "packsmith-cli: " + (dir / "p.at3") + ": Cannot create file " + (dir / "OUT/BMP/a.bmp.tga") +

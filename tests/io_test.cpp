@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -19,6 +17,7 @@
 #include "io/StringList.h"
 #include "io/TextFile.h"
 #include "testing/Bytes.h"
+#include "testing/FileSizeLimit.h"
 #include "testing/TempDir.h"
 
 namespace packsmith::test {
@@ -344,17 +343,13 @@ TEST(TextFileTest, WritesCrLfAfterEveryLineAndReadsBack)
 
     // A disk that fills while the file is written: the message names the file, and the
     // earlier file of the name stays as it was.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 8;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    WriteTextFile(path, {"short"});
-    ExpectPackError([&] { WriteTextFile(path, lines); }, path + ": Stream write error (File too large)");
-    ExpectPackError([&] { WriteWholeFile(path, "longer than eight"); }, path + ": Stream write error (File too large)");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        const FileSizeLimit limit(8);
+        ASSERT_TRUE(limit.Active());
+        WriteTextFile(path, {"short"});
+        ExpectPackError([&] { WriteTextFile(path, lines); }, path + ": Stream write error (File too large)");
+        ExpectPackError([&] { WriteWholeFile(path, "longer than eight"); }, path + ": Stream write error (File too large)");
+    }
     EXPECT_EQ(ReadFileBytes(path), "short\r\n");
 }
 

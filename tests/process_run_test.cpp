@@ -1,18 +1,17 @@
 // The processing run: jobs in order, the result log, the bars and the results lines, stops
 // and failures; then the run as the window starts it on its own thread: the closing box,
 // the controls, and what the window refuses or does while the run works.
-#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
 
 #include "core/FilesystemPath.h"
 #include "core/PackError.h"
 #include "gui/MainFormLogic.h"
 #include "run/Run.h"
+#ifndef _WIN32
+#include "testing/FileSizeLimit.h"
+#endif
 #include "testing/FormFixture.h"
 #include "testing/Gate.h"
 #include "testing/RecordingHost.h"
@@ -224,15 +223,12 @@ TEST_F(RunTest, ResultLogThatCannotBeCreatedFailsTheRun)
 
 #ifndef _WIN32
     // A disk that fills while the log is written: the message says which file it was.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const RunResult full = Execute(1, {"/in/a.wac"});
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    RunResult full;
+    {
+        const FileSizeLimit limit(20);
+        ASSERT_TRUE(limit.Active());
+        full = Execute(1, {"/in/a.wac"});
+    }
     EXPECT_EQ(full.Outcome, RunOutcome::Failed);
     EXPECT_EQ(full.Error, target + "/result.log: Stream write error (File too large)");
     EXPECT_FALSE(FileExists(target + "/result.log"));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "targa/TgaBitmap.h"
 #include "testing/Bytes.h"
+#include "testing/FileSizeLimit.h"
 #include "testing/TempDir.h"
 
 extern "C" int WriteTGA(const char* path, const TgaBitmap* bitmap, int flags);
@@ -565,15 +564,12 @@ TEST(TargaErrors, WriteFailuresAreReportedAndLeaveNothingBehind)
     // A file size limit stops the write part way, as a full disk would.
     const std::size_t side = 300;
     Picture large(side, side, RandomBytes(rng, side * side * 4));
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 100000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const int result = WriteTGA((dir / "short.tga").c_str(), large.Get(), 1);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    int result = 0;
+    {
+        const FileSizeLimit limit(100000);
+        ASSERT_TRUE(limit.Active());
+        result = WriteTGA((dir / "short.tga").c_str(), large.Get(), 1);
+    }
     EXPECT_EQ(result, TgaWriteFailed + TGA_CAUSE(EFBIG));
     EXPECT_FALSE(FileExists(dir / "short.tga"));
 }
