@@ -1,5 +1,7 @@
 #include "core/PathUtils.h"
 
+#include <cstdio>
+
 #include "core/PackError.h"
 
 namespace packsmith {
@@ -51,6 +53,16 @@ std::string JoinPath(std::string_view directory, std::string_view name)
     result += '/';
     result += name;
     return result;
+}
+
+std::string NumberedName(std::string_view base, unsigned long n, std::string_view extension)
+{
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "_%04lX", n);
+    std::string name(base);
+    name += digits;
+    name += extension;
+    return name;
 }
 
 bool IsWindowsAbsolutePath(std::string_view path)

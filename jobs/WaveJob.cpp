@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 #include "core/ByteOrder.h"
@@ -27,9 +26,7 @@ std::string OutputPathFor(const std::string& inputPath, const RunContext& run)
 // numbered as the pictures of one name are.
 std::string AlternativeName(const std::string& fileName, unsigned long n)
 {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "_%04lX.wav", n);
-    return ChangeFileExt(fileName, "") + digits;
+    return NumberedName(ChangeFileExt(fileName, ""), n, ".wav");
 }
 
 // Whether the file at path holds exactly the bytes of written. Read a piece at a time, so

@@ -1,7 +1,6 @@
 #include "run/ResultLogFile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 #include "core/PackError.h"
@@ -48,12 +47,7 @@ bool ListsOtherSources(const std::string& path, const std::vector<std::string>& 
     return std::any_of(earlier.begin(), earlier.end(), [&](const std::string& s) { return own.count(s) == 0; });
 }
 
-std::string Alternative(unsigned long n)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "result_%04lX.log", n);
-    return name;
-}
+std::string Alternative(unsigned long n) { return NumberedName("result", n, ".log"); }
 
 } // namespace
 

@@ -1,6 +1,5 @@
 #include "formats/imagepack/OutputNames.h"
 
-#include <cstdio>
 
 #include "core/PathUtils.h"
 #include "core/TextControls.h"
@@ -59,9 +58,7 @@ std::string FirstCandidate(std::string_view fileNamePart) { return StorableName(
 
 std::string Alternative(std::string_view baseName, unsigned long counter)
 {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "_%04lX.tga", counter);
-    return StorableName(std::string(baseName) + digits);
+    return StorableName(NumberedName(baseName, counter, ".tga"));
 }
 
 std::string CandidateName(std::string_view fileNamePart, unsigned long n)
