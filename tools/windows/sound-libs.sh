@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the sound libraries for Windows from Debian's own source packages: libogg,
 # FLAC, libvorbis and Opus (static, into libsndfile), libsndfile and libsoxr (as DLLs),
-# installed into PREFIX (default build-windows/deps). The sources come with `apt-get source`
-# through a private sources list under the cache, leaving the machine's own lists alone.
+# installed into PREFIX (default build-windows/deps), from the sources debian-sources.sh fetches.
 # Does nothing when PREFIX already holds them.
 #   tools/windows/sound-libs.sh [PREFIX]
 set -euo pipefail
@@ -10,53 +9,13 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 prefix="$(realpath -m "${1:-$root/build-windows/deps}")"
 [ -f "$prefix/.complete" ] && exit 0
 cache="$prefix/../deps-cache"
-mkdir -p "$prefix" "$cache/lists/partial" "$cache/src" "$cache/build"
+mkdir -p "$prefix" "$cache/src" "$cache/build"
 cache="$(realpath "$cache")"
 
-# The same archive and suite as the machine's own packages, for sources only: the address
-# is the one the machine's apt configuration gives for its suite's main component (deb822
-# .sources files, or one-line lists), never one written here.
-suite="$(. /etc/os-release && echo "$VERSION_CODENAME")"
-archive_of_suite() {
-    local file
-    for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        # Blocks of fields, a blank line between: the first whose suites and components fit.
-        awk -v suite="$1" '
-            function fits() { return types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && (" " comps " ") ~ / main / }
-            function done() { if (uri != "" && fits()) { print uri, signed; exit 0 } uri = types = suites = comps = signed = "" }
-            /^[ \t]*$/ { done(); next }
-            /^[ \t]*#/ { next }
-            tolower($1) == "types:" { $1 = ""; types = $0 }
-            tolower($1) == "uris:" { uri = $2 }
-            tolower($1) == "suites:" { $1 = ""; suites = $0 }
-            tolower($1) == "components:" { $1 = ""; comps = $0 }
-            tolower($1) == "signed-by:" { signed = $2 }
-            END { done() }' "$file"
-    done
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] || continue
-        # deb [options] URI suite components...
-        sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$file" |
-            awk -v suite="$1" '$1 == "deb" && $3 == suite { for (i = 4; i <= NF; i++) if ($i == "main") { print $2; exit 0 } }'
-    done
-}
-read -r archive keyring < <(archive_of_suite "$suite" | head -n 1) || true
-if [ -z "${archive:-}" ]; then
-    echo "error: the machine's apt configuration names no archive for $suite main; the sound libraries' sources come from there" >&2
-    exit 1
-fi
-echo "deb-src [signed-by=${keyring:-/usr/share/keyrings/debian-archive-keyring.gpg}] $archive $suite main" \
-    > "$cache/sources.list"
-apt=(-o "Dir::Etc::SourceList=$cache/sources.list" -o Dir::Etc::SourceParts=/dev/null
-     -o "Dir::State::Lists=$cache/lists" -o APT::Sandbox::User=root)
+source "$root/tools/windows/debian-sources.sh"
 packages=(libogg flac libvorbis opus libsndfile libsoxr)
-if [ ! -f "$cache/src/.fetched" ]; then
-    apt-get "${apt[@]}" update -qq
-    (cd "$cache/src" && apt-get "${apt[@]}" source -qq "${packages[@]}")
-    touch "$cache/src/.fetched"
-fi
-source_of() { find "$cache/src" -maxdepth 1 -mindepth 1 -type d -name "$1-*" | head -n 1; }
+debian_sources_fetch "$cache/src" "${packages[@]}"
+source_of() { debian_source_of "$cache/src" "$1"; }
 
 toolchain="$root/tools/windows/mingw-w64.cmake"
 build() { # name, then CMake options
