@@ -4,8 +4,11 @@
 packsmith_packages=(g++ cmake ninja-build pkgconf libgtest-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins python3 python3-pil imagemagick clang libclang-rt-14-dev libsndfile1-dev libsoxr-dev sox dpkg-dev file qt6-multimedia-dev pulseaudio)
 
 # What the Windows build adds: the cross compiler (posix threads), Wine to run what it
-# builds, NSIS for the installer, and python3 for the comparison with the Linux build.
-packsmith_windows_packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 nsis)
+# builds, NSIS for the installer, patch for the changes Qt's build makes to its sources, and
+# the fonts the window's tests measure with (the Linux build's Qt gives the host tools,
+# python3 the comparison with the Linux build).
+packsmith_windows_packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 nsis patch
+                            fonts-dejavu-core)
 
 # packsmith_install_missing [windows]: the packages of the Linux build, and with "windows"
 # those of the Windows build too.
@@ -55,17 +58,19 @@ packsmith_build_release() {
 }
 
 # packsmith_build_windows ROOT [EXTRA CMAKE ARGS...]: the sound libraries cross-built for
-# Windows (once, into ROOT/build-windows/deps), then the Windows programs into
-# ROOT/build-windows/build with the toolchain of tools/windows.
+# Windows (once, into ROOT/build-windows/deps) and Qt (once per machine, into a cache outside
+# the checkout: tools/windows/qt.sh), then both programs into ROOT/build-windows/build with
+# the toolchain of tools/windows.
 packsmith_build_windows() {
     local root="$1"
     shift
-    local deps="$root/build-windows/deps"
+    local deps="$root/build-windows/deps" qt
     "$root/tools/windows/sound-libs.sh" "$deps" &&
+        qt="$("$root/tools/windows/qt.sh")" &&
         PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" cmake -S "$root" -B "$root/build-windows/build" -G Ninja \
             -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64.cmake" \
-            -DPACKSMITH_WINDOWS_PREFIX="$deps" -DPACKSMITH_WINDOW=OFF -DPACKSMITH_BENCH=OFF \
-            -DPACKSMITH_WERROR="$([ "${CI:-}" = "true" ] && echo ON || echo OFF)" "$@" &&
+            -DPACKSMITH_WINDOWS_PREFIX="$deps" -DPACKSMITH_WINDOWS_QT="$qt" -DPACKSMITH_WINDOW=ON \
+            -DPACKSMITH_BENCH=OFF -DPACKSMITH_WERROR="$([ "${CI:-}" = "true" ] && echo ON || echo OFF)" "$@" &&
         cmake --build "$root/build-windows/build" --parallel "$(nproc)"
 }
 

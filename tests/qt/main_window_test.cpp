@@ -3,8 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QScrollBar>
-#include <QSettings>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +13,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -699,7 +700,7 @@ TEST_F(MainWindowTest, ItsSizePlaceAndFoldersAreRememberedAcrossSessions)
     std::filesystem::remove_all(target);
     next.Logic().Execute([&] { next.Logic().BProcessClick(); });
     ASSERT_EQ(later.DirectoryStarts.size(), 2u);
-    EXPECT_EQ(later.DirectoryStarts[1], "/");
+    EXPECT_EQ(later.DirectoryStarts[1], QDir::currentPath().toStdString()); // "/", or the drive's root on Windows
     QSettings().clear();
 }
 
@@ -805,7 +806,7 @@ TEST(DirectoryChooser, AcceptsAMissingDirectoryOnlyWhenTheUserAgreesToCreateIt)
     EXPECT_EQ(chooser.windowTitle(), "Select Directory");
     auto* name = chooser.findChild<QLineEdit*>("DirectoryName");
     ASSERT_NE(name, nullptr);
-    EXPECT_EQ(name->text().toStdString(), dir.Path());
+    EXPECT_EQ(name->text(), QDir::toNativeSeparators(QString::fromStdString(dir.Path()))); // as the system writes paths
 
     int asked = 0;
     bool agree = false;

@@ -476,7 +476,7 @@ TEST(ThumbnailLoader, MakesWhatIsAskedForFirstStaysInItsBudgetAndAveragesByAlpha
     TempDir dir;
     std::vector<PackPicture> pictures;
     for (std::uint32_t i = 0; i < 12; ++i)
-        pictures.push_back({"p" + std::to_string(i) + ".tga", Picture(i + 1, 64, 32).Record});
+        pictures.push_back({std::string("p").append(std::to_string(i)).append(".tga"), Picture(i + 1, 64, 32).Record});
     const std::string path = dir.Write("pack.at3", AsString(BuildImagePack(pictures)));
     FileStream file(path, FileStream::Mode::OpenRead);
     const std::vector<ListedEntry> listing = ListImagePack(file, path);

@@ -7,7 +7,8 @@
 # so that it is built once per machine (about an hour on two cores) and reused by every
 # later build of any checkout; concurrent callers wait for the one that builds it.
 #
-#   tools/windows/qt.sh    builds Qt when the cache lacks it, then prints its prefix
+#   tools/windows/qt.sh            builds Qt when the cache lacks it, then prints its prefix
+#   tools/windows/qt.sh --where    prints the prefix it would use, building nothing
 #
 # The cache is under $PACKSMITH_CACHE, else $XDG_CACHE_HOME/packsmith, else ~/.cache/packsmith.
 set -euo pipefail
@@ -40,7 +41,7 @@ key="$( (printf '%s\n' "$version" "$recipe" "${base_options[@]}" -- "${multimedi
     sha256sum | cut -c1-12)"
 cache="$(realpath -m "${PACKSMITH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/packsmith}")"
 prefix="$cache/qt-$version-windows-x64-$key"
-if [ -f "$prefix/.complete" ]; then
+if [ "${1:-}" = --where ] || [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0
 fi
@@ -91,10 +92,13 @@ module() { # name, source, then CMake options
     local name="$1" source="$2" dir="$work/build-$key/$1"
     shift 2
     [ -f "$dir.done" ] && return 0
-    echo "== $name (configure: $dir.log)"
-    [ -f "$dir/build.ninja" ] || cmake -S "$source" -B "$dir" "${toolchain[@]}" "$@" >"$dir.log"
-    cmake --build "$dir" --parallel "$(nproc)"
-    cmake --install "$dir" --strip >/dev/null
+    echo "== $name (its output: $dir.log)"
+    if ! { { [ -f "$dir/build.ninja" ] || cmake -S "$source" -B "$dir" "${toolchain[@]}" "$@"; } &&
+           cmake --build "$dir" --parallel "$(nproc)" && cmake --install "$dir" --strip; } >"$dir.log" 2>&1; then
+        tail -n 40 "$dir.log"
+        echo "error: building Qt's $name failed; the whole output is in $dir.log" >&2
+        exit 1
+    fi
     touch "$dir.done"
 }
 module qtbase "$base" "${base_options[@]}"

@@ -14,7 +14,9 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Packsmith");
-    QApplication::setOrganizationName("packsmith"); // settings in ~/.config/packsmith
+    // Settings in ~/.config/packsmith on Linux, in the registry (HKEY_CURRENT_USER\Software\packsmith)
+    // on Windows: QSettings' native places.
+    QApplication::setOrganizationName("packsmith");
     QApplication::setDesktopFileName("packsmith");
     QApplication::setWindowIcon(packsmith::qt::ApplicationIcon());
     try {
