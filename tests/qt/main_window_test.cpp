@@ -651,7 +651,13 @@ TEST_F(MainWindowTest, HelpAndTipsNameEveryControlsShortcut)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Find("BHelp")->x() > 1100; }));
     const QString about = qt::AboutText();
     EXPECT_TRUE(about.contains(PACKSMITH_TEST_VERSION));
-    EXPECT_TRUE(about.contains("man:packsmith(1)"));
+    EXPECT_TRUE(about.contains("man:packsmith(1)")) << "no README beside the tests: the manual pages";
+    // Where a README ships beside the program (the Windows zip and installer), it is the manual.
+    const QString readme = QString::fromStdString(dir.Write("README.md", "# Packsmith\n"));
+    const QString shipped = qt::AboutText(readme);
+    EXPECT_FALSE(shipped.contains("man:"));
+    EXPECT_TRUE(shipped.contains(QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded)));
+    EXPECT_TRUE(shipped.contains(QDir::toNativeSeparators(readme)));
     EXPECT_TRUE(about.contains("Licence"));
 
     // Every control says what it does; where it has a key, the tip names it.
