@@ -2,14 +2,15 @@
 # Installs what is missing, builds, then runs the tool: with arguments, packsmith-cli with
 # them; without, the window when there is a display to show it on, else the command line's
 # usage. --package builds the Debian package instead and prints its path; --windows the
-# Windows command line, in a zip and an installer, and prints their paths.
+# Windows programs, in a zip and an installer, and prints their paths.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$root/tools/setup.sh"
 
 if [ "${1:-}" = "--windows" ]; then
-    # The Windows command line: packsmith-cli.exe with the codec and the sound libraries'
-    # DLLs, the README and the licence texts, in a zip (and an installer), paths printed.
+    # The Windows programs: packsmith.exe and packsmith-cli.exe with the codec, Qt's and the
+    # sound libraries' DLLs, the README and the licence texts, in a zip (and an installer),
+    # paths printed. The first run on a machine builds Qt for Windows (tools/windows/qt.sh).
     packsmith_install_missing windows >&2
     rm -f "$root"/build-windows/build/packsmith-*-windows-x64.*
     packsmith_build_windows "$root" -DPACKSMITH_TESTS=OFF >&2

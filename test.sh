@@ -4,8 +4,9 @@
 #   ./test.sh          what CI runs: the tests in a plain build, again under AddressSanitizer
 #                      and UndefinedBehaviorSanitizer, the threaded jobs under ThreadSanitizer,
 #                      the fuzz targets, the Debian package, and the Windows build: its tests
-#                      under Wine, its outputs compared with Linux's, and its zip (about 20
-#                      minutes on two cores)
+#                      (the window's among them) under Wine, its outputs compared with Linux's,
+#                      its zip and its installer (about 25 minutes on two cores, and Qt for
+#                      Windows once per machine: tools/windows/qt.sh)
 #   ./test.sh --quick  the layer check and every test in the plain build only (one build)
 set -euo pipefail
 quick=false
@@ -109,7 +110,7 @@ dpkg-deb -x "$root"/build-package/packsmith_*.deb "$scratch/root"
 test -s "$scratch/out/result.log"
 test -n "$(find "$scratch/out" -name '*.tga' -print -quit)"
 
-# The command line on Windows, cross-built with mingw-w64: the test programs that make sense
+# Both programs on Windows, cross-built with mingw-w64: the test programs that make sense
 # there under Wine (tests/CMakeLists.txt says which are Linux's alone, and why), then the
 # same commands through both builds with every output compared (tools/windows/compare.sh),
 # then the zip, unpacked and run from where it was unpacked, and the installer.
@@ -130,6 +131,21 @@ exports="$(x86_64-w64-mingw32-objdump -p "$unpacked/targa.dll" |
 wine "$unpacked/packsmith-cli.exe" --version
 wine "$unpacked/packsmith-cli.exe" -q -o "$scratch/windows/out" "$scratch/samples/sprites.at3"
 test -n "$(find "$scratch/windows/out" -name '*.tga' -print -quit)"
+# The window from the zip, started with a pack to show: it must come up with what the zip
+# holds alone (a DLL missing ends it at once, a plugin missing too) and still be running
+# when it is ended after a while. Every library it loads comes from the zip or the system.
+status=0
+(cd "$scratch" && WINEDEBUG=+loaddll timeout 30 wine "$unpacked/packsmith.exe" "$scratch/samples/sprites.at3" \
+    >"$scratch/window.log" 2>&1) || status=$?
+if [ $status -ne 124 ] || ! grep -qF 'plugins\\platforms\\qwindows.dll' "$scratch/window.log" ||
+    ! grep -qF 'plugins\\styles\\qwindowsvistastyle.dll' "$scratch/window.log"; then
+    echo "error: the window from the zip did not come up (status $status):" >&2
+    grep -v 'trace:loaddll' "$scratch/window.log" | tail -n 20 >&2
+    exit 1
+fi
+zip_folder="$(winepath -w "$unpacked")"
+strays="$(grep ': native$' "$scratch/window.log" | grep -v -F "${zip_folder//\\/\\\\}" || true)"
+[ -z "$strays" ] || { echo "error: the window loaded libraries from outside the zip:" >&2; echo "$strays" >&2; exit 1; }
 # The installer, silently into Wine's Program Files, the program run from there, and the
 # uninstaller (which runs from a copy of itself, so its work is waited for).
 (cd "$root/build-windows/build" && cpack -G NSIS >/dev/null)
