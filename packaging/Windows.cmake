@@ -1,6 +1,7 @@
-# The Windows program as it ships: one folder holding packsmith-cli.exe, the codec
-# (targa.dll), the sound libraries' DLLs, the README and the licence texts of everything
-# inside. CPack packs that folder into a zip, and into an installer where NSIS is at hand:
+# The Windows program as it ships: one folder holding packsmith-cli.exe and, where it is
+# built, the window packsmith.exe, the codec (targa.dll), the sound libraries' DLLs, the
+# README and the licence texts of everything inside. CPack packs that folder into a zip, and
+# into an installer where NSIS is at hand:
 #   cmake --build BUILD --target package
 
 # The sound libraries' DLLs go beside the programs in the build tree too, where the tests
@@ -11,7 +12,13 @@ if(NOT PACKSMITH_WINDOWS_DLLS)
 endif()
 file(COPY ${PACKSMITH_WINDOWS_DLLS} DESTINATION ${CMAKE_BINARY_DIR}/bin)
 
+include(${CMAKE_CURRENT_LIST_DIR}/windows/Resources.cmake)
+packsmith_windows_resources(packsmith-cli "Packsmith command line")
 install(TARGETS packsmith-cli RUNTIME DESTINATION .)
+if(TARGET packsmith)
+  packsmith_windows_resources(packsmith "Packsmith" WINDOW)
+  install(TARGETS packsmith RUNTIME DESTINATION .)
+endif()
 install(TARGETS targa RUNTIME DESTINATION .)
 install(FILES ${PACKSMITH_WINDOWS_DLLS} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
