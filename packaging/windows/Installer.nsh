@@ -25,6 +25,8 @@ Var PacksmithRest
 Var PacksmithEntry
 Var PacksmithKept
 Var PacksmithFound
+Var PacksmithFirst
+Var PacksmithAdded
 Var PacksmithChar
 Var PacksmithValue
 
@@ -67,11 +69,12 @@ Function ${UN}PacksmithReadPath
   ${Loop}
 FunctionEnd
 
-; In: $PacksmithPath. Out: $PacksmithKept, the same entries but those naming $INSTDIR (with
-; or without a "\" at its end, in any case), and $PacksmithFound 1 when there was one.
+; In: $PacksmithPath. Out: $PacksmithKept, the same entries (empty ones too) but those naming
+; $INSTDIR, with or without a "\" at its end, in any case; $PacksmithFound 1 when there was one.
 Function ${UN}PacksmithPathWithoutUs
   StrCpy $PacksmithKept ""
   StrCpy $PacksmithFound 0
+  StrCpy $PacksmithFirst 1
   StrCpy $PacksmithRest "$PacksmithPath;"
   StrCpy $PacksmithEntry ""
   ${Do}
@@ -81,12 +84,11 @@ Function ${UN}PacksmithPathWithoutUs
       ${If} $PacksmithEntry == "$INSTDIR"
       ${OrIf} $PacksmithEntry == "$INSTDIR\"
         StrCpy $PacksmithFound 1
-      ${ElseIf} $PacksmithEntry != ""
-        ${If} $PacksmithKept == ""
-          StrCpy $PacksmithKept $PacksmithEntry
-        ${Else}
-          StrCpy $PacksmithKept "$PacksmithKept;$PacksmithEntry"
-        ${EndIf}
+      ${ElseIf} $PacksmithFirst == 1
+        StrCpy $PacksmithKept $PacksmithEntry
+        StrCpy $PacksmithFirst 0
+      ${Else}
+        StrCpy $PacksmithKept "$PacksmithKept;$PacksmithEntry"
       ${EndIf}
       StrCpy $PacksmithEntry ""
     ${Else}
@@ -213,7 +215,7 @@ FunctionEnd
     ${Else}
       Call PacksmithPathWithoutUs
       ; NSIS cuts what does not fit its strings: the length is weighed before joining.
-      StrLen $0 $PacksmithKept
+      StrLen $0 $PacksmithPath
       StrLen $1 $INSTDIR
       IntOp $0 $0 + $1
       IntOp $0 $0 + 1 ; the ";" between
@@ -221,14 +223,19 @@ FunctionEnd
       ${AndIf} $0 >= ${NSIS_MAX_STRLEN}
         DetailPrint "The PATH is too long for this installer to change: add $INSTDIR to it by hand."
       ${ElseIf} $PacksmithFound == 0
-        ; The entries kept are the PATH without empty ones; the new one goes last.
-        ${If} $PacksmithKept == ""
-          StrCpy $PacksmithKept "$INSTDIR"
+        ; The PATH as it is, with the new entry last (and no empty entry before it, which
+        ; some programs take for the end of the PATH).
+        StrCpy $0 $PacksmithPath 1 -1
+        ${If} $PacksmithPath == ""
+        ${OrIf} $0 == ";"
+          StrCpy $PacksmithAdded "$INSTDIR"
         ${Else}
-          StrCpy $PacksmithKept "$PacksmithKept;$INSTDIR"
+          StrCpy $PacksmithAdded ";$INSTDIR"
         ${EndIf}
+        StrCpy $PacksmithKept "$PacksmithPath$PacksmithAdded"
         Call PacksmithWritePath
         WriteRegStr SHCTX "${PACKSMITH_UNINSTALL_KEY}" "PacksmithPathScope" $PacksmithScope
+        WriteRegStr SHCTX "${PACKSMITH_UNINSTALL_KEY}" "PacksmithPathAdded" $PacksmithAdded
         DetailPrint "Added $INSTDIR to the PATH ($PacksmithScope)."
       ${EndIf}
     ${EndIf}
@@ -242,10 +249,21 @@ FunctionEnd
   ${PACKSMITH_ASSOCIATIONS_CHANGED}
 
   ReadRegStr $PacksmithScope SHCTX "${PACKSMITH_UNINSTALL_KEY}" "PacksmithPathScope"
+  ReadRegStr $PacksmithAdded SHCTX "${PACKSMITH_UNINSTALL_KEY}" "PacksmithPathAdded"
   ${If} $PacksmithScope != ""
     Call un.PacksmithReadPath
     ${If} $PacksmithPathState == "read"
-      Call un.PacksmithPathWithoutUs
+      ; What the installer appended comes off as it was put on, where it is still last;
+      ; else the entry goes from wherever it has been moved to.
+      StrLen $0 $PacksmithAdded
+      StrCpy $1 $PacksmithPath "" -$0
+      ${If} $0 > 0
+      ${AndIf} $1 == $PacksmithAdded
+        StrCpy $PacksmithKept $PacksmithPath -$0
+        StrCpy $PacksmithFound 1
+      ${Else}
+        Call un.PacksmithPathWithoutUs
+      ${EndIf}
       ${If} $PacksmithFound == 1
         Call un.PacksmithWritePath
       ${EndIf}
