@@ -28,9 +28,8 @@ installer="$build/packsmith-$version-windows-x64.exe"
 for package in "$zip" "$installer"; do
     [ -f "$package" ] || { echo "error: no $package: make it first (cd $build && cpack)" >&2; exit 1; }
 done
-# The window is in the packages when it was built.
-programs=(packsmith-cli.exe)
-[ -f "$build/bin/packsmith.exe" ] && programs+=(packsmith.exe)
+# The programs the packages must hold (the window where it was built), as CMake wrote them.
+mapfile -t programs < "$build/packaging/programs.txt"
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
@@ -44,12 +43,19 @@ expect() { # WHAT EXPECTED FOUND
 }
 
 # reg_value KEY [NAME]: the value (the key's default without NAME); fails where there is none.
+# Any other failure of reg is told, so that it is not taken for a value missing.
 reg_value() {
-    local out
+    local out status=0
     if [ $# -eq 1 ]; then
-        out="$(wine reg query "$1" /ve 2>/dev/null)" || return 1
+        out="$(wine reg query "$1" /ve 2>"$scratch/reg.err")" || status=$?
     else
-        out="$(wine reg query "$1" /v "$2" 2>/dev/null)" || return 1
+        out="$(wine reg query "$1" /v "$2" 2>"$scratch/reg.err")" || status=$?
+    fi
+    if [ "$status" -ne 0 ]; then
+        # (reg tells of a key or value not there on its standard output.)
+        printf '%s\n' "$out" | grep -q "Unable to find" ||
+            echo "warning: reg query $* ended with status $status: $out $(tr -d '\r' < "$scratch/reg.err")" >&2
+        return 1
     fi
     out="$(printf '%s\n' "$out" | tr -d '\r' | awk -F '    ' 'NF >= 3 && $3 ~ /^REG_/ { print $4; exit }')"
     [ "$out" != "(value not set)" ] || return 1
@@ -64,7 +70,7 @@ for program in "${programs[@]}"; do
     [ -f "$unpacked/$program" ] || fail "the zip lacks $program"
 done
 resources=("$unpacked/packsmith-cli.exe")
-[ -f "$unpacked/packsmith.exe" ] && resources+=(--window "$unpacked/packsmith.exe")
+[[ " ${programs[*]} " = *" packsmith.exe "* ]] && resources+=(--window "$unpacked/packsmith.exe")
 python3 "$root/tools/windows/check_resources.py" "$version" "${resources[@]}" || fail "resources of the programs"
 
 echo "== the manifest under Wine"
@@ -113,11 +119,21 @@ for scope in all user; do
     else path_key="$user_environment" other_key="$machine_environment"; fi
     # .was belongs to another program before; the uninstaller gives it back.
     wine reg add "$classes\\.was" /ve /d Other.was /f >/dev/null
+    # A user's PATH ending in ";" comes back as it was. (No empty entry in it: Wine's cmd
+    # takes one for the end of the PATH.)
+    if [ "$scope" = user ]; then
+        wine reg add "$user_environment" /v Path /t REG_EXPAND_SZ /d 'C:\Tools;%USERPROFILE%\bin;' /f >/dev/null
+    fi
     machine_path_before="$(reg_value "$machine_environment" Path || echo "<none>")"
     user_path_before="$(reg_value "$user_environment" Path || echo "<none>")"
 
     wine "$installer" /S "/ADD_TO_PATH=$scope" || fail "the installer ended with status $?"
     wineserver -w
+    if [ "$scope" = all ]; then
+        # Once more over the installed copy, which it removes first.
+        wine "$installer" /S "/ADD_TO_PATH=$scope" || fail "the installer over an installed copy ended with status $?"
+        wineserver -w
+    fi
     for program in "${programs[@]}" Uninstall.exe; do
         [ -f "$installed/$program" ] || fail "no $program in $installed"
     done
@@ -156,7 +172,8 @@ EOF
         *) fail "the uninstall entry's icon is '$icon', not a program of $installed_windows" ;;
     esac
 
-    path_entries "$path_key" | grep -qxiF "$installed_windows" || fail "$installed_windows is not on the PATH of $path_key"
+    expect "the entries naming $installed_windows in the PATH of $path_key" 1 \
+        "$(path_entries "$path_key" | grep -cxiF "$installed_windows" || true)"
     path_entries "$other_key" | grep -qxiF "$installed_windows" && fail "$installed_windows is on the PATH of $other_key too"
     # A console started afresh finds the command line by its name alone.
     wineserver -w
@@ -184,6 +201,7 @@ EOF
     expect "the user's PATH after uninstalling" "$user_path_before" "$(reg_value "$user_environment" Path || echo "<none>")"
     reg_key_exists "$uninstall_key" && fail "the uninstall entry is still there"
     wine reg delete "$classes\\.was" /f >/dev/null
+    if [ "$scope" = user ]; then wine reg delete "$user_environment" /v Path /f >/dev/null; fi
 done
 
 if [ "$failures" -ne 0 ]; then
