@@ -105,6 +105,13 @@ descriptions=("wac:Packed game sound" "was:Packed game music" "at3:Game image pa
 # path_entries KEY: the PATH of KEY, one entry a line ("<none>" where there is no PATH).
 path_entries() { reg_value "$1" Path | tr ';' '\n' || echo "<none>"; }
 
+# The checks install, register .was for another program and take all of it away again: the
+# prefix must hold none of it to begin with.
+if [ -e "$installed" ] || reg_key_exists "$uninstall_key" || reg_key_exists "$classes\\.was"; then
+    echo "error: Wine's prefix $WINEPREFIX holds Packsmith or .was already: uninstall it first" >&2
+    exit 1
+fi
+
 echo "== the installer with an option it does not know"
 status=0
 wine "$installer" /S /ADD_TO_PATH=everywhere || status=$?
