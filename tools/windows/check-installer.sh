@@ -120,16 +120,23 @@ expect "the installer's status for /ADD_TO_PATH=everywhere" 2 "$status"
 [ ! -e "$installed" ] || fail "the installer refused its option but installed into $installed"
 reg_key_exists "$uninstall_key" && fail "the installer refused its option but made an uninstall entry"
 
-for scope in all user; do
-    echo "== the installer: /S /ADD_TO_PATH=$scope"
+# "long": the user's PATH is longer than the installer can hold, and must be left whole.
+for round in all user long; do
+    scope="${round/long/user}"
+    note=""
+    [ "$round" = long ] && note=" (the user's PATH too long to change)"
+    echo "== the installer: /S /ADD_TO_PATH=$scope$note"
     if [ "$scope" = all ]; then path_key="$machine_environment" other_key="$user_environment"
     else path_key="$user_environment" other_key="$machine_environment"; fi
     # .was belongs to another program before; the uninstaller gives it back.
     wine reg add "$classes\\.was" /ve /d Other.was /f >/dev/null
     # A user's PATH ending in ";" comes back as it was. (No empty entry in it: Wine's cmd
     # takes one for the end of the PATH.)
-    if [ "$scope" = user ]; then
+    if [ "$round" = user ]; then
         wine reg add "$user_environment" /v Path /t REG_EXPAND_SZ /d 'C:\Tools;%USERPROFILE%\bin;' /f >/dev/null
+    elif [ "$round" = long ]; then
+        long_path="$(for i in $(seq 60); do printf 'C:\\Tools\\Kit %02d\\bin;' "$i"; done)C:\Tools\last"
+        wine reg add "$user_environment" /v Path /t REG_EXPAND_SZ /d "$long_path" /f >/dev/null
     fi
     machine_path_before="$(reg_value "$machine_environment" Path || echo "<none>")"
     user_path_before="$(reg_value "$user_environment" Path || echo "<none>")"
@@ -179,13 +186,17 @@ EOF
         *) fail "the uninstall entry's icon is '$icon', not a program of $installed_windows" ;;
     esac
 
-    expect "the entries naming $installed_windows in the PATH of $path_key" 1 \
-        "$(path_entries "$path_key" | grep -cxiF "$installed_windows" || true)"
+    if [ "$round" = long ]; then
+        expect "the long PATH after installing" "$user_path_before" "$(reg_value "$user_environment" Path || echo "<none>")"
+    else
+        expect "the entries naming $installed_windows in the PATH of $path_key" 1 \
+            "$(path_entries "$path_key" | grep -cxiF "$installed_windows" || true)"
+        # A console started afresh finds the command line by its name alone.
+        wineserver -w
+        expect "'packsmith-cli --version' in a new console" "packsmith-cli $version" \
+            "$(wine cmd /c "packsmith-cli --version" 2>/dev/null | tr -d '\r')"
+    fi
     path_entries "$other_key" | grep -qxiF "$installed_windows" && fail "$installed_windows is on the PATH of $other_key too"
-    # A console started afresh finds the command line by its name alone.
-    wineserver -w
-    expect "'packsmith-cli --version' in a new console" "packsmith-cli $version" \
-        "$(wine cmd /c "packsmith-cli --version" 2>/dev/null | tr -d '\r')"
 
     echo "== the uninstaller"
     # It runs from a copy of itself; the prefix's server ends once that is done.
