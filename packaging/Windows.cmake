@@ -1,6 +1,7 @@
-# The Windows program as it ships: one folder holding packsmith-cli.exe, the codec
-# (targa.dll), the sound libraries' DLLs, the README and the licence texts of everything
-# inside. CPack packs that folder into a zip, and into an installer where NSIS is at hand:
+# The Windows program as it ships: one folder holding packsmith-cli.exe and, where it is
+# built, the window packsmith.exe, the codec (targa.dll), the sound libraries' DLLs, the
+# README and the licence texts of everything inside. CPack packs that folder into a zip, and
+# into an installer where NSIS is at hand:
 #   cmake --build BUILD --target package
 
 # The sound libraries' DLLs go beside the programs in the build tree too, where the tests
@@ -11,7 +12,18 @@ if(NOT PACKSMITH_WINDOWS_DLLS)
 endif()
 file(COPY ${PACKSMITH_WINDOWS_DLLS} DESTINATION ${CMAKE_BINARY_DIR}/bin)
 
+include(${CMAKE_CURRENT_LIST_DIR}/windows/Resources.cmake)
+packsmith_windows_resources(packsmith-cli "Packsmith command line")
 install(TARGETS packsmith-cli RUNTIME DESTINATION .)
+set(PACKSMITH_WINDOWS_PROGRAMS packsmith-cli.exe)
+if(TARGET packsmith)
+  packsmith_windows_resources(packsmith "Packsmith" WINDOW)
+  install(TARGETS packsmith RUNTIME DESTINATION .)
+  list(APPEND PACKSMITH_WINDOWS_PROGRAMS packsmith.exe)
+endif()
+# The programs the packages must hold, for tools/windows/check-installer.sh.
+list(JOIN PACKSMITH_WINDOWS_PROGRAMS "\n" programs)
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/programs.txt "${programs}\n")
 install(TARGETS targa RUNTIME DESTINATION .)
 install(FILES ${PACKSMITH_WINDOWS_DLLS} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
@@ -43,8 +55,34 @@ if(PACKSMITH_MAKENSIS)
   set(CPACK_PACKAGE_INSTALL_DIRECTORY Packsmith)
   set(CPACK_NSIS_DISPLAY_NAME "Packsmith ${PROJECT_VERSION}")
   set(CPACK_NSIS_PACKAGE_NAME "Packsmith ${PROJECT_VERSION}")
-  # The command line program is at home on the PATH; the installer asks.
-  set(CPACK_NSIS_MODIFY_PATH ON)
+  # One uninstall entry whatever the version, so that a newer installer finds the older
+  # copy and takes it away first.
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Packsmith)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  # The command line program is at home on the PATH; the installer asks (CPack's options
+  # page), and a silent install takes /ADD_TO_PATH=all|user. CPack's own PATH step looks
+  # for the programs in bin\, which this folder has not: packaging/windows/Installer.nsh
+  # adds and takes away the folder itself, as it does the file types of the window.
+  set(CPACK_NSIS_MODIFY_PATH ON)
+  # (Single quotes: CPack hands the text on without escaping double ones.)
+  string(APPEND CPACK_NSIS_DEFINES "
+  !define PACKSMITH_REGISTRY_KEY '${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}'
+  !include '${PACKSMITH_WINDOWS_PACKAGING_DIR}/Installer.nsh'")
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro PacksmithPreinstall")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro PacksmithInstall")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro PacksmithUninstall")
+  # The Start Menu opens the window. (A line of its own rather than CPACK_PACKAGE_EXECUTABLES,
+  # which would name it "$INSTDIR\.\packsmith.exe", there being no bin\ folder.)
+  set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "  CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Packsmith.lnk' '$INSTDIR\\\\packsmith.exe'")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Packsmith.lnk'")
+  # The installer, the uninstaller and the uninstall entry wear the program's icon.
+  if(TARGET packsmith)
+    set(CPACK_NSIS_INSTALLED_ICON_NAME packsmith.exe)
+  else()
+    set(CPACK_NSIS_INSTALLED_ICON_NAME packsmith-cli.exe)
+  endif()
+  set(CPACK_NSIS_MUI_ICON ${PACKSMITH_ICON})
+  set(CPACK_NSIS_MUI_UNIICON ${PACKSMITH_ICON})
 endif()
 include(CPack)
