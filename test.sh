@@ -146,12 +146,8 @@ fi
 zip_folder="$(winepath -w "$unpacked")"
 strays="$(grep ': native$' "$scratch/window.log" | grep -v -F "${zip_folder//\\/\\\\}" || true)"
 [ -z "$strays" ] || { echo "error: the window loaded libraries from outside the zip:" >&2; echo "$strays" >&2; exit 1; }
-# The installer, silently into Wine's Program Files, the program run from there, and the
-# uninstaller (which runs from a copy of itself, so its work is waited for).
+# The installer, silently into Wine's Program Files with each PATH option, its shortcut, file
+# types, uninstall entry and PATH, the programs' resources, and the uninstaller taking it all
+# away again (tools/windows/check-installer.sh).
 (cd "$root/build-windows/build" && cpack -G NSIS >/dev/null)
-wine "$root"/build-windows/build/packsmith-*-windows-x64.exe /S
-installed="$WINEPREFIX/drive_c/Program Files/Packsmith"
-wine "$installed/packsmith-cli.exe" --version
-wine "$installed/Uninstall.exe" /S
-for _ in $(seq 100); do [ -e "$installed/packsmith-cli.exe" ] || break; sleep 0.1; done
-test ! -e "$installed/packsmith-cli.exe"
+"$root/tools/windows/check-installer.sh" "$root/build-windows/build"

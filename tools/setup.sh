@@ -79,7 +79,10 @@ packsmith_build_windows() {
 packsmith_wine_environment() {
     export WINEPREFIX="$1/build-windows/wine"
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+    export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
+    # Wine marks every name beginning with "." hidden unless told otherwise, which would leave
+    # the tests unable to see whether the program hides its own pending files itself.
+    wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f >/dev/null 2>&1 || true
 }
