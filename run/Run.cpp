@@ -148,7 +148,8 @@ void Run::WriteResultLog()
     if (written.HeldOpen)
         ReportWarning(usual + " is held open by another program, which keeps it from being replaced. Everything "
                       "this run extracted is written, and its log was written as " + written.Path +
-                      " instead: replay that one, or close the other program and rename it to " + std::string(kResultLogName));
+                      " instead: replay that one, or close the other program and rename it to " +
+                      std::string(kResultLogName));
     else if (written.Path != usual)
         host_.AddResultLine("The log was written as " + written.Path + ": " + usual +
                             " lists other sources, and was kept");
