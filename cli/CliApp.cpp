@@ -1,9 +1,11 @@
 #include "cli/CliApp.h"
 
 #include <cerrno>
+#include <sstream>
 
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "cli/DroppedFiles.h"
 #include "cli/ListingPrinter.h"
 #include "cli/OnlyPatterns.h"
 #include "cli/OutputError.h"
@@ -114,7 +116,7 @@ int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
             const std::string message = MessageOf(std::current_exception());
             if (outputFailed(WriteOutput(out, [&] { printer.AddFailure(file, message); })))
                 return status;
-            err << "packsmith-cli: " << TerminalText(ErrorBoxText(About(file, message))) << '\n';
+            err << "packsmith-cli: " << TerminalText(ShownPaths(ErrorBoxText(About(file, message)))) << '\n';
             status = kExitFailed;
         }
     }
@@ -125,15 +127,22 @@ int ListFiles(const CliOptions& options, std::ostream& out, std::ostream& err)
     return status;
 }
 
-} // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Run::Handler handler)
+// RunCli, and RunDroppedFiles for dropped, the files dropped (nullptr for a command line).
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Run::Handler handler,
+                   const std::vector<std::string>* dropped)
 {
     CliOptions options;
     try {
         options = ParseCliOptions(args);
     } catch (const UsageError& e) {
-        err << "packsmith-cli: " << TerminalText(e.what()) << "\nTry 'packsmith-cli --help' for more information.\n";
+        if (dropped != nullptr) {
+            std::istringstream advice(ShownPaths(DroppedFilesAdvice(*dropped, e.what())));
+            std::string line;
+            for (const char* prefix = "packsmith-cli: "; std::getline(advice, line); prefix = "")
+                err << prefix << TerminalText(line) << '\n';
+        } else
+            err << "packsmith-cli: " << TerminalText(ShownPaths(e.what()))
+                << "\nTry 'packsmith-cli --help' for more information.\n";
         return kExitUsage;
     }
     if (options.What == CliOptions::Action::Help) {
@@ -148,7 +157,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.What == CliOptions::Action::List)
         return ListFiles(options, out, err);
 
-    CliHost host(out, err, {options.Quiet, !options.Quiet && StandardErrorIsTerminal(), StandardErrorColumns});
+    const bool progressLine = !options.Quiet && StandardErrorIsTerminal();
+    CliHost host(out, err, {options.Quiet, progressLine, StandardErrorColumns, StandardErrorTakesEscapes()});
     const StopSignal stopSignal;
     RunResult result;
     OnlyPatterns only(options.Only);
@@ -205,6 +215,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         status = kExitFailed;
     }
     return status;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Run::Handler handler)
+{
+    return RunCommandLine(args, out, err, std::move(handler), nullptr);
+}
+
+int RunDroppedFiles(const std::vector<std::string>& files, std::ostream& out, std::ostream& err)
+{
+    return RunCommandLine(WithDropTarget(files), out, err, {}, &files);
 }
 
 } // namespace packsmith

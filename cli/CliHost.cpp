@@ -6,6 +6,7 @@
 #include "cli/OutputError.h"
 #include "cli/TerminalText.h"
 #include "cli/TextColumns.h"
+#include "platform/FileSystem.h"
 #include "platform/StopSignal.h"
 
 namespace packsmith {
@@ -78,7 +79,7 @@ void CliHost::Print(const std::string& line)
     if (settings_.Quiet || outputError_ != 0)
         return;
     ClearProgressLine();
-    outputError_ = WriteOutput(out_, [&] { out_ << TerminalText(line) << '\n'; });
+    outputError_ = WriteOutput(out_, [&] { out_ << TerminalText(ShownPaths(line)) << '\n'; });
     // Nobody reads what follows: the run stops as it would for Ctrl+C, leaving the log of
     // what it finished, and ends with the status of a closed pipe.
     if (outputError_ == EPIPE)
@@ -90,7 +91,7 @@ void CliHost::Print(const std::string& line)
 void CliHost::PrintError(const std::string& message)
 {
     ClearProgressLine();
-    err_ << "packsmith-cli: " << TerminalText(message) << '\n' << std::flush;
+    err_ << "packsmith-cli: " << TerminalText(ShownPaths(message)) << '\n' << std::flush;
 }
 
 // Said in the middle of a run, so the progress line comes back below it.
@@ -111,11 +112,18 @@ void CliHost::DrawProgressLine()
     }
     const int columns = settings_.Columns ? settings_.Columns() : 0;
     // The last column stays empty: a terminal may wrap as soon as a line reaches it.
-    std::string line =
-        ProgressLine(progress_, total_, TerminalText(status_), columns > 1 ? columns - 1 : kUnknownWidthColumns);
+    std::string line = ProgressLine(progress_, total_, TerminalText(ShownPaths(status_)),
+                                    columns > 1 ? columns - 1 : kUnknownWidthColumns);
     if (line == drawnLine_)
         return;
-    err_ << "\r\033[K" << line << std::flush;
+    err_ << '\r' << (settings_.Escapes ? "\033[K" : "") << line;
+    // Without the escape that clears the rest of the line, spaces cover what a longer line
+    // left there.
+    const std::size_t drawn = TextColumns(drawnLine_);
+    const std::size_t width = TextColumns(line);
+    if (!settings_.Escapes && drawn > width)
+        err_ << std::string(drawn - width, ' ');
+    err_ << std::flush;
     drawnLine_ = std::move(line);
 }
 
@@ -123,7 +131,11 @@ void CliHost::ClearProgressLine()
 {
     if (drawnLine_.empty())
         return;
-    err_ << "\r\033[K" << std::flush;
+    if (settings_.Escapes)
+        err_ << "\r\033[K";
+    else
+        err_ << '\r' << std::string(TextColumns(drawnLine_), ' ') << '\r';
+    err_ << std::flush;
     drawnLine_.clear();
 }
 

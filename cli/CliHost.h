@@ -9,10 +9,11 @@
 namespace packsmith {
 
 // The host of a run in a terminal: results lines, status lines and the closing message go
-// to standard output (with -q only warnings and errors, which go to standard error); a
-// progress line is drawn on standard error when it is a terminal, as wide as the terminal
-// lets it be. Ctrl+C, SIGTERM and SIGHUP are the stop request, and so is a standard output
-// whose reader went away (a closed pipe).
+// to standard output (with -q only warnings and errors, which go to standard error), the
+// paths in them as the system writes them (ShownPaths); a progress line is drawn on
+// standard error when it is a terminal, as wide as the terminal lets it be. The system's
+// stop requests (StopSignal) stop the run, and so does a standard output whose reader went
+// away (a closed pipe).
 class CliHost final : public RunHost {
 public:
     struct Settings {
@@ -20,6 +21,9 @@ public:
         bool ProgressLine = false;
         // The terminal's width in columns now, or 0 when it is not known.
         std::function<int()> Columns;
+        // Whether the terminal acts on escape sequences; where it does not (an older
+        // Windows console), the progress line is drawn over with spaces instead.
+        bool Escapes = true;
     };
 
     CliHost(std::ostream& out, std::ostream& err, Settings settings);

@@ -3,6 +3,8 @@
 #include <map>
 #include <optional>
 
+#include "platform/StopSignal.h"
+
 namespace packsmith {
 
 std::string CliUsage()
@@ -46,18 +48,21 @@ std::string CliUsage()
            "              more than the cores: whatever N, a run holds at most about\n"
            "              24 MB plus 32 MB a thread\n"
            "  -q          print warnings and errors only (on standard error)\n"
-           "  --help      show this help and exit\n"
+           "  --help, /?  show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"
            "Exit status: 0 when the run completed, 1 when a job failed, 2 for a usage error,\n"
            "3 when the run completed with warnings (something was passed over; the results\n"
            "say what), a listing found entries that cannot be read or a pattern of --only\n"
-           "matched no entry; when stopped, 130 for Ctrl+C (SIGINT), 143 for SIGTERM, 129\n"
-           "for SIGHUP, 141 when the reader of standard output went away (| head), which\n"
-           "stops a run as Ctrl+C does. Standard output that cannot be written (a full disk)\n"
-           "ends a listing with 1, and a run too, once its work is done. Options that take\n"
-           "a value also take it joined, as -j4 or --pack=wac; -f, --pack, -o, --compress\n"
-           "and --like may be given once.\n";
+           "matched no entry. When stopped:\n"
+           "  " +
+           std::string(StopSignal::StatusesText()) +
+           ";\n"
+           "141 when the reader of standard output went away (| head), which stops a run as\n"
+           "Ctrl+C does. Standard output that cannot be written (a full disk) ends a\n"
+           "listing with 1, and a run too, once its work is done. Options that take a value\n"
+           "also take it joined, as -j4 or --pack=wac; -f, --pack, -o, --compress and\n"
+           "--like may be given once.\n";
 }
 
 namespace {
@@ -111,11 +116,17 @@ CliOptions CheckListing(CliOptions options, bool targetGiven)
     return options;
 }
 
-bool TakesValue(const std::string& option)
+} // namespace
+
+bool OptionTakesValue(const std::string& option)
 {
     return option == "-f" || option == "-o" || option == "--pack" || option == "--like" || option == "--only" ||
            option == "-j" || option == "--compress";
 }
+
+namespace {
+
+bool TakesValue(const std::string& option) { return OptionTakesValue(option); }
 
 bool TakesNoValue(const std::string& option)
 {
@@ -149,6 +160,11 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
     // The options that take one value, as given: a second would overrule the first unseen.
     std::map<std::string, std::string> givenOnce;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        // Windows programs answer "/?" with their help; no file is named so.
+        if (!optionsEnded && args[i] == "/?") {
+            options.What = CliOptions::Action::Help;
+            return options;
+        }
         if (optionsEnded || args[i].size() < 2 || args[i][0] != '-') {
             options.Files.push_back(args[i]);
             continue;

@@ -33,6 +33,9 @@ public:
 };
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args);
+// Whether the option (as "-o" or "--only", without a value joined to it) takes the next
+// argument as its value.
+bool OptionTakesValue(const std::string& option);
 std::string CliUsage();
 
 } // namespace packsmith

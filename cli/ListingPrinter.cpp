@@ -162,7 +162,8 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
     }
 
     if (const auto& sound = contents.Sound) {
-        out_ << TerminalText(path) << ": " << KindName(format) << (sound->Problem.empty() ? "" : ", damaged") << '\n';
+        out_ << TerminalText(ShownPaths(path)) << ": " << KindName(format)
+             << (sound->Problem.empty() ? "" : ", damaged") << '\n';
         std::vector<std::vector<std::string>> rows{
             {"channels", std::to_string(sound->Channels)},
             {"sample rate", std::to_string(sound->SampleRate) + " Hz"},
@@ -178,14 +179,19 @@ void ListingPrinter::Add(const std::string& path, const Format& format, const Fi
         return;
     }
     const std::size_t count = contents.Pictures.size();
-    out_ << TerminalText(path) << ": " << KindName(format) << ", " << count << (count == 1 ? " entry" : " entries") << '\n';
+    out_ << TerminalText(ShownPaths(path)) << ": " << KindName(format) << ", " << count
+         << (count == 1 ? " entry" : " entries") << '\n';
     if (count == 0)
         return;
     std::vector<std::vector<std::string>> rows{{"#", "Name", "Extracts to", "Size", "Coding", "Bytes", ""}};
     for (const ListedEntry& e : contents.Pictures) {
         const std::string problem = TerminalText(e.Problem);
-        rows.push_back({std::to_string(e.Index + 1), ElidedText(TerminalText(PrintableName(e.StoredName)), kNameColumns),
-                        ElidedText(TerminalText(PrintableName(e.OutputPath)), kNameColumns), SizeText(e), CodingText(e),
+        // Names as the files are named, as the JSON listing gives them: on Windows a byte that
+        // is not UTF-8 is the character the file's name has for it.
+        rows.push_back({std::to_string(e.Index + 1),
+                        ElidedText(TerminalText(PrintableName(SystemSpelling(e.StoredName))), kNameColumns),
+                        ElidedText(TerminalText(ShownPaths(PrintableName(SystemSpelling(e.OutputPath)))), kNameColumns),
+                        SizeText(e), CodingText(e),
                         std::to_string(e.RecordBytes), problem.empty() ? "" : "(" + problem + ")"});
     }
     PrintTable(out_, rows, {true, false, false, false, false, true});

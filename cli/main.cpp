@@ -3,24 +3,23 @@
 
 #include "cli/CliApp.h"
 #include "cli/DroppedFiles.h"
+#include "cli/Wildcards.h"
 #include "platform/CommandLine.h"
 #include "platform/StopSignal.h"
 #include "platform/Terminal.h"
 
 int main(int argc, char** argv)
 {
-    packsmith::UseUtf8Console();
+    const packsmith::ConsoleSettings console;
     packsmith::StopSignal::ReportClosedPipes();
-    std::vector<std::string> args = packsmith::CommandLineArguments(argc, argv);
-    // Started for files dropped on it, the program has a window of its own, which would take
-    // every message with it as the program ends.
-    const bool ownConsole = packsmith::ConsoleIsOwn();
-    if (ownConsole)
-        args = packsmith::WithDropTarget(std::move(args));
-    const int status = packsmith::RunCli(args, std::cout, std::cerr);
-    if (ownConsole) {
-        std::cout << "\nPress Enter to close this window." << std::flush;
-        std::getchar();
-    }
+    const std::vector<std::string> args =
+        packsmith::WithWildcardsMatched(packsmith::CommandLineArguments(argc, argv), packsmith::PathsMatching);
+    if (!packsmith::IsFileDrop(packsmith::HowConsoleStarted(), args))
+        return packsmith::RunCli(args, std::cout, std::cerr);
+    // Explorer made the console for the dropped files, and it closes with the program,
+    // taking every message with it.
+    const int status = packsmith::RunDroppedFiles(args, std::cout, std::cerr);
+    std::cout << "\nPress Enter to close this window." << std::flush;
+    std::getchar();
     return status;
 }

@@ -37,7 +37,9 @@ int Rebuild(RebuildFunction rebuild, const std::string& source, const std::strin
 {
     const std::string newPath = JoinPath(run.TargetDirectory, ExtractFileName(source));
     run.Files.RefuseOverRead(newPath);
-    if (const auto earlier = run.RebuiltPacks.find(newPath); earlier != run.RebuiltPacks.end()) {
+    // Compared as the system compares names: on Windows Sprites.at3 and sprites.at3 are one.
+    const std::string key = NameKey(newPath);
+    if (const auto earlier = run.RebuiltPacks.find(key); earlier != run.RebuiltPacks.end()) {
         const auto& [earlierSource, earlierLog] = earlier->second;
         if (earlierSource != source)
             throw PackError("The log lists " + source + " and " + earlierSource +
@@ -53,7 +55,7 @@ int Rebuild(RebuildFunction rebuild, const std::string& source, const std::strin
     }
     try {
         const int next = rebuild(newPath, firstLine, run, host);
-        run.RebuiltPacks[newPath] = {source, log};
+        run.RebuiltPacks[key] = {source, log};
         return next;
     } catch (const PackError& e) {
         throw PackError(About(source, e.what()));

@@ -50,7 +50,7 @@ struct RunContext {
         std::string Source;
         std::string Log;
     };
-    std::map<std::string, Rebuilt> RebuiltPacks;
+    std::map<std::string, Rebuilt> RebuiltPacks; // by the new pack's path's NameKey
     // The packed file whose rate, channels and leading bytes packed sound takes; "" for
     // the sound's own.
     std::string PackLike;

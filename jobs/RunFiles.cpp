@@ -21,10 +21,11 @@ void RunFiles::RefuseOverRead(const std::string& output) const
 void RunFiles::Claim(const std::string& output, const std::string& input)
 {
     RefuseOverRead(output);
-    const auto [earlier, added] = written_.try_emplace(output, input);
-    if (!added && earlier->second != input)
-        throw JobSkipped("Skipped " + input + ": " + output + " was written from " + earlier->second +
-                         " earlier in this run");
+    // Compared as the system compares names: on Windows Chord.wav and chord.wav are one file.
+    const auto [earlier, added] = written_.try_emplace(NameKey(output), Written{output, input});
+    if (!added && earlier->second.Input != input)
+        throw JobSkipped("Skipped " + input + ": " + earlier->second.Output + " was written from " +
+                         earlier->second.Input + " earlier in this run");
 }
 
 void RunFiles::ClaimPackName(const std::string& pack)

@@ -37,7 +37,11 @@ public:
 
 private:
     std::set<FileIdentity> read_;
-    std::map<std::string, std::string> written_;   // output path, the input it came from
+    struct Written {
+        std::string Output; // as it was named
+        std::string Input;  // the input it came from
+    };
+    std::map<std::string, Written> written_;       // by the output path's NameKey
     std::map<std::string, std::string> packNames_; // file name of a pack extracted (its NameKey), its path
 };
 

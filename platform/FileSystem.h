@@ -59,6 +59,15 @@ std::string StorableName(const std::string& name);
 // its single byte meet), upper-cased, since its file systems ignore case.
 std::string NameKey(const std::string& name);
 
+// Text that names paths, as the user is to read and paste them: the text itself here; on
+// Windows with "\" for every "/", the separator its shells take (the program's own paths,
+// and so its logs, use "/" on every system).
+std::string ShownPaths(std::string text);
+// Whether another program holds the existing file open in a way that keeps it from being
+// replaced (on Windows, opened without sharing it for writing or deleting). Never here,
+// where an open file is replaced like any other.
+bool FileIsHeldOpen(const std::string& path);
+
 // Makes the directory (its parent must exist) with the usual permissions: 0 or the error
 // number (EEXIST when something holds the name).
 int MakeDirectory(const std::string& path);

@@ -41,6 +41,9 @@ public:
     // 128 + the number of the signal that stopped it (130 for Ctrl+C, 143 for SIGTERM, 129
     // for SIGHUP); a run stopped without one ends as Ctrl+C would.
     static int ExitStatus();
+    // The stop requests of this system and the status each ends a run with, as the help
+    // names them ("130 for Ctrl+C (SIGINT), ...").
+    static const char* StatusesText();
 };
 
 } // namespace packsmith

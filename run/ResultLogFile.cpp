@@ -51,7 +51,7 @@ std::string Alternative(unsigned long n) { return NumberedName("result", n, ".lo
 
 } // namespace
 
-std::string WriteResultLog(const std::string& targetDirectory, const std::vector<std::string>& lines)
+WrittenLog WriteResultLog(const std::string& targetDirectory, const std::vector<std::string>& lines)
 {
     const std::string path = JoinPath(targetDirectory, kResultLogName);
     const bool keepEarlier = ListsOtherSources(path, lines);
@@ -64,9 +64,15 @@ std::string WriteResultLog(const std::string& targetDirectory, const std::vector
     };
     try {
         if (keepEarlier)
-            return WriteTextFileFree(path, lines, Alternative);
-        WriteTextFile(path, lines);
-        return path;
+            return {WriteTextFileFree(path, lines, Alternative)};
+        try {
+            WriteTextFile(path, lines);
+        } catch (const PackError&) {
+            if (!FileIsHeldOpen(path))
+                throw;
+            return {WriteTextFileFree(path, lines, Alternative), true};
+        }
+        return {path};
     } catch (const PackError& e) {
         throw PackError(named(e));
     }

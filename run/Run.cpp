@@ -143,10 +143,15 @@ void Run::ListOutputs()
 
 void Run::WriteResultLog()
 {
-    const std::string written = packsmith::WriteResultLog(context_.TargetDirectory, context_.ResultList.Lines());
+    const WrittenLog written = packsmith::WriteResultLog(context_.TargetDirectory, context_.ResultList.Lines());
     const std::string usual = JoinPath(context_.TargetDirectory, kResultLogName);
-    if (written != usual)
-        host_.AddResultLine("The log was written as " + written + ": " + usual +
+    if (written.HeldOpen)
+        ReportWarning(usual + " is held open by another program, which keeps it from being replaced. Everything "
+                      "this run extracted is written, and its log was written as " + written.Path +
+                      " instead: replay that one, or close the other program and rename it to " +
+                      std::string(kResultLogName));
+    else if (written.Path != usual)
+        host_.AddResultLine("The log was written as " + written.Path + ": " + usual +
                             " lists other sources, and was kept");
 }
 

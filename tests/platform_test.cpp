@@ -208,10 +208,28 @@ protected:
     std::vector<SystemFile> writers;
 };
 
+#ifdef _WIN32
+// The file's attributes on Windows; INVALID_FILE_ATTRIBUTES for none there.
+DWORD AttributesOf(const std::string& path)
+{
+    const std::u16string wide = WideText(path);
+    return GetFileAttributesW(std::wstring(wide.begin(), wide.end()).c_str());
+}
+#endif
+
 TEST_P(PendingFileTest, NamedOnlyWhenCompleteAndNeverOverATakenNameUnlessAsked)
 {
     auto first = Written(kAwkwardBytes);
+#ifdef _WIN32
+    // Hidden while it has a hidden name (which a killed process leaves), shown once named.
+    const std::set<std::string> pending = Listing(root);
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_NE(AttributesOf(root + "/" + *pending.begin()) & FILE_ATTRIBUTE_HIDDEN, 0u) << *pending.begin();
+#endif
     EXPECT_EQ(first->NameIfFree("out.wav"), 0);
+#ifdef _WIN32
+    EXPECT_EQ(AttributesOf(root + "/out.wav") & FILE_ATTRIBUTE_HIDDEN, 0u);
+#endif
     EXPECT_EQ(ReadWhole(root + "/out.wav"), kAwkwardBytes);
 
     auto second = Written("second");
@@ -227,6 +245,9 @@ TEST_P(PendingFileTest, NamedOnlyWhenCompleteAndNeverOverATakenNameUnlessAsked)
     auto third = Written("third");
     EXPECT_EQ(third->NameReplacing("out.wav"), 0);
     EXPECT_EQ(ReadWhole(root + "/out.wav"), "third");
+#ifdef _WIN32
+    EXPECT_EQ(AttributesOf(root + "/out.wav") & FILE_ATTRIBUTE_HIDDEN, 0u);
+#endif
     std::vector<std::uint8_t> old(3);
     EXPECT_EQ(reader.ReadAt(0, old, error), 3u);
     EXPECT_EQ(std::string(old.begin(), old.end()), "one");

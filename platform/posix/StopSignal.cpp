@@ -79,4 +79,6 @@ int StopSignal::ExitStatus()
     return 128 + (number != 0 ? number : SIGINT);
 }
 
+const char* StopSignal::StatusesText() { return "130 for Ctrl+C (SIGINT), 143 for SIGTERM, 129 for SIGHUP"; }
+
 } // namespace packsmith

@@ -13,8 +13,12 @@ int StandardErrorColumns()
     return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-void UseUtf8Console() {}
+bool StandardErrorTakesEscapes() { return true; }
 
-bool ConsoleIsOwn() { return false; }
+ConsoleSettings::ConsoleSettings() = default;
+
+ConsoleSettings::~ConsoleSettings() = default;
+
+ConsoleStart HowConsoleStarted() { return {}; }
 
 } // namespace packsmith

@@ -27,6 +27,17 @@ std::string HiddenName(const std::string& fileName)
     return packsmith::HiddenName(fileName, kNameMax, "0123456789abcdefghijklmnopqrstuvwxyz", 10);
 }
 
+// A file keeps its attributes through a rename: the one named now is shown again.
+void Unhide(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_HIDDEN) == 0)
+        return;
+    // No attribute at all is said as "normal": 0 would leave them as they are.
+    const DWORD shown = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(path.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL);
+}
+
 } // namespace
 
 // Windows separates folders with "\" as well as "/", and ":" names a drive or a stream.
@@ -45,10 +56,12 @@ PendingFile::PendingFile(const std::string& directoryPrefix, const std::string& 
     for (int attempt = 0;; ++attempt) {
         std::string name = HiddenName(fileName_);
         // Shared for deleting, so that the file can be renamed (named) while it is open.
+        // Hidden, as the name says: Explorer shows a name with a "." in front like any
+        // other, and a killed process leaves the file behind.
         const std::wstring path = win32::SystemPath(directory_ + name);
         const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+                                        FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             temporaryName_ = std::move(name);
             file_ = SystemFile::Adopt(reinterpret_cast<SystemFile::Native>(file));
@@ -79,10 +92,11 @@ void PendingFile::Discard()
 int PendingFile::NameIfFree(const std::string& name)
 {
     // A rename that does not replace refuses a taken name in one step.
-    if (!MoveFileExW(win32::SystemPath(directory_ + temporaryName_).c_str(),
-                     win32::SystemPath(directory_ + name).c_str(), 0))
+    const std::wstring to = win32::SystemPath(directory_ + name);
+    if (!MoveFileExW(win32::SystemPath(directory_ + temporaryName_).c_str(), to.c_str(), 0))
         return win32::LastErrorNumber();
     temporaryName_.clear();
+    Unhide(to);
     return 0;
 }
 
@@ -156,6 +170,7 @@ int PendingFile::NameReplacing(const std::string& name)
         }
     }
     temporaryName_.clear();
+    Unhide(to);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/windows/Console.h"
 #include "platform/windows/Win32.h"
 
 namespace packsmith {
@@ -40,8 +41,11 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     }
     // The first asks for the stop; a second one ends the process at once.
     int none = 0;
-    if (!gReceived.compare_exchange_strong(none, number))
+    if (!gReceived.compare_exchange_strong(none, number)) {
+        // No destructor runs on this way out, and the console stays with its shell.
+        win32::RestoreConsole();
         ExitProcess(static_cast<UINT>(128 + number));
+    }
     gRaised.store(true);
     // A closing console ends the process once this returns: the run has until then to
     // stop and leave its outputs whole, within the five seconds Windows allows.
@@ -92,6 +96,11 @@ int StopSignal::ExitStatus()
 {
     const int number = Received();
     return 128 + (number != 0 ? number : kInterrupt);
+}
+
+const char* StopSignal::StatusesText()
+{
+    return "130 for Ctrl+C, 149 for Ctrl+Break, 129 when the console window is closed";
 }
 
 } // namespace packsmith

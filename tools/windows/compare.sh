@@ -4,8 +4,9 @@
 # files, sound made with sox at several rates and kinds, and damaged copies of the packs.
 # Every file either side writes must be byte for byte the other's, and so must what each
 # prints and its exit status, once the work folders' own paths (and Windows's CR LF on the
-# console) are set aside. Then the Windows build alone: a target folder and an input of
-# non-ASCII names, a .wac extracted again into its own folder, and Ctrl+C in a run.
+# console, and the "\" it prints paths with) are set aside. Then the Windows build alone: a
+# target folder and an input of non-ASCII names, a .wac extracted again into its own folder,
+# and Ctrl+C in a run.
 #   tools/windows/compare.sh LINUX_BIN WINDOWS_BIN
 # LINUX_BIN holds packsmith-cli and packsmith-samples; WINDOWS_BIN packsmith-cli.exe and
 # the DLLs beside it. Exits non-zero on the first difference.
@@ -55,9 +56,28 @@ normalized() { # side
         sed -e "s#Z:$work/W#<work>#g"
     fi
 }
-# What a side printed, the same, with the console's CR LF on Windows as LF.
+# Bytes that are not UTF-8 as the characters Windows names files with for them (those of
+# Windows-1252; the five it leaves out stand for themselves), as the Windows build lists
+# stored names that are not UTF-8.
+as_windows_text() {
+    python3 -c '
+import sys
+table = {b: bytes([b]).decode("cp1252", "ignore") or chr(b) for b in range(0x80, 0x100)}
+text = sys.stdin.buffer.read().decode("utf-8", "surrogateescape")
+sys.stdout.buffer.write("".join(table[ord(c) - 0xDC00] if 0xDC80 <= ord(c) <= 0xDCFF else c
+                                for c in text).encode("utf-8"))'
+}
+# What a side printed, the same, with the console's CR LF on Windows as LF. Windows prints
+# paths with "\" and Linux with "/" (result logs keep "/" on both, and are compared as
+# written), and names that are not UTF-8 as its files are named: in what is printed, both
+# sides' "\" are taken as "/" and their bytes that are not UTF-8 as Windows names them, and
+# nothing else is changed.
 printed() { # side
-    if [ "$1" = L ]; then normalized L; else sed -e 's/\r$//' | normalized W; fi
+    if [ "$1" = L ]; then
+        tr '\\' / | as_windows_text | normalized L
+    else
+        sed -e 's/\r$//' | tr '\\' / | as_windows_text | normalized W
+    fi
 }
 
 commands=0
@@ -186,3 +206,34 @@ if [ "$status" -ne 130 ] || [ -n "$(ls -A out/stopped 2>/dev/null)" ]; then
     exit 1
 fi
 echo "== Windows: Ctrl+C stopped a run with status 130 and left nothing behind"
+
+# In a console of a terminal, as Wine gives one to a program started from a shell: the
+# program ends with its run (only a drop from Explorer waits for Enter), also with its
+# standard input left open, and leaves the console's code page and modes as it found them
+# (the tests of that skip where there is no console, as under ctest).
+command -v script >/dev/null || fail "script (util-linux) is needed to give Wine a terminal"
+status=0
+timeout 60 script -qec "wine '$windows_bin/packsmith-cli.exe' --version" /dev/null >"$work/tty.out" 2>&1 \
+    < <(sleep 120) || status=$?
+[ "$status" -eq 0 ] || fail "packsmith-cli.exe --version in a terminal ended with $status: $(cat "$work/tty.out")"
+status=0
+(cd "$windows_bin" && timeout 300 script -qec \
+    "wine cli_system_test.exe --gtest_color=no --gtest_filter=CliSystemWindows.TheConsoleIsLeftAsItWasFound" /dev/null) \
+    >"$work/tty.out" 2>&1 < <(sleep 600) || status=$?
+# Wine's console draws each character with escapes of its own around it.
+sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/tty.out" | tr -d ' \r\n' | grep -q 'PASSED\]1test\.' && [ "$status" -eq 0 ] ||
+    fail "the console's settings after the program, in a terminal: $(cat "$work/tty.out")"
+echo "== Windows: in a terminal's console the program ends without waiting and leaves the console as it was"
+
+# Files being written carry a hidden name and the hidden attribute. Wine takes every name
+# with a "." in front for hidden unless told to show them, which would hide a missing
+# attribute; so it is told, for this test alone.
+shown="$(wine reg query 'HKCU\Software\Wine' /v ShowDotFiles 2>/dev/null | tr -d '\r' | grep -c ShowDotFiles || true)"
+[ "$shown" -gt 0 ] || wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f >/dev/null 2>&1
+wineserver -w
+status=0
+(cd "$windows_bin" && wine platform_test.exe --gtest_filter='*PendingFile*') >"$work/hidden.out" 2>&1 || status=$?
+[ "$shown" -gt 0 ] || wine reg delete 'HKCU\Software\Wine' /v ShowDotFiles /f >/dev/null 2>&1
+wineserver -w
+[ "$status" -eq 0 ] || fail "files written under a hidden name: $(cat "$work/hidden.out")"
+echo "== Windows: files written under a hidden name are hidden until named"
